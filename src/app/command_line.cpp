@@ -1,0 +1,88 @@
+#include "app/command_line.hpp"
+
+#include "app/console.hpp"
+
+namespace vort {
+namespace {
+
+std::string argument(std::span<const std::string_view> args, std::size_t position) {
+  return position <= args.size() ? std::string(args[position - 1]) : std::string();
+}
+
+std::string without_trailing_blanks(std::string text) {
+  const std::size_t last = text.find_last_not_of(' ');
+  text.erase(last == std::string::npos ? 0 : last + 1);
+  return text;
+}
+
+// The first argument's first four characters, blank-padded: what decides help and notice.
+std::string first_four(std::string_view arg) {
+  std::string head(arg.substr(0, 4));
+  head.resize(4, ' ');
+  return head;
+}
+
+}  // namespace
+
+command_line parse_command_line(std::span<const std::string_view> args) {
+  command_line line;
+  const std::string first = argument(args, 1);
+  if (first == "--version") {
+    line.action = start_action::version;
+    return line;
+  }
+  if (first_four(first) == "help" || first == "-h" || first == "--help") {
+    line.action = start_action::help;
+    return line;
+  }
+  if (first_four(first) == "    ") {
+    line.action = start_action::notice;
+    return line;
+  }
+  line.nx_text = first;
+  line.ny_text = argument(args, 2);
+  line.nz_text = argument(args, 3);
+  line.table_name = without_trailing_blanks(argument(args, 4));
+  line.o_file_name = without_trailing_blanks(argument(args, 5));
+  const std::string flag = argument(args, 6);
+  line.field_id = flag.empty() ? ' ' : flag.front();
+  return line;
+}
+
+void write_help(std::ostream& out) {
+  const std::string stars_78(78, '*');
+  const std::string indent(11, ' ');
+  say(out, "");
+  say(out, std::string(28, '*') + "    INSTRUCTIONS    " + std::string(30, '*'));
+  say(out, "Launch the converter as:");
+  say(out, "VOTR2Pelta Nx Ny Nz vort_file_name output_files_names Field_flag");
+  say(out, "");
+  say(out, "Nx,Ny,Nz are the nuber of grid knots along z,y,z");
+  say(out, "");
+  say(out, "Attention: If on YZ plane there is a mirror (a symmetrical plane) Nx will be");
+  say(out, indent + "int(Nx_final/2)+1 (Nx_final is the number that will appear in the");
+  say(out, indent + "Pelta 3D field map file)");
+  say(out, "Field_flag=E for the Electric field map");
+  say(out, "Field_flag=B for the Magnetic field map");
+  say(out, "");
+  say(out, "The code will ask: ");
+  say(out, "(1) starting mesh points (wrote in the first record of the VORT maps)");
+  say(out, "and the dimention of the mesh element dx,dy,dz (all in meters)");
+  say(out, "(2) if there are some simmetric plane in the vort map (YZ or XZ)");
+  say(out, "");
+  say(out, "Example: VORT2Pelta 21 11 101 cavity.txt cav E   (then answer the two questions)");
+  say(out, stars_78);
+  say(out, "");
+}
+
+void write_notice(std::ostream& out) {
+  say(out, "");
+  say(out, "It has to be launched by prompt");
+  say(out, "\"VORT2Pelta help\" for more informations");
+  say(out, "");
+  say(out, "push enter to exit");
+}
+
+void write_version(std::ostream& out) { out << "VORT2Pelta " << VORT2PELTA_VERSION << '\n'; }
+
+}  // namespace vort

@@ -1,0 +1,30 @@
+// The command line: VORT2Pelta Nx Ny Nz vort_file_name output_files_names Field_flag.
+// A first argument whose first four characters are "help" (or -h, --help) asks for the help
+// page; a missing or blank first argument gets a notice that waits for Enter.
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vort {
+
+enum class start_action { convert, help, notice, version };
+
+struct command_line {
+  start_action action = start_action::convert;
+  std::string nx_text, ny_text, nz_text;  // whole arguments, parsed later
+  std::string table_name;                 // trailing blanks dropped
+  std::string o_file_name;                // trailing blanks dropped
+  char field_id = ' ';                    // first character of argument 6, or a blank
+};
+
+// `args` without the program's own name.
+command_line parse_command_line(std::span<const std::string_view> args);
+
+void write_help(std::ostream& out);
+void write_notice(std::ostream& out);
+void write_version(std::ostream& out);
+
+}  // namespace vort

@@ -1,0 +1,18 @@
+// Console lines: every line with text begins with one blank; a 32-bit integer stands
+// right-aligned in 11 characters, after one separating blank.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace vort {
+
+// " " + text + newline, or an empty line for an empty text.
+void say(std::ostream& out, std::string_view text);
+
+// The integer's field as it follows a text item: one blank, then 11 characters.
+std::string int_field(std::int64_t value);
+
+}  // namespace vort

@@ -1,0 +1,109 @@
+#include "app/dialogue.hpp"
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "app/console.hpp"
+#include "input/failure.hpp"
+#include "input/free_form.hpp"
+
+namespace vort {
+namespace {
+
+constexpr int mesh_values = 9;
+
+text_cursor cursor_over(const std::string& text, std::int64_t line) {
+  return {text.data(), text.data() + text.size(), line};
+}
+
+[[noreturn]] void refuse_mesh_value(const bad_item& bad) {
+  const std::string reason =
+      bad.error == item_error::out_of_range ? ": it is too large for a double" : "";
+  throw failure{"standard input:" + std::to_string(bad.line) + ": cannot read \"" +
+                printable_item(bad.text) + "\" as a number" + reason + " (value " +
+                std::to_string(bad.value_index + 1) + " of the mesh data)"};
+}
+
+float single_precision(double value, int index) {
+  if (std::fabs(value) > std::numeric_limits<float>::max()) {
+    throw failure{"value " + std::to_string(index + 1) + " of the mesh data, " +
+                  std::to_string(value) + ", is too large for single precision"};
+  }
+  return static_cast<float>(value);
+}
+
+}  // namespace
+
+bool next_console_line(console_input& console) {
+  if (!std::getline(*console.in, console.text)) return false;
+  if (!console.text.empty() && console.text.back() == '\r') console.text.pop_back();
+  console.text += '\n';
+  ++console.line;
+  return true;
+}
+
+mesh::mesh_data ask_mesh_data(std::ostream& out, console_input& console) {
+  say(out, "Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):");
+  out.flush();
+  std::array<double, mesh_values> values{};
+  list_read state;
+  bad_item bad;
+  for (;;) {
+    if (!next_console_line(console)) {
+      throw failure{"standard input ended before the mesh data were complete (" +
+                    std::to_string(state.next) + " of 9 values read)"};
+    }
+    text_cursor cursor = cursor_over(console.text, console.line);
+    const read_status status = read_reals(cursor, state, values, &bad);
+    if (status == read_status::bad_value) refuse_mesh_value(bad);
+    if (status != read_status::need_more) break;
+  }
+  mesh::mesh_data mesh;
+  float* fields[mesh_values] = {&mesh.xmin, &mesh.ymin, &mesh.zmin, &mesh.xmax, &mesh.ymax,
+                                &mesh.zmax, &mesh.dx,   &mesh.dy,   &mesh.dz};
+  for (int i = 0; i < mesh_values; ++i) *fields[i] = single_precision(values[i], i);
+  return mesh;
+}
+
+char ask_mirror(std::ostream& out, console_input& console) {
+  say(out, "Magnetic mirror:Y,X,F(False)");
+  out.flush();
+  if (!next_console_line(console)) {
+    throw failure{"standard input ended before the mirror answer"};
+  }
+  const char first = console.text.front();
+  return first == '\n' ? ' ' : first;
+}
+
+void echo_mirror(std::ostream& out, char mirror) {
+  if (mirror == 'F') {
+    say(out, "full cavity, no mirrors");
+  } else if (mirror == 'X' || mirror == 'Y') {
+    say(out, std::string(1, mirror) + "Z magnetic mirror");
+  } else {
+    say(out, "error!");
+  }
+}
+
+std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position) {
+  const std::string what = std::string(name) + " (argument " + std::to_string(position) + ")";
+  std::array<std::int32_t, 1> value{0};
+  list_read state;
+  bad_item bad;
+  text_cursor cursor = cursor_over(text, 1);
+  switch (read_integers(cursor, state, value, &bad)) {
+    case read_status::need_more:
+      throw failure{what + " is missing or blank"};
+    case read_status::bad_value:
+      if (bad.error == item_error::out_of_range) {
+        throw failure{what + ": \"" + printable_item(bad.text) +
+                      "\" is outside the 32-bit integer range"};
+      }
+      throw failure{what + ": cannot read \"" + printable_item(bad.text) + "\" as an integer"};
+    default:
+      return value[0];
+  }
+}
+
+}  // namespace vort

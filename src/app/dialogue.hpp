@@ -1,0 +1,37 @@
+// The console dialogue: the mesh data (nine free-form numbers, possibly over several lines),
+// the mirror answer (the first character of the next line), their echoes, and the grid counts
+// read from the command line's texts.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "input/mesh.hpp"
+
+namespace vort {
+
+struct console_input {
+  std::istream* in;
+  std::int64_t line = 0;  // lines read so far
+  std::string text;       // the last line read, with its line end
+};
+
+// Reads the next line of standard input; false at its end.
+bool next_console_line(console_input& console);
+
+// Asks for xmin, ymin, zmin, xmax, ymax, zmax, dx, dy, dz; values left out are zero.
+mesh::mesh_data ask_mesh_data(std::ostream& out, console_input& console);
+
+// Asks for the mirror and returns the answer's first character (a blank for an empty line).
+char ask_mirror(std::ostream& out, console_input& console);
+
+// "full cavity, no mirrors", "YZ magnetic mirror", "XZ magnetic mirror" or "error!".
+void echo_mirror(std::ostream& out, char mirror);
+
+// One integer from a grid-count argument. `name` is Nx, Ny or Nz, `position` its argument.
+std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position);
+
+}  // namespace vort

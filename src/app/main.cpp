@@ -1,0 +1,33 @@
+// VORT2Pelta: converts a VORT field-export table into a Pelta 3-D field map.
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/converter.hpp"
+#include "app/progress.hpp"
+
+int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+  // Past the file-size limit a write should fail and be reported, not kill the process.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
+  std::ios::sync_with_stdio(false);
+  std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+
+  vort::progress_display progress;
+  const bool show_progress = isatty(STDERR_FILENO) == 1;
+  if (show_progress) vort::start_progress(progress, stderr);
+  const vort::run_result result = vort::run_converter(
+      args, std::cin, std::cout, show_progress ? &progress.counter : nullptr);
+  vort::stop_progress(progress);
+
+  std::cout.flush();
+  for (const std::string& line : result.diagnostics) std::cerr << line << '\n';
+  std::cerr.flush();
+  if (!std::cout) return 1;
+  return result.status;
+}

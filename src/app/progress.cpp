@@ -1,0 +1,64 @@
+#include "app/progress.hpp"
+
+#include <chrono>
+
+namespace vort {
+namespace {
+
+constexpr auto first_draw_after = std::chrono::seconds(1);
+constexpr auto redraw_every = std::chrono::milliseconds(200);
+constexpr const char* erase_line = "\r\x1b[2K";
+
+}  // namespace
+
+std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t total,
+                            double seconds) {
+  const bool reading = phase == work_phase::reading;
+  const double percent = total == 0 ? 100.0 : 100.0 * static_cast<double>(done) / static_cast<double>(total);
+  const double rate = seconds > 0 ? static_cast<double>(done) / seconds / 1e6 : 0.0;
+  char line[96];
+  std::snprintf(line, sizeof line, "%s %3d%%  %.1f %s", reading ? "reading table" : "writing maps ",
+                static_cast<int>(percent > 100 ? 100 : percent), rate,
+                reading ? "MB/s" : "M values/s");
+  return line;
+}
+
+void start_progress(progress_display& display, std::FILE* stream) {
+  display.stream = stream;
+  display.drawer = std::thread([&display] {
+    using clock = std::chrono::steady_clock;
+    auto phase_start = clock::now();
+    work_phase drawn_phase = work_phase::idle;
+    bool shown = false;
+    while (!display.quit.load()) {
+      std::this_thread::sleep_for(redraw_every);
+      const work_phase phase = display.counter.phase.load(std::memory_order_acquire);
+      if (phase != drawn_phase) {
+        drawn_phase = phase;
+        phase_start = clock::now();
+        if (shown) std::fputs(erase_line, display.stream);
+        shown = false;
+      }
+      if (phase == work_phase::idle || clock::now() - phase_start < first_draw_after) continue;
+      const double seconds = std::chrono::duration<double>(clock::now() - phase_start).count();
+      const std::string text =
+          render_progress(phase, display.counter.done.load(std::memory_order_relaxed),
+                          display.counter.total.load(std::memory_order_relaxed), seconds);
+      std::fprintf(display.stream, "%s%s", erase_line, text.c_str());
+      std::fflush(display.stream);
+      shown = true;
+    }
+    if (shown) {
+      std::fputs(erase_line, display.stream);
+      std::fflush(display.stream);
+    }
+  });
+}
+
+void stop_progress(progress_display& display) {
+  if (!display.drawer.joinable()) return;
+  display.quit = true;
+  display.drawer.join();
+}
+
+}  // namespace vort

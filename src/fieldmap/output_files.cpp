@@ -1,0 +1,86 @@
+#include "fieldmap/output_files.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include "input/failure.hpp"
+
+namespace vort {
+namespace {
+
+std::string trimmed(const std::string& text) {
+  const std::size_t last = text.find_last_not_of(' ');
+  return last == std::string::npos ? std::string() : text.substr(0, last + 1);
+}
+
+[[noreturn]] void refuse_write(const output_file& file, int error) {
+  throw failure{"cannot write " + quoted(file.name) + ": " + std::strerror(error)};
+}
+
+void write_header_line(output_file& file, const std::vector<float>& axis) {
+  for (const float element : axis) put_value(file, element, single_form);
+  end_line(file);
+}
+
+}  // namespace
+
+output_names build_output_names(const std::string& o_file_name, const field_kind& kind) {
+  const std::string base = trimmed(o_file_name);
+  output_names names;
+  for (std::size_t i = 0; i < 3; ++i) {
+    names.o_filer[i] = "3D_Re-" + base + std::string(kind.ext[i]);
+    names.o_filei[i] = "3D_Im-" + base + std::string(kind.ext[i]);
+  }
+  return names;
+}
+
+output_set open_output_files(const output_names& names) {
+  output_set set;
+  for (std::size_t u = 0; u < map_files; ++u) {
+    output_file& file = set.files[u];
+    file.name = u < 3 ? names.o_filer[u] : names.o_filei[u - 3];
+    errno = 0;
+    file.handle.reset(std::fopen(file.name.c_str(), "wb"));
+    if (!file.handle) {
+      throw failure{"cannot create " + quoted(file.name) + ": " + std::strerror(errno)};
+    }
+    std::setvbuf(file.handle.get(), nullptr, _IONBF, 0);
+    file.buffer.resize(output_buffer_size);
+  }
+  return set;
+}
+
+void write_headers(output_set& set, const mesh::axes& axes) {
+  for (output_file& file : set.files) {
+    write_header_line(file, axes.xcoo);
+    write_header_line(file, axes.ycoo);
+    write_header_line(file, axes.zcoo);
+  }
+}
+
+void flush_output(output_file& file) {
+  if (file.used == 0) return;
+  errno = 0;
+  const std::size_t written = std::fwrite(file.buffer.data(), 1, file.used, file.handle.get());
+  if (written != file.used) refuse_write(file, errno == 0 ? EIO : errno);
+  file.used = 0;
+}
+
+void close_output_files(output_set& set) {
+  std::string first_failure;
+  for (output_file& file : set.files) {
+    if (!file.handle) continue;
+    try {
+      flush_output(file);
+    } catch (const failure& f) {
+      if (first_failure.empty()) first_failure = f.message;
+    }
+    errno = 0;
+    if (std::fclose(file.handle.release()) != 0 && first_failure.empty()) {
+      first_failure = "cannot write " + quoted(file.name) + ": " + std::strerror(errno);
+    }
+  }
+  if (!first_failure.empty()) throw failure{first_failure};
+}
+
+}  // namespace vort

@@ -1,0 +1,79 @@
+// The six field-map files: the real parts of x, y and z, then the imaginary parts, named
+// "3D_Re-" or "3D_Im-", the base name and the extension. Each starts with three header lines
+// (the x, y and z axes in single precision) and goes on with body lines of doubles.
+//
+// Lines are formatted straight into a large buffer per file, which is written out whenever
+// fewer than one field's room is left, so a line of any length needs no more memory.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fieldmap/field_kind.hpp"
+#include "fieldmap/number_form.hpp"
+#include "input/line_blocks.hpp"
+#include "input/mesh.hpp"
+
+namespace vort {
+
+inline constexpr int map_files = 6;
+
+// Which table column feeds each file, in file order 201 to 206; real parts carry the sign.
+struct file_role {
+  int column;     // 1-based column of the record table
+  int component;  // 0 = x, 1 = y, 2 = z
+  bool real;
+};
+inline constexpr std::array<file_role, map_files> file_roles{{
+    {4, 0, true}, {6, 1, true}, {8, 2, true}, {5, 0, false}, {7, 1, false}, {9, 2, false}}};
+
+struct output_names {
+  std::array<std::string, 3> o_filer;
+  std::array<std::string, 3> o_filei;
+};
+
+// Prefix, the whole base name without its trailing blanks, extension: never cut.
+output_names build_output_names(const std::string& o_file_name, const field_kind& kind);
+
+struct output_file {
+  std::string name;
+  file_handle handle;
+  std::vector<char> buffer;
+  std::size_t used = 0;
+};
+
+struct output_set {
+  std::array<output_file, map_files> files;  // 201 to 206
+};
+
+inline constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
+
+// Creates (or empties) all six files before anything is written. Throws `failure` naming the
+// file and the cause.
+output_set open_output_files(const output_names& names);
+
+void write_headers(output_set& set, const mesh::axes& axes);
+
+// Writes out what the file's buffer holds. Throws `failure` naming the file and the cause.
+void flush_output(output_file& file);
+
+// Flushes and closes every file, in order; the first failure is thrown after all are closed.
+void close_output_files(output_set& set);
+
+// One value of a line: its separating blank and its field.
+inline void put_value(output_file& file, double value, const number_form& form) {
+  if (file.buffer.size() - file.used < max_field_width + 2) flush_output(file);
+  char* out = file.buffer.data() + file.used;
+  *out++ = ' ';
+  file.used = static_cast<std::size_t>(write_number(out, value, form) - file.buffer.data());
+}
+
+inline void end_line(output_file& file) {
+  if (file.used == file.buffer.size()) flush_output(file);
+  file.buffer[file.used++] = '\n';
+}
+
+}  // namespace vort

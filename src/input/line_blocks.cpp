@@ -1,0 +1,81 @@
+#include "input/line_blocks.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "input/failure.hpp"
+
+namespace vort {
+
+std::string quoted(const std::string& name) { return '"' + printable_item(name) + '"'; }
+
+file_handle open_input_file(const std::string& name) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(name, ec)) {
+    throw failure{"cannot read " + quoted(name) + ": it is a directory"};
+  }
+  errno = 0;
+  file_handle file(std::fopen(name.c_str(), "rb"));
+  if (!file) {
+    throw failure{"cannot open " + quoted(name) + ": " + std::strerror(errno)};
+  }
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  return file;
+}
+
+std::size_t read_block(std::FILE* file, const std::string& name, char* data, std::size_t size) {
+  errno = 0;
+  const std::size_t got = std::fread(data, 1, size, file);
+  if (got < size && std::ferror(file)) {
+    throw failure{"cannot read " + quoted(name) + ": " + std::strerror(errno)};
+  }
+  return got;
+}
+
+line_blocks open_line_blocks(const std::string& name, std::size_t block_size) {
+  line_blocks blocks;
+  blocks.name = name;
+  blocks.file = open_input_file(name);
+  blocks.buffer.resize(block_size);
+  return blocks;
+}
+
+bool next_lines(line_blocks& blocks, text_cursor& cursor) {
+  char* data = blocks.buffer.data();
+  const std::size_t carried = blocks.data_end - blocks.lines_end;
+  std::memmove(data, data + blocks.lines_end, carried);
+  blocks.data_end = carried;
+  blocks.lines_end = 0;
+  std::size_t searched = 0;
+  while (blocks.lines_end == 0) {
+    if (!blocks.at_eof) {
+      if (blocks.data_end == blocks.buffer.size()) {
+        blocks.buffer.resize(blocks.buffer.size() * 2);
+        data = blocks.buffer.data();
+      }
+      const std::size_t got = read_block(blocks.file.get(), blocks.name, data + blocks.data_end,
+                                         blocks.buffer.size() - blocks.data_end);
+      blocks.at_eof = got == 0;
+      blocks.data_end += got;
+      if (got > 0) blocks.last_byte = data[blocks.data_end - 1];
+      blocks.bytes_read += got;
+    }
+    for (std::size_t i = blocks.data_end; i > searched; --i) {
+      if (data[i - 1] == '\n') {
+        blocks.lines_end = i;
+        break;
+      }
+    }
+    searched = blocks.data_end;
+    if (blocks.lines_end == 0 && blocks.at_eof) {
+      if (blocks.data_end == 0) return false;
+      blocks.lines_end = blocks.data_end;
+    }
+  }
+  cursor.pos = data;
+  cursor.end = data + blocks.lines_end;
+  return true;
+}
+
+}  // namespace vort

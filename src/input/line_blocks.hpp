@@ -1,0 +1,46 @@
+// Input files read in large blocks that always end at a line end (or at the end of the
+// file), so a free-form read over one block never meets half a number. A line longer than
+// the block makes the block grow until the line fits.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "input/free_form.hpp"
+
+namespace vort {
+
+struct file_closer {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using file_handle = std::unique_ptr<std::FILE, file_closer>;
+
+// Opens an input file for reading, unbuffered (callers read large blocks themselves).
+// Throws `failure` naming the file and the cause.
+file_handle open_input_file(const std::string& name);
+
+// Reads up to `size` bytes; returns the count, 0 at the end of the file. Throws on an error.
+std::size_t read_block(std::FILE* file, const std::string& name, char* data, std::size_t size);
+
+struct line_blocks {
+  std::string name;
+  file_handle file;
+  std::vector<char> buffer;
+  std::size_t lines_end = 0;  // end of the whole lines handed out
+  std::size_t data_end = 0;   // end of the bytes read; a partial last line lies in between
+  bool at_eof = false;
+  std::uint64_t bytes_read = 0;
+  char last_byte = '\n';  // of the bytes read so far
+};
+
+inline constexpr std::size_t default_block_size = std::size_t{4} << 20;
+
+line_blocks open_line_blocks(const std::string& name, std::size_t block_size = default_block_size);
+
+// Hands out the next whole lines in `cursor` (keeping its line number); the previous ones
+// must be used up. Returns false at the end of the file.
+bool next_lines(line_blocks& blocks, text_cursor& cursor);
+
+}  // namespace vort

@@ -1,0 +1,33 @@
+#include "input/line_counter.hpp"
+
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "input/failure.hpp"
+#include "input/line_blocks.hpp"
+
+namespace vort::files_analysis {
+
+std::int32_t file_record(const std::string& name) {
+  file_handle file = open_input_file(name);
+  std::vector<char> block(std::size_t{1} << 20);
+  std::int64_t lines = 0;
+  char last = '\n';
+  while (const std::size_t got = read_block(file.get(), name, block.data(), block.size())) {
+    const char* p = block.data();
+    const char* const end = p + got;
+    while (const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {
+      ++lines;
+      p = static_cast<const char*>(found) + 1;
+    }
+    last = end[-1];
+  }
+  if (last != '\n') ++lines;
+  if (lines > std::numeric_limits<std::int32_t>::max()) {
+    throw failure{quoted(name) + " has more than 2147483647 lines"};
+  }
+  return static_cast<std::int32_t>(lines);
+}
+
+}  // namespace vort::files_analysis

@@ -1,0 +1,104 @@
+#include "input/record_table.hpp"
+
+#include <fstream>
+#include <limits>
+#include <new>
+#include <string>
+
+#include "input/failure.hpp"
+
+namespace vort {
+namespace {
+
+const char* const allocation_message = "Allocation would exceed memory limit";
+
+// A value in kB from /proc/meminfo, or -1.
+std::int64_t meminfo_kb(const std::string& key) {
+  std::ifstream meminfo("/proc/meminfo");
+  std::string name;
+  std::int64_t value = 0;
+  std::string unit;
+  while (meminfo >> name >> value >> unit) {
+    if (name == key + ":") return value;
+  }
+  return -1;
+}
+
+// Bytes a cgroup (v2) memory limit still leaves, or the largest value when none is set.
+std::uint64_t cgroup_room() {
+  std::ifstream max_file("/sys/fs/cgroup/memory.max");
+  std::ifstream current_file("/sys/fs/cgroup/memory.current");
+  std::string max_text;
+  std::uint64_t current = 0;
+  if (!(max_file >> max_text) || max_text == "max" || !(current_file >> current)) {
+    return std::numeric_limits<std::uint64_t>::max();
+  }
+  const std::uint64_t limit = std::stoull(max_text);
+  return limit > current ? limit - current : 0;
+}
+
+}  // namespace
+
+void check_grid_counts(grid_counts counts) {
+  if (counts.nx < 1 || counts.ny < 1 || counts.nz < 1) {
+    throw failure{"grid counts must be at least 1, got Nx=" + std::to_string(counts.nx) +
+                  ", Ny=" + std::to_string(counts.ny) + ", Nz=" + std::to_string(counts.nz)};
+  }
+  if (counts.knots() > std::numeric_limits<std::int32_t>::max()) {
+    throw failure{"a grid of " + std::to_string(counts.nx) + " x " + std::to_string(counts.ny) +
+                  " x " + std::to_string(counts.nz) + " = " + std::to_string(counts.knots()) +
+                  " knots is more than the 2147483647 the record table can number"};
+  }
+}
+
+std::uint64_t bytes_needed(grid_counts counts, mirror_mode mode) {
+  const mesh::map_knots knots = mesh::knots_of_map(counts, mode);
+  const auto axis_bytes = static_cast<std::uint64_t>(knots.x + knots.y + knots.z + 3) * 4;
+  const auto index_bytes = static_cast<std::uint64_t>(counts.nx) * 4;
+  const auto table_bytes = static_cast<std::uint64_t>(counts.knots()) * record_values * 8;
+  return axis_bytes + index_bytes + table_bytes;
+}
+
+void check_memory_budget(std::uint64_t bytes) {
+  const std::int64_t available_kb = meminfo_kb("MemAvailable");
+  const std::int64_t swap_kb = meminfo_kb("SwapFree");
+  std::uint64_t room = std::numeric_limits<std::uint64_t>::max();
+  if (available_kb >= 0) {
+    room = static_cast<std::uint64_t>(available_kb + (swap_kb > 0 ? swap_kb : 0)) * 1024;
+  }
+  const std::uint64_t cgroup = cgroup_room();
+  if (cgroup < room) room = cgroup;
+  if (bytes > room) throw failure{allocation_message};
+}
+
+record_table allocate_record_table(grid_counts counts) {
+  record_table table;
+  table.counts = counts;
+  table.rows = counts.knots();
+  try {
+    table.plane_start.resize(static_cast<std::size_t>(counts.nx));
+  } catch (const std::bad_alloc&) {
+    throw failure{allocation_message};
+  }
+  // calloc: zero rows without touching pages that no record will fill.
+  const auto values = static_cast<std::size_t>(table.rows) * record_values;
+  table.field_tab.reset(static_cast<double*>(std::calloc(values == 0 ? 1 : values, sizeof(double))));
+  if (!table.field_tab) throw failure{allocation_message};
+  return table;
+}
+
+void build_plane_index(record_table& table) {
+  const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
+  for (std::int32_t i = 1; i <= table.counts.nx; ++i) {
+    table.plane_start[static_cast<std::size_t>(i - 1)] =
+        static_cast<std::int32_t>((i - 1) * plane_rows + 1);
+  }
+}
+
+void release_arrays(record_table& table, mesh::axes& axes) {
+  table.plane_start = {};
+  table.field_tab.reset();
+  axes = {};
+}
+
+}  // namespace vort

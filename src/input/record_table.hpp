@@ -1,0 +1,57 @@
+// The record table: every record of the solver table in memory, nine doubles a row, rows in
+// file order and numbered from 1, so row r column c is element (r - 1) * 9 + (c - 1).
+// Knot (i, j, k) lives in row plane_start(i) + (j - 1) * Nz + (k - 1), that is
+// (i - 1) * Ny * Nz + (j - 1) * Nz + k: z fastest, x slowest, as the solver writes them.
+// Rows that no record fills hold zero.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "input/grid.hpp"
+#include "input/mesh.hpp"
+
+namespace vort {
+
+inline constexpr int record_values = 9;
+
+struct free_deleter {
+  void operator()(double* p) const { std::free(p); }
+};
+
+struct record_table {
+  grid_counts counts;
+  std::int64_t rows = 0;
+  std::vector<std::int32_t> plane_start;                // entry i - 1 is plane_start(i)
+  std::unique_ptr<double[], free_deleter> field_tab;  // rows * 9 values, zero-filled
+
+  double* row(std::int64_t r) { return field_tab.get() + (r - 1) * record_values; }
+  // Column c (1-based) of the row of knot (i, j, k), all 1-based.
+  double value(std::int32_t i, std::int32_t j, std::int32_t k, int column) const {
+    const std::int64_t r = plane_start[static_cast<std::size_t>(i - 1)] +
+                           std::int64_t{j - 1} * counts.nz + (k - 1);
+    return field_tab[static_cast<std::size_t>((r - 1) * record_values + column - 1)];
+  }
+};
+
+// Refuses grids that the record table cannot describe: a count below 1, more knots than a
+// 32-bit row number reaches. Throws `failure`.
+void check_grid_counts(grid_counts counts);
+
+// Bytes that the axes, the plane index and the record table of a run will take.
+std::uint64_t bytes_needed(grid_counts counts, mirror_mode mode);
+
+// Throws `failure` "Allocation would exceed memory limit" when `bytes` is more than the
+// system can give now (available memory and swap, and the cgroup's limit when one is set).
+void check_memory_budget(std::uint64_t bytes);
+
+// Zero-filled table of Nx * Ny * Nz rows and an unfilled plane index.
+record_table allocate_record_table(grid_counts counts);
+
+void build_plane_index(record_table& table);
+
+void release_arrays(record_table& table, mesh::axes& axes);
+
+}  // namespace vort

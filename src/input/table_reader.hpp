@@ -1,0 +1,23 @@
+// Reading the solver table into the record table. The table is two header lines (skipped
+// unread) and then one record of nine free-form numbers per knot: x, y, z, then the real and
+// imaginary parts of the x, y and z field components. Each record starts on a new line; a
+// record may run over several lines, and what follows its ninth value on its line is ignored.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "input/record_table.hpp"
+#include "input/work_counter.hpp"
+
+namespace vort {
+
+// Reads up to min(nrec, rows) records into rows 1, 2, ... and returns how many it read. An
+// end of file before a record's first value ends the read; inside a record it is an error.
+// When every row is filled and the rest of the file still holds a complete record, the
+// table has more records than the grid has knots and is refused. Throws `failure` with the
+// file, the line and the offending text.
+std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table& table,
+                        work_counter* counter = nullptr);
+
+}  // namespace vort

@@ -1,0 +1,168 @@
+#include "input/free_form.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace vort {
+namespace {
+
+struct reals_case {
+  std::string text;
+  int count;
+  std::vector<double> expected;  // after the read; untouched values stay at -7
+  read_status status;
+  std::string rest;  // what the cursor points at afterwards
+};
+
+// Every read starts with the array filled with -7, so left-out values show.
+std::vector<double> read_all(const std::string& text, int count, read_status& status,
+                             std::string& rest, bad_item* bad = nullptr) {
+  std::vector<double> values(static_cast<std::size_t>(count), -7.0);
+  text_cursor cursor{text.data(), text.data() + text.size(), 1};
+  list_read state;
+  status = read_reals(cursor, state, values, bad);
+  rest.assign(cursor.pos, cursor.end);
+  return values;
+}
+
+TEST(FreeFormReader, AcceptsTheListForms) {
+  const std::vector<reals_case> cases = {
+      {"1 2 3\nnext", 3, {1, 2, 3}, read_status::complete, "next"},
+      {"1,2,3\n", 3, {1, 2, 3}, read_status::complete, ""},
+      {"1 , 2 ,3\n", 3, {1, 2, 3}, read_status::complete, ""},
+      {"\t1\t2\t3\r\nnext", 3, {1, 2, 3}, read_status::complete, "next"},
+      {"1 2\n\n   \n3 4 5\nnext", 3, {1, 2, 3}, read_status::complete, "next"},
+      {"1,2,\n3\n", 3, {1, 2, 3}, read_status::complete, ""},
+      {"5 5. .5 -0.005 +2\n", 5, {5, 5, 0.5, -0.005, 2}, read_status::complete, ""},
+      {"1.5D-03 1.5d-03 1.5E-03 1.5e-03 1.5E+2 2e3\n", 6, {0.0015, 0.0015, 0.0015, 0.0015, 150, 2000},
+       read_status::complete, ""},
+      {"1,,3\n", 3, {1, -7, 3}, read_status::complete, ""},
+      {"1, ,3\n", 3, {1, -7, 3}, read_status::complete, ""},
+      {",2,3\n", 3, {-7, 2, 3}, read_status::complete, ""},
+      {"1 2/ 9 9\nnext", 4, {1, 2, -7, -7}, read_status::slash, "next"},
+      {"1 2/9\nnext", 3, {1, 2, -7}, read_status::slash, "next"},
+      {"/\n", 2, {-7, -7}, read_status::slash, ""},
+      {"1 2", 3, {1, 2, -7}, read_status::need_more, ""},
+      {"1 2 3 4 5 garbage\nnext", 3, {1, 2, 3}, read_status::complete, "next"},
+      {"1e-400 -1e-400\n", 2, {0.0, -0.0}, read_status::complete, ""},
+      {"4.9406564584124654e-324\n", 1, {4.9406564584124654e-324}, read_status::complete, ""},
+      {"1.7976931348623157e308\n", 1, {1.7976931348623157e308}, read_status::complete, ""},
+  };
+  for (const reals_case& c : cases) {
+    read_status status{};
+    std::string rest;
+    const std::vector<double> values = read_all(c.text, c.count, status, rest);
+    EXPECT_EQ(status, c.status) << c.text;
+    EXPECT_EQ(rest, c.rest) << c.text;
+    ASSERT_EQ(values.size(), c.expected.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      EXPECT_EQ(values[i], c.expected[i]) << c.text << " value " << i;
+      EXPECT_EQ(std::signbit(values[i]), std::signbit(c.expected[i])) << c.text << " value " << i;
+    }
+  }
+}
+
+TEST(FreeFormReader, RefusesWhatIsNotANumber) {
+  struct refused {
+    std::string text;
+    std::string item;
+    std::int64_t line;
+    int value_index;
+    item_error error;
+  };
+  const std::vector<refused> cases = {
+      {"1 1.2.3 4\n", "1.2.3", 1, 1, item_error::malformed},
+      {"abc\n", "abc", 1, 0, item_error::malformed},
+      {"1\n\n2 NaN\n", "NaN", 3, 2, item_error::malformed},
+      {"Inf\n", "Inf", 1, 0, item_error::malformed},
+      {"infinity\n", "infinity", 1, 0, item_error::malformed},
+      {"3*1.5\n", "3*1.5", 1, 0, item_error::malformed},
+      {"1.0+5\n", "1.0+5", 1, 0, item_error::malformed},
+      {"0x1p3\n", "0x1p3", 1, 0, item_error::malformed},
+      {"1e\n", "1e", 1, 0, item_error::malformed},
+      {"+\n", "+", 1, 0, item_error::malformed},
+      {".\n", ".", 1, 0, item_error::malformed},
+      {"--1\n", "--1", 1, 0, item_error::malformed},
+      {"1e400\n", "1e400", 1, 0, item_error::out_of_range},
+      {"-1D400\n", "-1D400", 1, 0, item_error::out_of_range},
+      {std::string("1\0002\n", 4), std::string("1\0002", 3), 1, 0, item_error::malformed},
+  };
+  for (const refused& c : cases) {
+    read_status status{};
+    std::string rest;
+    bad_item bad;
+    read_all(c.text, 3, status, rest, &bad);
+    EXPECT_EQ(status, read_status::bad_value) << c.text;
+    EXPECT_EQ(bad.text, c.item) << c.text;
+    EXPECT_EQ(bad.line, c.line) << c.text;
+    EXPECT_EQ(bad.value_index, c.value_index) << c.text;
+    EXPECT_EQ(bad.error, c.error) << c.text;
+  }
+}
+
+TEST(FreeFormReader, ReadsIntegersOnly) {
+  struct integer_case {
+    std::string text;
+    bool ok;
+    std::int32_t value;
+    item_error error;
+  };
+  const std::vector<integer_case> cases = {
+      {"41", true, 41, {}},          {"  7", true, 7, {}},
+      {"-5", true, -5, {}},          {"+12", true, 12, {}},
+      {"12,3", true, 12, {}},        {"12/", true, 12, {}},
+      {"2147483647", true, 2147483647, {}},
+      {"-2147483648", true, -2147483647 - 1, {}},
+      {"4.5", false, 0, item_error::malformed},
+      {"1e3", false, 0, item_error::malformed},
+      {"12a", false, 0, item_error::malformed},
+      {"99999999999", false, 0, item_error::out_of_range},
+      {"2147483648", false, 0, item_error::out_of_range},
+  };
+  for (const integer_case& c : cases) {
+    std::array<std::int32_t, 1> value{0};
+    text_cursor cursor{c.text.data(), c.text.data() + c.text.size(), 1};
+    list_read state;
+    bad_item bad;
+    const read_status status = read_integers(cursor, state, value, &bad);
+    if (c.ok) {
+      EXPECT_EQ(status, read_status::complete) << c.text;
+      EXPECT_EQ(value[0], c.value) << c.text;
+    } else {
+      EXPECT_EQ(status, read_status::bad_value) << c.text;
+      EXPECT_EQ(bad.error, c.error) << c.text;
+    }
+  }
+}
+
+// A read interrupted at the end of a buffer goes on in the next one with its state: this is
+// how the console feeds one line at a time and the table reader one block at a time.
+TEST(FreeFormReader, ResumesOverTheNextBuffer) {
+  const std::vector<std::string> pieces = {"1, 2,\n", ",\n", "\n", "4 5 6 7\n"};
+  std::array<double, 5> values{};
+  values.fill(-7);
+  list_read state;
+  read_status status = read_status::need_more;
+  std::int64_t line = 1;
+  for (const std::string& piece : pieces) {
+    text_cursor cursor{piece.data(), piece.data() + piece.size(), line};
+    status = read_reals(cursor, state, values, nullptr);
+    line = cursor.line;
+    if (status != read_status::need_more) break;
+  }
+  EXPECT_EQ(status, read_status::complete);
+  EXPECT_EQ(values, (std::array<double, 5>{1, 2, -7, 4, 5}));
+}
+
+TEST(FreeFormReader, MakesItemsPrintable) {
+  EXPECT_EQ(printable_item("1.2.3"), "1.2.3");
+  EXPECT_EQ(printable_item(std::string("a\0b\"", 4)), "a\\x00b\\x22");
+  EXPECT_EQ(printable_item(std::string(100, '9')), std::string(40, '9') + "...");
+}
+
+}  // namespace
+}  // namespace vort
