@@ -27,9 +27,12 @@ grid_counts parse_grid_counts(const command_line& line) {
 
 std::string missing_records_warning(const std::string& table_name, std::int64_t read,
                                     std::int64_t knots) {
+  const std::int64_t missing = knots - read;
   return program + "warning: " + quoted(table_name) + " holds " + std::to_string(read) +
-         " records for " + std::to_string(knots) + " knots; the last " +
-         std::to_string(knots - read) + " knots have no record and are written as zero";
+         " records for " + std::to_string(knots) + " knots; " +
+         (missing == 1 ? "the last knot has no record and is"
+                       : "the last " + std::to_string(missing) + " knots have no record and are") +
+         " written as zero";
 }
 
 void convert(const command_line& line, std::istream& in, std::ostream& out,

@@ -1,1 +1,227 @@
+// End-to-end runs of the built converter: transcripts, golden field maps, and failures.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run_binary.hpp"
+
+namespace fs = std::filesystem;
+using e2e::files_in;
+using e2e::make_temp_dir;
+using e2e::read_file;
+using e2e::run_vort2pelta;
+using e2e::write_file;
+
+namespace {
+
+std::string expected_help() {
+  const std::string indent(11, ' ');
+  return "\n"
+         " " + std::string(28, '*') + "    INSTRUCTIONS    " + std::string(30, '*') + "\n"
+         " Launch the converter as:\n"
+         " VOTR2Pelta Nx Ny Nz vort_file_name output_files_names Field_flag\n"
+         "\n"
+         " Nx,Ny,Nz are the nuber of grid knots along z,y,z\n"
+         "\n"
+         " Attention: If on YZ plane there is a mirror (a symmetrical plane) Nx will be\n"
+         " " + indent + "int(Nx_final/2)+1 (Nx_final is the number that will appear in the\n"
+         " " + indent + "Pelta 3D field map file)\n"
+         " Field_flag=E for the Electric field map\n"
+         " Field_flag=B for the Magnetic field map\n"
+         "\n"
+         " The code will ask: \n"
+         " (1) starting mesh points (wrote in the first record of the VORT maps)\n"
+         " and the dimention of the mesh element dx,dy,dz (all in meters)\n"
+         " (2) if there are some simmetric plane in the vort map (YZ or XZ)\n"
+         "\n"
+         " Example: VORT2Pelta 21 11 101 cavity.txt cav E   (then answer the two questions)\n"
+         " " + std::string(78, '*') + "\n"
+         "\n";
+}
+
+const std::string notice =
+    "\n"
+    " It has to be launched by prompt\n"
+    " \"VORT2Pelta help\" for more informations\n"
+    "\n"
+    " push enter to exit\n";
+
+const std::string mesh_prompt =
+    " Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):\n"
+    " Magnetic mirror:Y,X,F(False)\n";
+
+// A table of `records` records whose value in column c of record r is r + c / 10.
+std::string numbered_table(int records, const std::string& last_line = "") {
+  std::ostringstream text;
+  text << " header line one\n header line two\n";
+  for (int r = 1; r <= records; ++r) {
+    for (int c = 1; c <= 9; ++c) text << ' ' << r << '.' << c;
+    text << '\n';
+  }
+  text << last_line;
+  return text.str();
+}
+
+struct scratch {
+  fs::path dir = make_temp_dir();
+  ~scratch() { fs::remove_all(dir); }
+};
+
+TEST(Transcript, HelpPage) {
+  for (const std::string arg : {"help", "helpme", "help2", "-h", "--help"}) {
+    scratch s;
+    const auto run = run_vort2pelta(s.dir, {arg, "2", "2", "t.txt", "cav", "E"}, "");
+    EXPECT_EQ(run.status, 0) << arg;
+    EXPECT_EQ(run.out, expected_help()) << arg;
+    EXPECT_EQ(run.err, "") << arg;
+    EXPECT_TRUE(files_in(s.dir).empty()) << arg;
+  }
+}
+
+TEST(Transcript, HelpPageLineLengths) {
+  std::istringstream lines(expected_help());
+  const std::vector<std::size_t> lengths = {0,  78, 24, 64, 0,  48, 0,  76, 76, 35, 39,
+                                            39, 0,  19, 69, 62, 64, 0};
+  std::string line;
+  for (std::size_t n = 0; n < lengths.size(); ++n) {
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line.empty() ? 0 : line.size() - 1, lengths[n]) << "line " << n + 1;
+  }
+}
+
+TEST(Transcript, NoHelpForOtherSpellings) {
+  for (const std::string arg : {"Help", "HELP", "hel"}) {
+    scratch s;
+    const auto run = run_vort2pelta(s.dir, {arg, "2", "2", "t.txt", "cav", "E"}, "0 0 0 0 0 0 1 1 1\nF\n");
+    EXPECT_EQ(run.status, 1) << arg;
+    EXPECT_EQ(run.out.rfind(mesh_prompt, 0), 0u) << arg;
+  }
+}
+
+TEST(Transcript, NoticeWaitsForEnter) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {""}, {"    5", "2"}, {"   "}}) {
+    scratch s;
+    const auto run = run_vort2pelta(s.dir, args, "\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, notice);
+    EXPECT_EQ(run.err, "");
+  }
+  scratch s;
+  const auto run = run_vort2pelta(s.dir, {}, "");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, notice);
+  EXPECT_EQ(run.err, "VORT2Pelta: standard input ended while waiting for Enter\n");
+}
+
+TEST(Transcript, Version) {
+  scratch s;
+  const auto run = run_vort2pelta(s.dir, {"--version"}, "");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "VORT2Pelta " VORT2PELTA_TEST_VERSION "\n");
+}
+
+struct dialogue_case {
+  std::string name;
+  std::vector<std::string> counts;
+  std::string input;
+  std::string echo;  // the mirror echo line
+  std::string counts_line;
+};
+
+// The dialogue's echo lines, with the field widths of the record count and the grid counts.
+TEST(Transcript, DialogueEchoes) {
+  const std::string counts_3_2_2 = " Nx,Ny,Nz=           3           2           2\n";
+  const std::vector<dialogue_case> cases = {
+      {"one line", {"3", "2", "2"}, "0,0,0,1,1,1,0.5,0.5,0.5\nF\n",
+       " full cavity, no mirrors\n", counts_3_2_2},
+      {"three lines", {"3", "2", "2"}, "0 0 0\n1 1 1\n0.5 0.5 0.5\nF\n",
+       " full cavity, no mirrors\n", counts_3_2_2},
+      {"mirror on the mesh line is thrown away", {"3", "2", "2"},
+       "0 0 0 1 1 1 0.5 0.5 0.5 Y\nX\n", " XZ magnetic mirror\n",
+       counts_3_2_2},
+      {"Yes", {"3", "2", "2"}, "0 0 0 1 1 1 1 1 1\nYes\n", " YZ magnetic mirror\n",
+       counts_3_2_2},
+      {"lower case", {"3", "2", "2"}, "0 0 0 1 1 1 1 1 1\ny\n", " error!\n", counts_3_2_2},
+      {"empty answer", {"3", "2", "2"}, "0 0 0 1 1 1 1 1 1\n\n", " error!\n", counts_3_2_2},
+      {"blank-led counts", {" 3", "  2", "2,7"}, "0 0 0 1 1 1 1 1 1\nF\n",
+       " full cavity, no mirrors\n", counts_3_2_2},
+  };
+  for (const dialogue_case& c : cases) {
+    scratch s;
+    write_file(s.dir / "t.txt", numbered_table(12));
+    const auto run = run_vort2pelta(
+        s.dir, {c.counts[0], c.counts[1], c.counts[2], "t.txt", "cav", "E"}, c.input);
+    EXPECT_EQ(run.status, 0) << c.name << run.err;
+    EXPECT_EQ(run.out, mesh_prompt + c.echo + " file record=          12\n" + c.counts_line +
+                           " field_id=E\n")
+        << c.name;
+  }
+}
+
+TEST(Transcript, NegativeCountIsEchoedThenRefused) {
+  scratch s;
+  write_file(s.dir / "t.txt", numbered_table(2));
+  const auto run = run_vort2pelta(s.dir, {"-5", "2", "2", "t.txt", "cav", "E"},
+                                  "0 0 0 1 1 1 1 1 1\nF\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find(" Nx,Ny,Nz=          -5           2           2\n"), std::string::npos);
+  EXPECT_EQ(run.err, "VORT2Pelta: grid counts must be at least 1, got Nx=-5, Ny=2, Nz=2\n");
+}
+
+// Golden runs: each directory under golden/ holds `args` (one argument per line), `stdin`,
+// the table files it names, and `expected/` with the transcript and the six map files.
+class Golden : public testing::TestWithParam<std::string> {};
+
+TEST_P(Golden, MatchesByteForByte) {
+  const fs::path source = fs::path(VORT2PELTA_GOLDEN_DIR) / GetParam();
+  scratch s;
+  std::vector<std::string> args;
+  std::istringstream arg_lines(read_file(source / "args"));
+  for (std::string arg; std::getline(arg_lines, arg);) args.push_back(arg);
+  for (const auto& entry : fs::directory_iterator(source)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && name != "args" && name != "stdin") {
+      fs::copy_file(entry.path(), s.dir / name);
+    }
+  }
+  const std::vector<std::string> inputs = files_in(s.dir);
+  const auto run = run_vort2pelta(s.dir, args, read_file(source / "stdin"));
+  const fs::path expected = source / "expected";
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, read_file(expected / "stdout"));
+  const std::string expected_err =
+      fs::exists(expected / "stderr") ? read_file(expected / "stderr") : std::string();
+  EXPECT_EQ(run.err, expected_err);
+  std::vector<std::string> produced;
+  for (const std::string& name : files_in(s.dir)) {
+    if (std::find(inputs.begin(), inputs.end(), name) == inputs.end()) produced.push_back(name);
+  }
+  std::vector<std::string> wanted = files_in(expected);
+  std::erase(wanted, "stdout");
+  std::erase(wanted, "stderr");
+  EXPECT_EQ(produced, wanted);
+  for (const std::string& name : wanted) {
+    EXPECT_EQ(read_file(s.dir / name), read_file(expected / name)) << name;
+  }
+}
+
+std::vector<std::string> golden_cases() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(VORT2PELTA_GOLDEN_DIR)) {
+    if (entry.is_directory()) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, Golden, testing::ValuesIn(golden_cases()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           return info.param;
+                         });
+
+}  // namespace
