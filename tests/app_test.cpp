@@ -1,1 +1,116 @@
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.hpp"
+#include "app/dialogue.hpp"
+#include "app/progress.hpp"
+#include "input/failure.hpp"
+
+namespace vort {
+namespace {
+
+command_line parse(const std::vector<std::string_view>& args) { return parse_command_line(args); }
+
+TEST(CommandLine, ArgumentsAreTakenWhole) {
+  const command_line line =
+      parse({"12345", "2", "3", "a_table_name_that_is_longer_than_fifty_characters_in_all.txt  ",
+             "a_base_name_over_18", "Bfield"});
+  EXPECT_EQ(line.action, start_action::convert);
+  EXPECT_EQ(line.nx_text, "12345");
+  EXPECT_EQ(line.table_name, "a_table_name_that_is_longer_than_fifty_characters_in_all.txt");
+  EXPECT_EQ(line.o_file_name, "a_base_name_over_18");
+  EXPECT_EQ(line.field_id, 'B');
+  const command_line short_line = parse({"3", "2"});
+  EXPECT_EQ(short_line.field_id, ' ');
+  EXPECT_EQ(short_line.table_name, "");
+}
+
+TEST(CommandLine, HelpNoticeVersion) {
+  const std::vector<std::pair<std::vector<std::string_view>, start_action>> cases = {
+      {{"help"}, start_action::help},      {{"helpme", "1"}, start_action::help},
+      {{"-h"}, start_action::help},        {{"--help"}, start_action::help},
+      {{"--version"}, start_action::version},
+      {{}, start_action::notice},          {{""}, start_action::notice},
+      {{"    7"}, start_action::notice},   {{"   7"}, start_action::convert},
+      {{"Help"}, start_action::convert},   {{"hel"}, start_action::convert},
+  };
+  for (const auto& [args, action] : cases) {
+    EXPECT_EQ(parse(args).action, action) << (args.empty() ? "(none)" : args[0]);
+  }
+}
+
+std::string failure_of(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const failure& f) {
+    return f.message;
+  }
+  return "(no failure)";
+}
+
+TEST(Dialogue, GridCountTexts) {
+  EXPECT_EQ(parse_grid_count("41", "Nx", 1), 41);
+  EXPECT_EQ(parse_grid_count(" 7", "Nx", 1), 7);
+  EXPECT_EQ(parse_grid_count("12,3", "Nx", 1), 12);
+  EXPECT_EQ(parse_grid_count("12345", "Nx", 1), 12345);
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"4.5", "Nx (argument 1): cannot read \"4.5\" as an integer"},
+      {"1e3", "Nx (argument 1): cannot read \"1e3\" as an integer"},
+      {"", "Nx (argument 1) is missing or blank"},
+      {"   ", "Nx (argument 1) is missing or blank"},
+      {"99999999999", "Nx (argument 1): \"99999999999\" is outside the 32-bit integer range"},
+  };
+  for (const auto& [text, message] : refused) {
+    EXPECT_EQ(failure_of([&] { parse_grid_count(text, "Nx", 1); }), message) << text;
+  }
+}
+
+TEST(Dialogue, MeshAnswerAndMirror) {
+  std::istringstream in("1, 2 ,3\n\n4 5 6 7 8 9 Y\nXZ please\n");
+  std::ostringstream out;
+  console_input console{&in, 0, {}};
+  const mesh::mesh_data mesh = ask_mesh_data(out, console);
+  EXPECT_EQ(mesh.xmin, 1);
+  EXPECT_EQ(mesh.zmax, 6);
+  EXPECT_EQ(mesh.dz, 9);
+  EXPECT_EQ(ask_mirror(out, console), 'X');
+
+  std::istringstream partial("1 2 / 9\nF\n");
+  console_input partial_console{&partial, 0, {}};
+  const mesh::mesh_data left_out = ask_mesh_data(out, partial_console);
+  EXPECT_EQ(left_out.ymin, 2);
+  EXPECT_EQ(left_out.zmin, 0);
+  EXPECT_EQ(left_out.dz, 0);
+
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"1 2 3\n4 abc 6\n", "standard input:2: cannot read \"abc\" as a number (value 5 of the mesh data)"},
+      {"1 2 3\n", "standard input ended before the mesh data were complete (3 of 9 values read)"},
+      {"", "standard input ended before the mesh data were complete (0 of 9 values read)"},
+      {"1 2 3 4 5 6 7 8 1e39\n", "value 9 of the mesh data (1e+39) is too large for single precision"},
+  };
+  for (const auto& [text, message] : refused) {
+    std::istringstream bad(text);
+    console_input bad_console{&bad, 0, {}};
+    EXPECT_EQ(failure_of([&] { ask_mesh_data(out, bad_console); }), message) << text;
+  }
+  std::istringstream no_mirror("1 2 3 4 5 6 7 8 9\n");
+  console_input no_mirror_console{&no_mirror, 0, {}};
+  ask_mesh_data(out, no_mirror_console);
+  EXPECT_EQ(failure_of([&] { ask_mirror(out, no_mirror_console); }),
+            "standard input ended before the mirror answer");
+}
+
+TEST(Progress, RendersPhasePercentAndRate) {
+  EXPECT_EQ(render_progress(work_phase::reading, 50, 200, 0.5), "reading table  25%  0.0 MB/s");
+  EXPECT_EQ(render_progress(work_phase::reading, 300000000, 600000000, 1.0),
+            "reading table  50%  300.0 MB/s");
+  EXPECT_EQ(render_progress(work_phase::writing, 12000000, 12000000, 0.5),
+            "writing maps  100%  24.0 M values/s");
+}
+
+}  // namespace
+}  // namespace vort

@@ -1,1 +1,207 @@
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <functional>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "input/failure.hpp"
+#include "input/line_blocks.hpp"
+#include "input/line_counter.hpp"
+#include "input/mesh.hpp"
+#include "input/record_table.hpp"
+#include "input/table_reader.hpp"
+
+namespace vort {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file in the test's temporary directory, removed afterwards.
+struct temp_file {
+  fs::path path;
+  explicit temp_file(const std::string& text) {
+    static int serial = 0;
+    path = fs::temp_directory_path() /
+           ("vort2pelta-unit-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  ~temp_file() { fs::remove(path); }
+  std::string name() const { return path.string(); }
+};
+
+std::string failure_of(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const failure& f) {
+    return f.message;
+  }
+  return "(no failure)";
+}
+
+TEST(LineCounter, CountsEveryLine) {
+  const std::vector<std::pair<std::string, std::int32_t>> cases = {
+      {"", 0},
+      {"h1\nh2\n", 2},
+      {"h1\nh2", 2},
+      {"h1\r\nh2\r\n", 2},
+      {"a\n\n\nb\n", 4},
+      {"\n", 1},
+      {std::string(3 << 20, 'x') + "\n" + std::string(10, 'y'), 2},  // lines across blocks
+  };
+  for (const auto& [text, lines] : cases) {
+    temp_file file(text);
+    EXPECT_EQ(files_analysis::file_record(file.name()), lines) << text.substr(0, 20);
+  }
+  EXPECT_EQ(failure_of([] { files_analysis::file_record("/no/such/table.txt"); }),
+            "cannot open \"/no/such/table.txt\": No such file or directory");
+  EXPECT_EQ(failure_of([] { files_analysis::file_record("/tmp"); }),
+            "cannot read \"/tmp\": it is a directory");
+}
+
+TEST(Axes, CoordinatesAreRoundedOncePerOperation) {
+  EXPECT_EQ(mesh::knot_coordinate(10, -0.01f, 0.001f), std::ldexp(1.0f, -30));
+  const float plus_zero = mesh::knot_coordinate(0, -0.0f, 0.5f);
+  EXPECT_EQ(plus_zero, 0.0f);
+  EXPECT_FALSE(std::signbit(plus_zero));
+}
+
+TEST(Axes, CountsAndOrderPerMirrorMode) {
+  const mesh::mesh_data mesh{0, -1, 2, 99, 99, 99, 0.5f, 1, -0.25f};
+  struct axes_case {
+    grid_counts counts;
+    mirror_mode mode;
+    std::vector<float> x, y, z;
+  };
+  const std::vector<axes_case> cases = {
+      {{3, 2, 1}, mirror_mode::yz, {5, 0, 0.5f, 1, 1.5f, 2}, {2, -1, 0}, {1, 2}},
+      {{2, 2, 3}, mirror_mode::xz, {2, 0, 0.5f}, {3, -1, 0, 1}, {3, 2, 1.75f, 1.5f}},
+      {{1, 1, 1}, mirror_mode::yz, {1, 0}, {1, -1}, {1, 2}},
+      {{2, 2, 1}, mirror_mode::none, {2, 0, 0.5f}, {2, -1, 0}, {1, 2}},
+  };
+  for (const axes_case& c : cases) {
+    const mesh::axes axes = mesh::build_axes(c.counts, mesh, c.mode);
+    EXPECT_EQ(axes.xcoo, c.x);
+    EXPECT_EQ(axes.ycoo, c.y);
+    EXPECT_EQ(axes.zcoo, c.z);
+  }
+  EXPECT_EQ(mesh::build_axes({9999, 1, 1}, mesh, mirror_mode::yz).xcoo[0], 19997.0f);
+}
+
+TEST(RecordTable, PlaneIndexAndKnotRows) {
+  record_table table = allocate_record_table({3, 2, 4});
+  build_plane_index(table);
+  EXPECT_EQ(table.rows, 24);
+  EXPECT_EQ(table.plane_start, (std::vector<std::int32_t>{1, 9, 17}));
+  for (std::int64_t r = 1; r <= table.rows; ++r) table.row(r)[3] = static_cast<double>(r);
+  EXPECT_EQ(table.value(2, 2, 3, 4), 15);
+  EXPECT_EQ(table.value(3, 2, 4, 4), 24);
+  EXPECT_EQ(table.value(1, 1, 1, 5), 0);  // rows are zero-filled
+}
+
+TEST(RecordTable, RefusesGridsItCannotHold) {
+  EXPECT_EQ(failure_of([] { check_grid_counts({0, 2, 2}); }),
+            "grid counts must be at least 1, got Nx=0, Ny=2, Nz=2");
+  EXPECT_EQ(failure_of([] { check_grid_counts({2, -5, 2}); }),
+            "grid counts must be at least 1, got Nx=2, Ny=-5, Nz=2");
+  EXPECT_EQ(failure_of([] { check_grid_counts({2000, 2000, 2000}); }),
+            "a grid of 2000 x 2000 x 2000 = 8000000000 knots is more than the 2147483647 the "
+            "record table can number");
+  EXPECT_EQ(failure_of([] { check_grid_counts({1290, 1290, 1290}); }), "(no failure)");
+  EXPECT_EQ(failure_of([] { check_memory_budget(bytes_needed({1000, 1000, 1000}, mirror_mode::yz)); }),
+            "Allocation would exceed memory limit");
+  // The doubled axis of the largest count is sized without overflow.
+  EXPECT_EQ(bytes_needed({2147483647, 1, 1}, mirror_mode::yz),
+            (std::uint64_t{4294967293} + 1 + 1 + 3) * 4 + std::uint64_t{2147483647} * 4 +
+                std::uint64_t{2147483647} * 72);
+}
+
+struct read_case {
+  std::string name;
+  std::string text;
+  grid_counts counts;
+  std::int32_t nrec_adjust;  // nrec = lines - 2 + adjust (a file that changed after counting)
+  std::int64_t records;      // expected records read, or -1 for a failure
+  std::string message;       // expected failure, with "FILE" for the file name
+};
+
+TEST(TableReader, ReadsUpToTheGridOrTheCount) {
+  const std::string record = "1 2 3 4 5 6 7 8 9\n";
+  const std::vector<read_case> cases = {
+      {"R + 3 lines, empty last", "h\nh\n" + record + record + "\n", {2, 1, 1}, 0, 2, ""},
+      {"R + 2 lines keeps the last record", "h\nh\n" + record + record, {2, 1, 1}, 0, 2, ""},
+      {"one-knot table", "h\nh\n" + record, {1, 1, 1}, 0, 1, ""},
+      {"non-numeric trailer", "h\nh\n" + record + record + "end of data\n", {2, 1, 1}, 0, 2, ""},
+      {"empty lines between records", "h\nh\n" + record + "\n\n" + record, {2, 1, 1}, 0, 2, ""},
+      {"fewer records than knots", "h\nh\n" + record, {2, 2, 1}, 0, 1, ""},
+      {"only the header", "h\nh\n", {2, 1, 1}, 0, 0, ""},
+      {"count limits the read", "h\nh\n" + record + record + record, {3, 1, 1}, -2, 1, ""},
+      {"more records than knots", "h\nh\n" + record + record + record, {2, 1, 1}, 0, -1,
+       "\"FILE\" holds more records than the grid has knots (2); check Nx, Ny and Nz"},
+      {"one header line", "h\n", {1, 1, 1}, 0, -1,
+       "\"FILE\" ends before its two header lines (it has 1 line)"},
+      {"empty file", "", {1, 1, 1}, 0, -1,
+       "\"FILE\" ends before its two header lines (it has 0 lines)"},
+      {"bad value", "h\nh\n" + record + "1 2 3 1.2.3 5 6 7 8 9\n", {2, 1, 1}, 0, -1,
+       "FILE:4: cannot read \"1.2.3\" as a number (value 4 of record 2)"},
+      {"value too large", "h\nh\n1 2 3 4 5 6 7 8 1e400\n", {1, 1, 1}, 0, -1,
+       "FILE:3: cannot read \"1e400\" as a number: it is too large for a double (value 9 of "
+       "record 1)"},
+      {"record cut short", "h\nh\n" + record + "1 2 3 4\n5 6\n", {2, 1, 1}, 0, -1,
+       "FILE:5: the file ends inside record 2 (6 of 9 values read)"},
+      {"cut short without a last line end", "h\nh\n1 2 3", {1, 1, 1}, 0, -1,
+       "FILE:3: the file ends inside record 1 (3 of 9 values read)"},
+  };
+  for (const read_case& c : cases) {
+    temp_file file(c.text);
+    const std::int32_t nrec = files_analysis::file_record(file.name()) - 2 + c.nrec_adjust;
+    record_table table = allocate_record_table(c.counts);
+    std::int64_t records = -1;
+    const std::string message = failure_of([&] { records = read_table(file.name(), nrec, table); });
+    if (c.records >= 0) {
+      EXPECT_EQ(message, "(no failure)") << c.name;
+      EXPECT_EQ(records, c.records) << c.name;
+    } else {
+      std::string expected = c.message;
+      expected.replace(expected.find("FILE"), 4, file.name());
+      EXPECT_EQ(message, expected) << c.name;
+    }
+  }
+}
+
+TEST(TableReader, StoresRecordsInFileOrderAcrossBlocks) {
+  // Long lines of blanks make records straddle the reader's block boundaries.
+  std::string text = "h\nh\n";
+  const int records = 300;
+  for (int r = 1; r <= records; ++r) {
+    text += std::string(static_cast<std::size_t>(r * 97 % 50000), ' ');
+    for (int c = 1; c <= 9; ++c) text += std::to_string(r * 10 + c) + (c == 5 ? "\n" : " ");
+    text += "\n";
+  }
+  temp_file file(text);
+  record_table table = allocate_record_table({records, 1, 1});
+  ASSERT_EQ(read_table(file.name(), files_analysis::file_record(file.name()) - 2, table), records);
+  for (int r = 1; r <= records; ++r) {
+    for (int c = 1; c <= 9; ++c) ASSERT_EQ(table.row(r)[c - 1], r * 10 + c) << r << " " << c;
+  }
+}
+
+TEST(LineBlocks, GrowForALineLongerThanTheBlock) {
+  const std::string long_line(100000, '7');
+  temp_file file("a\n" + long_line + "\nb");
+  line_blocks blocks = open_line_blocks(file.name(), 4096);
+  text_cursor cursor{nullptr, nullptr, 1};
+  std::string seen;
+  while (next_lines(blocks, cursor)) {
+    seen.append(cursor.pos, cursor.end);
+    cursor.pos = cursor.end;
+  }
+  EXPECT_EQ(seen, "a\n" + long_line + "\nb");
+}
+
+}  // namespace
+}  // namespace vort

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "app/console.hpp"
@@ -27,8 +28,10 @@ text_cursor cursor_over(const std::string& text, std::int64_t line) {
 
 float single_precision(double value, int index) {
   if (std::fabs(value) > std::numeric_limits<float>::max()) {
-    throw failure{"value " + std::to_string(index + 1) + " of the mesh data, " +
-                  std::to_string(value) + ", is too large for single precision"};
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    throw failure{"value " + std::to_string(index + 1) + " of the mesh data (" + text +
+                  ") is too large for single precision"};
   }
   return static_cast<float>(value);
 }
