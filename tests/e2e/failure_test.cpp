@@ -1,0 +1,175 @@
+// Every way a run can fail: status 1, one line on standard error that says what and where,
+// nothing on standard output after the failure, and existing files of the six output names
+// left exactly as they were (or, for a failure while writing, the message names the file).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "run_binary.hpp"
+
+namespace fs = std::filesystem;
+using e2e::make_temp_dir;
+using e2e::read_file;
+using e2e::run_vort2pelta;
+using e2e::write_file;
+
+namespace {
+
+const std::string good_answers = "0 0 0 1 1 1 0.1 0.1 0.1\nF\n";
+const std::string record = " 1 2 3 4 5 6 7 8 9\n";
+const std::vector<std::string> outputs = {"3D_Re-cav.ex", "3D_Re-cav.ey", "3D_Re-cav.ez",
+                                          "3D_Im-cav.ex", "3D_Im-cav.ey", "3D_Im-cav.ez"};
+
+std::string table_of(int records, const std::string& tail = "") {
+  std::string text = "header\nheader\n";
+  for (int r = 0; r < records; ++r) text += record;
+  return text + tail;
+}
+
+struct bad_case {
+  std::string name;
+  std::vector<std::string> args;  // the table is t.txt, the base name cav
+  std::string answers;
+  std::function<void(const fs::path&)> setup;
+  std::string message;        // the whole line without the prefix; * matches any text
+  std::string last_stdout;    // the last line on standard output, "" for none
+  bool output_step = false;   // fails while writing: the six files may have changed
+  std::string shell_prefix;
+};
+
+void PrintTo(const bad_case& c, std::ostream* out) { *out << c.name; }
+
+auto table(const std::string& text) {
+  return [text](const fs::path& dir) { write_file(dir / "t.txt", text); };
+}
+
+const std::vector<std::string> counts_2_1_1 = {"2", "1", "1", "t.txt", "cav", "E"};
+const std::string echo_counts = " Nx,Ny,Nz=           2           1           1";
+
+std::vector<bad_case> catalogue() {
+  std::mt19937 random(7);
+  std::string garbage = "header\nheader\n";
+  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>(random() % 256);
+  std::string ten_mb_line = "header\nheader\n" + std::string(10 << 20, 'x') + "\n";
+  return {
+      {"missing table", counts_2_1_1, good_answers, [](const fs::path&) {},
+       "cannot open \"t.txt\": No such file or directory", " full cavity, no mirrors"},
+      {"table is a directory", counts_2_1_1, good_answers,
+       [](const fs::path& dir) { fs::create_directory(dir / "t.txt"); },
+       "cannot read \"t.txt\": it is a directory", " full cavity, no mirrors"},
+      {"empty table", counts_2_1_1, good_answers, table(""),
+       "\"t.txt\" ends before its two header lines (it has 0 lines)", echo_counts},
+      {"one-line table", counts_2_1_1, good_answers, table("header\n"),
+       "\"t.txt\" ends before its two header lines (it has 1 line)", echo_counts},
+      {"unreadable value", counts_2_1_1, good_answers, table(table_of(1) + " 1 2 3 1.2.3 5 6 7 8 9\n"),
+       "t.txt:4: cannot read \"1.2.3\" as a number (value 4 of record 2)", echo_counts},
+      {"NaN", counts_2_1_1, good_answers, table(table_of(1) + " 1 2 3 4 NaN 6 7 8 9\n"),
+       "t.txt:4: cannot read \"NaN\" as a number (value 5 of record 2)", echo_counts},
+      {"1e400", counts_2_1_1, good_answers, table(table_of(1, " 1 1e400 3 4 5 6 7 8 9\n")),
+       "t.txt:4: cannot read \"1e400\" as a number: it is too large for a double (value 2 of record 2)",
+       echo_counts},
+      {"record cut short", counts_2_1_1, good_answers, table(table_of(1) + " 1 2 3 4\n 5\n"),
+       "t.txt:5: the file ends inside record 2 (5 of 9 values read)", echo_counts},
+      {"NUL bytes", counts_2_1_1, good_answers,
+       table(table_of(1) + std::string(" 1 2 \0\0 4 5 6 7 8 9\n", 21)),
+       "t.txt:4: cannot read \"\\x00\\x00\" as a number (value 3 of record 2)", echo_counts},
+      {"binary garbage", {"9", "9", "9", "t.txt", "cav", "E"}, good_answers, table(garbage),
+       "t.txt:*: cannot read \"*\" as a number (value * of record *)",
+       " Nx,Ny,Nz=           9           9           9"},
+      {"10 MB line", counts_2_1_1, good_answers, table(ten_mb_line),
+       "t.txt:3: cannot read \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\" as a number (value 1 of record 1)", echo_counts},
+      {"input ends at the mesh prompt", counts_2_1_1, "", table(table_of(2)),
+       "standard input ended before the mesh data were complete (0 of 9 values read)",
+       " Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):"},
+      {"input ends inside the mesh values", counts_2_1_1, "0 0 0\n1 1\n", table(table_of(2)),
+       "standard input ended before the mesh data were complete (5 of 9 values read)",
+       " Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):"},
+      {"input ends at the mirror prompt", counts_2_1_1, "0 0 0 1 1 1 1 1 1\n", table(table_of(2)),
+       "standard input ended before the mirror answer", " Magnetic mirror:Y,X,F(False)"},
+      {"bad mesh value", counts_2_1_1, "0 0 zero 1 1 1 1 1 1\nF\n", table(table_of(2)),
+       "standard input:1: cannot read \"zero\" as a number (value 3 of the mesh data)",
+       " Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):"},
+      {"count 4.5", {"4.5", "1", "1", "t.txt", "cav", "E"}, good_answers, table(table_of(2)),
+       "Nx (argument 1): cannot read \"4.5\" as an integer", " file record=           2"},
+      {"count 1e3", {"2", "1e3", "1", "t.txt", "cav", "E"}, good_answers, table(table_of(2)),
+       "Ny (argument 2): cannot read \"1e3\" as an integer", " file record=           2"},
+      {"blank count", {"2", "1", " ", "t.txt", "cav", "E"}, good_answers, table(table_of(2)),
+       "Nz (argument 3) is missing or blank", " file record=           2"},
+      {"count -5", {"-5", "1", "1", "t.txt", "cav", "E"}, good_answers, table(table_of(2)),
+       "grid counts must be at least 1, got Nx=-5, Ny=1, Nz=1",
+       " Nx,Ny,Nz=          -5           1           1"},
+      {"count 0", {"2", "0", "1", "t.txt", "cav", "E"}, good_answers, table(table_of(2)),
+       "grid counts must be at least 1, got Nx=2, Ny=0, Nz=1",
+       " Nx,Ny,Nz=           2           0           1"},
+      {"count 99999999999", {"99999999999", "1", "1", "t.txt", "cav", "E"}, good_answers,
+       table(table_of(2)), "Nx (argument 1): \"99999999999\" is outside the 32-bit integer range",
+       " file record=           2"},
+      {"more knots than row numbers", {"2000", "2000", "2000", "t.txt", "cav", "E"}, good_answers,
+       table(table_of(2)), "a grid of 2000 x 2000 x 2000 = 8000000000 knots is more than *",
+       " Nx,Ny,Nz=        2000        2000        2000"},
+      {"grid too large for memory", {"1000", "1000", "1000", "t.txt", "cav", "E"}, good_answers,
+       table(table_of(2)), "Allocation would exceed memory limit",
+       " Nx,Ny,Nz=        1000        1000        1000"},
+      {"more records than knots", counts_2_1_1, good_answers, table(table_of(3)),
+       "\"t.txt\" holds more records than the grid has knots (2); check Nx, Ny and Nz",
+       echo_counts},
+      {"directory in place of an output file", counts_2_1_1, good_answers,
+       [](const fs::path& dir) {
+         write_file(dir / "t.txt", table_of(2));
+         fs::remove(dir / "3D_Re-cav.ey");
+         fs::create_directory(dir / "3D_Re-cav.ey");
+       },
+       "cannot create \"3D_Re-cav.ey\": Is a directory", " field_id=E", true},
+      {"file-size limit reached in the body", {"60", "60", "1", "t.txt", "cav", "E"}, good_answers,
+       table(table_of(3600)), "cannot write \"3D_Re-cav.ex\": File too large", " field_id=E",
+       true, "ulimit -f 40;"},
+  };
+}
+
+// `pattern` with * standing for any text, matched against the whole of `text`.
+bool glob_match(std::string_view pattern, std::string_view text) {
+  const std::size_t star = pattern.find('*');
+  if (star == std::string_view::npos) return pattern == text;
+  if (text.substr(0, star) != pattern.substr(0, star)) return false;
+  for (std::size_t skip = star; skip <= text.size(); ++skip) {
+    if (glob_match(pattern.substr(star + 1), text.substr(skip))) return true;
+  }
+  return false;
+}
+
+class BadInput : public testing::TestWithParam<bad_case> {};
+
+TEST_P(BadInput, StopsWithOneLineAndLeavesFilesAlone) {
+  const bad_case& c = GetParam();
+  const fs::path dir = make_temp_dir();
+  for (const std::string& name : outputs) write_file(dir / name, "existing " + name + "\n");
+  c.setup(dir);
+  const auto run = run_vort2pelta(dir, c.args, c.answers, c.shell_prefix);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(glob_match("VORT2Pelta: " + c.message + "\n", run.err)) << run.err;
+  const std::size_t last_start = run.out.rfind('\n', run.out.size() - 2);
+  const std::string last_line =
+      run.out.substr(last_start == std::string::npos ? 0 : last_start + 1);
+  EXPECT_EQ(last_line, c.last_stdout + "\n");
+  if (!c.output_step) {
+    for (const std::string& name : outputs) {
+      EXPECT_EQ(read_file(dir / name), "existing " + name + "\n") << name;
+    }
+  }
+  fs::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, BadInput, testing::ValuesIn(catalogue()),
+                         [](const testing::TestParamInfo<bad_case>& info) {
+                           std::string name;
+                           for (const char c : info.param.name) {
+                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           }
+                           return name;
+                         });
+
+}  // namespace
