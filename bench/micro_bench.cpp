@@ -1,0 +1,122 @@
+// Micro-benchmarks of the hot paths: one record parsed, one value formatted, and the two
+// stages built on them (a whole table read into the record table, a whole body written).
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fieldmap/body_writer.hpp"
+#include "fieldmap/number_form.hpp"
+#include "fieldmap/output_files.hpp"
+#include "input/free_form.hpp"
+#include "input/line_counter.hpp"
+#include "input/record_table.hpp"
+#include "input/table_reader.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string record_line(std::mt19937_64& random) {
+  std::uniform_real_distribution<double> value(-1e3, 1e3);
+  std::string line;
+  char field[32];
+  for (int c = 0; c < 9; ++c) {
+    std::snprintf(field, sizeof field, " %15.7e", value(random) * 1e-4);
+    line += field;
+  }
+  return line + "\n";
+}
+
+void BM_parse_record(benchmark::State& state) {
+  std::mt19937_64 random(1);
+  std::string text;
+  for (int r = 0; r < 1000; ++r) text += record_line(random);
+  std::array<double, 9> row{};
+  for (auto _ : state) {
+    vort::text_cursor cursor{text.data(), text.data() + text.size(), 1};
+    for (int r = 0; r < 1000; ++r) {
+      vort::list_read read;
+      vort::read_reals(cursor, read, row, nullptr);
+    }
+    benchmark::DoNotOptimize(row);
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_parse_record);
+
+void BM_format_double(benchmark::State& state) {
+  std::mt19937_64 random(2);
+  std::uniform_real_distribution<double> value(-1, 1);
+  std::vector<double> values(4096);
+  for (double& v : values) v = value(random) * 1.2566370060085319e-6 * 1e3;
+  char out[32];
+  std::size_t n = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(vort::write_number(out, values[n++ & 4095], vort::double_form));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_format_double);
+
+// A 100 x 100 x 100 table of the usual %15.7e records, made once.
+const fs::path& big_table() {
+  static const fs::path path = [] {
+    const fs::path file = fs::temp_directory_path() / "vort2pelta-bench-table.txt";
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    std::fputs("header\nheader\n", out);
+    std::mt19937_64 random(3);
+    for (int r = 0; r < 1000000; ++r) std::fputs(record_line(random).c_str(), out);
+    std::fputs("\n", out);
+    std::fclose(out);
+    return file;
+  }();
+  return path;
+}
+
+void BM_read_table(benchmark::State& state) {
+  const std::string name = big_table().string();
+  const auto bytes = static_cast<std::int64_t>(fs::file_size(name));
+  vort::record_table table = vort::allocate_record_table({100, 100, 100});
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(vort::read_table(name, 1000001, table));
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+  state.SetItemsProcessed(state.iterations() * 1000000);
+}
+BENCHMARK(BM_read_table)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_write_body(benchmark::State& state) {
+  const auto mode = static_cast<vort::mirror_mode>(state.range(0));
+  vort::record_table table = vort::allocate_record_table({100, 100, 100});
+  vort::read_table(big_table().string(), 1000001, table);
+  vort::build_plane_index(table);
+  const fs::path dir = fs::temp_directory_path() / "vort2pelta-bench-body";
+  fs::create_directories(dir);
+  const fs::path before = fs::current_path();
+  fs::current_path(dir);
+  const vort::field_kind kind = vort::select_field_kind('B');
+  const vort::output_names names = vort::build_output_names("bench", kind);
+  std::uint64_t values = 0;
+  for (auto _ : state) {
+    vort::output_set set = vort::open_output_files(names);
+    vort::write_body(set, table, kind, mode);
+    vort::close_output_files(set);
+    const vort::mesh::map_knots knots = vort::mesh::knots_of_map(table.counts, mode);
+    values += static_cast<std::uint64_t>(knots.x * knots.y * knots.z) * 6;
+  }
+  fs::current_path(before);
+  fs::remove_all(dir);
+  state.counters["values/s"] =
+      benchmark::Counter(static_cast<double>(values), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_write_body)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
