@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -162,6 +164,45 @@ TEST(FreeFormReader, MakesItemsPrintable) {
   EXPECT_EQ(printable_item("1.2.3"), "1.2.3");
   EXPECT_EQ(printable_item(std::string("a\0b\"", 4)), "a\\x00b\\x22");
   EXPECT_EQ(printable_item(std::string(100, '9')), std::string(40, '9') + "...");
+}
+
+}  // namespace
+}  // namespace vort
+
+namespace vort {
+namespace {
+
+// Items of every shape the tables hold and many they don't (up to 25 digits, exponents far
+// beyond the exact fast path, D exponents): the value must be strtod's, correctly rounded.
+TEST(FreeFormReader, RandomItemsReadAsStrtodReadsThem) {
+  std::mt19937_64 random(314159);
+  auto digits = [&](int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += static_cast<char>('0' + random() % 10);
+    return text;
+  };
+  for (int n = 0; n < 200000; ++n) {
+    std::string item = (random() % 3 == 0) ? "-" : (random() % 5 == 0 ? "+" : "");
+    const int before = static_cast<int>(random() % 12);
+    const int after = static_cast<int>(random() % 14);
+    item += digits(before);
+    if (after > 0 || before == 0) item += "." + digits(after == 0 && before == 0 ? 1 : after);
+    if (random() % 2 == 0) {
+      item += "EeDd"[random() % 4];
+      if (random() % 2 == 0) item += random() % 2 == 0 ? "-" : "+";
+      item += std::to_string(random() % 40);
+    }
+    std::string reference = item;
+    for (char& c : reference) {
+      if (c == 'D' || c == 'd') c = 'E';
+    }
+    const double expected = std::strtod(reference.c_str(), nullptr);
+    double value = 0;
+    item_error error{};
+    ASSERT_TRUE(parse_real(item.data(), item.data() + item.size(), value, error)) << item;
+    ASSERT_EQ(value, expected) << item;
+    ASSERT_EQ(std::signbit(value), std::signbit(expected)) << item;
+  }
 }
 
 }  // namespace

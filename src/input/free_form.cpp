@@ -1,66 +1,167 @@
 #include "input/free_form.hpp"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 namespace vort {
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-bool ends_item(char c) { return is_blank(c) || c == ',' || c == '/' || c == '\n'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+// Character classes, looked up once per character in the hot loops.
+enum char_class : unsigned char { other = 0, blank = 1, separator = 2, digit = 4 };
+
+constexpr std::array<unsigned char, 256> char_classes = [] {
+  std::array<unsigned char, 256> classes{};
+  for (const char c : {' ', '\t', '\r'}) classes[static_cast<unsigned char>(c)] = blank;
+  for (const char c : {',', '/', '\n'}) classes[static_cast<unsigned char>(c)] = separator;
+  for (char c = '0'; c <= '9'; ++c) classes[static_cast<unsigned char>(c)] = digit;
+  return classes;
+}();
+
+unsigned char class_of(char c) { return char_classes[static_cast<unsigned char>(c)]; }
+bool is_blank(char c) { return class_of(c) == blank; }
+bool ends_item(char c) { return (class_of(c) & (blank | separator)) != 0; }
+bool is_digit(char c) { return class_of(c) == digit; }
 
 const char* skip_digits(const char* p, const char* last) {
   while (p < last && is_digit(*p)) ++p;
   return p;
 }
 
-// [sign] digits [. digits] or [sign] . digits, then optional exponent letter E, e, D or d with
-// an optional sign and at least one digit. Everything else (NaN, Inf, 1.0+5, 3*1.5, hex) is
-// refused before std::from_chars, which would accept some of it.
-bool is_real_text(const char* p, const char* last) {
-  if (p < last && (*p == '+' || *p == '-')) ++p;
-  const char* int_end = skip_digits(p, last);
-  std::ptrdiff_t digits = int_end - p;
-  p = int_end;
+// The grammar of a real item: [sign] digits [. digits] or [sign] . digits, then an optional
+// exponent letter E, e, D or d with an optional sign and at least one digit. Everything else
+// (NaN, Inf, 1.0+5, 3*1.5, hex) is refused before std::from_chars, which would accept some
+// of it. `scan_real` follows the grammar as far as it goes and gathers the digits and the
+// decimal exponent on the way, so an item is looked at once.
+struct real_scan {
+  bool valid = false;          // the text up to the returned end is a whole real
+  bool negative = false;
+  bool exact = false;          // value = mantissa * 10^exponent (at most 19 digits)
+  std::uint64_t mantissa = 0;
+  std::int64_t exponent = 0;
+};
+
+constexpr std::ptrdiff_t max_mantissa_digits = 19;
+constexpr std::int64_t exponent_cap = 100000;  // far beyond any double; keeps sums bounded
+
+const char* scan_real(const char* p, const char* last, real_scan& scan) {
+  if (p < last && (*p == '+' || *p == '-')) scan.negative = *p++ == '-';
+  std::uint64_t mantissa = 0;
+  const char* integer = p;
+  for (; p < last && is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  std::ptrdiff_t digits = p - integer;
+  std::ptrdiff_t decimals = 0;
   if (p < last && *p == '.') {
-    const char* frac_end = skip_digits(p + 1, last);
-    digits += frac_end - (p + 1);
-    p = frac_end;
+    const char* fraction = ++p;
+    for (; p < last && is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    decimals = p - fraction;
+    digits += decimals;
   }
-  if (digits == 0) return false;
-  if (p == last) return true;
-  if (*p != 'E' && *p != 'e' && *p != 'D' && *p != 'd') return false;
-  ++p;
-  if (p < last && (*p == '+' || *p == '-')) ++p;
-  const char* exp_end = skip_digits(p, last);
-  return exp_end > p && exp_end == last;
+  if (digits == 0) return p;
+  std::int64_t written = 0;
+  if (p < last && (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd')) {
+    ++p;
+    bool negative_exponent = false;
+    if (p < last && (*p == '+' || *p == '-')) negative_exponent = *p++ == '-';
+    const char* exponent_digits = p;
+    for (; p < last && is_digit(*p); ++p) {
+      if (written < exponent_cap) written = written * 10 + (*p - '0');
+    }
+    if (p == exponent_digits) return p;
+    if (negative_exponent) written = -written;
+  }
+  scan.valid = true;
+  scan.exact = digits <= max_mantissa_digits;  // otherwise the mantissa has wrapped
+  scan.mantissa = mantissa;
+  scan.exponent = written - decimals;
+  return p;
 }
 
-// Rare path: the value is beyond a double's range. strtod tells overflow (infinity) from
-// underflow (a zero or subnormal, which is the value the text stands for).
-bool parse_out_of_range(std::string_view text, double& value, item_error& error) {
-  std::string copy(text);
-  for (char& c : copy) {
-    if (c == 'D' || c == 'd') c = 'E';
+// Powers of ten that a double holds exactly.
+constexpr double exact_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A mantissa up to 2^53 and a power of ten up to 10^22 are both exact doubles, so one
+// correctly rounded multiplication or division gives the correctly rounded value.
+bool exact_fast_path(const real_scan& scan, double& value) {
+  if (!scan.exact || scan.mantissa > (std::uint64_t{1} << 53)) return false;
+  if (scan.mantissa == 0) {
+    value = scan.negative ? -0.0 : 0.0;
+    return true;
   }
-  const double parsed = std::strtod(copy.c_str(), nullptr);
+  if (scan.exponent < -22 || scan.exponent > 22) return false;
+  const double mantissa = static_cast<double>(scan.mantissa);
+  const double magnitude = scan.exponent < 0 ? mantissa / exact_powers[-scan.exponent]
+                                             : mantissa * exact_powers[scan.exponent];
+  value = scan.negative ? -magnitude : magnitude;
+  return true;
+}
+
+// Rare path, for a D exponent outside the exact fast path and for values beyond a double's
+// range: strtod on a terminated copy with E for D. It tells overflow (infinity) from underflow
+// (a zero or subnormal, which is the value the text stands for).
+bool parse_through_strtod(std::string_view text, double& value, item_error& error) {
+  char local[64];
+  std::string long_copy;
+  char* copy = local;
+  if (text.size() >= sizeof local) {
+    long_copy.assign(text);
+    copy = long_copy.data();
+  } else {
+    std::memcpy(local, text.data(), text.size());
+    local[text.size()] = '\0';
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (copy[i] == 'D' || copy[i] == 'd') copy[i] = 'E';
+  }
+  const double parsed = std::strtod(copy, nullptr);
   if (std::isinf(parsed)) {
     error = item_error::out_of_range;
     return false;
   }
-  value = parsed == 0.0 ? std::copysign(0.0, copy.front() == '-' ? -1.0 : 1.0) : parsed;
+  value = parsed == 0.0 ? std::copysign(0.0, text.front() == '-' ? -1.0 : 1.0) : parsed;
   return true;
 }
 
-bool parse_item(const char* first, const char* last, double& value, item_error& error) {
-  return parse_real(first, last, value, error);
+// Any valid real item, through std::from_chars (which knows no D exponent).
+bool parse_general_real(const char* first, const char* last, double& value, item_error& error) {
+  const char* start = *first == '+' ? first + 1 : first;
+  const char* exponent = start;
+  while (exponent < last && *exponent != 'D' && *exponent != 'd') ++exponent;
+  if (exponent != last) return parse_through_strtod({first, last}, value, error);
+  double parsed = 0.0;
+  const auto result = std::from_chars(start, last, parsed);
+  if (result.ec == std::errc::result_out_of_range) {
+    return parse_through_strtod({first, last}, value, error);
+  }
+  if (result.ec != std::errc() || result.ptr != last) return false;
+  value = parsed;
+  return true;
 }
-bool parse_item(const char* first, const char* last, std::int32_t& value, item_error& error) {
-  return parse_integer(first, last, value, error);
+
+// The item that starts at `p`: its value, or the end of its text for the message.
+bool read_item(const char*& p, const char* end, double& value, item_error& error) {
+  const char* first = p;
+  real_scan scan;
+  p = scan_real(p, end, scan);
+  if (scan.valid && (p == end || ends_item(*p))) {
+    if (exact_fast_path(scan, value)) return true;
+    return parse_general_real(first, p, value, error);
+  }
+  while (p < end && !ends_item(*p)) ++p;
+  error = item_error::malformed;
+  return false;
+}
+
+bool read_item(const char*& p, const char* end, std::int32_t& value, item_error& error) {
+  const char* first = p;
+  while (p < end && !ends_item(*p)) ++p;
+  return parse_integer(first, p, value, error);
 }
 
 template <class T>
@@ -89,9 +190,8 @@ read_status read_list(text_cursor& cursor, list_read& state, std::span<T> values
       return read_status::slash;
     } else {
       const char* first = p;
-      while (p < end && !ends_item(*p)) ++p;
       item_error error{};
-      if (!parse_item(first, p, values[static_cast<std::size_t>(state.next)], error)) {
+      if (!read_item(p, end, values[static_cast<std::size_t>(state.next)], error)) {
         cursor.pos = first;
         if (bad != nullptr) {
           *bad = bad_item{std::string_view(first, static_cast<std::size_t>(p - first)),
@@ -112,30 +212,10 @@ read_status read_list(text_cursor& cursor, list_read& state, std::span<T> values
 
 bool parse_real(const char* first, const char* last, double& value, item_error& error) {
   error = item_error::malformed;
-  if (!is_real_text(first, last)) return false;
-  const char* start = *first == '+' ? first + 1 : first;
-  // std::from_chars knows no D exponent; such items are rewritten in a small local copy.
-  char local[64];
-  const char* exponent = start;
-  while (exponent < last && *exponent != 'D' && *exponent != 'd') ++exponent;
-  const char* parse_first = start;
-  const char* parse_last = last;
-  if (exponent != last) {
-    const auto length = static_cast<std::size_t>(last - start);
-    if (length > sizeof local) return parse_out_of_range({first, last}, value, error);
-    std::memcpy(local, start, length);
-    local[exponent - start] = 'E';
-    parse_first = local;
-    parse_last = local + length;
-  }
-  double parsed = 0.0;
-  const auto result = std::from_chars(parse_first, parse_last, parsed);
-  if (result.ec == std::errc::result_out_of_range) {
-    return parse_out_of_range({first, static_cast<std::size_t>(last - first)}, value, error);
-  }
-  if (result.ec != std::errc() || result.ptr != parse_last) return false;
-  value = parsed;
-  return true;
+  real_scan scan;
+  if (scan_real(first, last, scan) != last || !scan.valid) return false;
+  if (exact_fast_path(scan, value)) return true;
+  return parse_general_real(first, last, value, error);
 }
 
 bool parse_integer(const char* first, const char* last, std::int32_t& value, item_error& error) {
