@@ -33,4 +33,8 @@ inline constexpr int max_field_width = 25;
 // Infinities and NaN, which no field value can become, are written as words.
 char* write_number(char* out, double value, const number_form& form);
 
+// The `count` significant digits of finite |value| correctly rounded (ties to even), written
+// to `digits` without a point; returns the decimal exponent of the first digit.
+int significant_digits(double value, int count, char* digits);
+
 }  // namespace vort

@@ -35,7 +35,7 @@ struct line_blocks {
   char last_byte = '\n';  // of the bytes read so far
 };
 
-inline constexpr std::size_t default_block_size = std::size_t{4} << 20;
+inline constexpr std::size_t default_block_size = std::size_t{1} << 20;
 
 line_blocks open_line_blocks(const std::string& name, std::size_t block_size = default_block_size);
 

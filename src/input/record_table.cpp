@@ -1,11 +1,16 @@
 #include "input/record_table.hpp"
 
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <new>
 #include <string>
 
 #include "input/failure.hpp"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace vort {
 namespace {
@@ -35,6 +40,23 @@ std::uint64_t cgroup_room() {
   }
   const std::uint64_t limit = std::stoull(max_text);
   return limit > current ? limit - current : 0;
+}
+
+constexpr std::size_t huge_page = std::size_t{2} << 20;
+
+// Zeroed storage for the table. A large table is 2 MB-aligned and, on Linux, asks for
+// transparent huge pages: first-touching 72 MB in 4 KB pages costs more than reading a
+// million records on a virtual machine, in 2 MB pages almost nothing.
+double* zeroed_table_storage(std::size_t bytes) {
+  if (bytes < huge_page) return static_cast<double*>(std::calloc(bytes == 0 ? 1 : bytes, 1));
+  const std::size_t rounded = (bytes + huge_page - 1) / huge_page * huge_page;
+  void* storage = std::aligned_alloc(huge_page, rounded);
+  if (storage == nullptr) return nullptr;
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  madvise(storage, rounded, MADV_HUGEPAGE);  // a hint: without it the table is the same
+#endif
+  std::memset(storage, 0, rounded);
+  return static_cast<double*>(storage);
 }
 
 }  // namespace
@@ -80,9 +102,8 @@ record_table allocate_record_table(grid_counts counts) {
   } catch (const std::bad_alloc&) {
     throw failure{allocation_message};
   }
-  // calloc: zero rows without touching pages that no record will fill.
-  const auto values = static_cast<std::size_t>(table.rows) * record_values;
-  table.field_tab.reset(static_cast<double*>(std::calloc(values == 0 ? 1 : values, sizeof(double))));
+  const auto bytes = static_cast<std::size_t>(table.rows) * record_values * sizeof(double);
+  table.field_tab.reset(zeroed_table_storage(bytes));
   if (!table.field_tab) throw failure{allocation_message};
   return table;
 }
