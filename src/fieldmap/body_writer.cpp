@@ -1,5 +1,6 @@
 #include "fieldmap/body_writer.hpp"
 
+#include <cstdlib>
 #include <exception>
 #include <thread>
 
@@ -36,23 +37,27 @@ std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirro
   return files;
 }
 
-void append_line_values(output_file& file, const record_table& table, int column, std::int32_t j,
-                        std::int32_t k, std::int32_t i_first, std::int32_t i_last, double factor) {
-  const double* values = table.field_tab.get() + (column - 1);
-  const std::int64_t line_offset = std::int64_t{j - 1} * table.counts.nz + (k - 1) - 1;
-  const int step = i_last >= i_first ? 1 : -1;
-  for (std::int32_t i = i_first;; i += step) {
-    const std::int64_t row_index = table.plane_start[static_cast<std::size_t>(i - 1)] + line_offset;
-    put_value(file, values[row_index * record_values] * factor, double_form);
-    if (i == i_last) break;
+line_values table_line(const record_table& table, int column, std::int32_t j, std::int32_t k) {
+  const std::int64_t first_row = table.plane_start[0] + std::int64_t{j - 1} * table.counts.nz + (k - 1);
+  const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
+  return {table.field_tab.get() + (first_row - 1) * record_values + (column - 1),
+          static_cast<std::ptrdiff_t>(plane_rows * record_values)};
+}
+
+void append_values(output_file& file, line_values line, std::int32_t i_first, std::int32_t i_last,
+                   double factor) {
+  const std::ptrdiff_t step = i_last >= i_first ? line.stride : -line.stride;
+  const double* value = line.first + (i_first - 1) * line.stride;
+  for (std::int32_t n = std::abs(i_last - i_first); n >= 0; --n, value += step) {
+    put_value(file, *value * factor, double_form);
   }
 }
 
 void write_plain_row(const body_group& group, std::int32_t j, std::int32_t k, bool image) {
   const record_table& table = *group.table;
   for (const body_file& f : group.files) {
-    append_line_values(*f.file, table, f.column, j, k, 1, table.counts.nx,
-                       image ? f.image_factor : f.stored_factor);
+    append_values(*f.file, table_line(table, f.column, j, k), 1, table.counts.nx,
+                  image ? f.image_factor : f.stored_factor);
     end_line(*f.file);
   }
   add_done(group.counter, group.files.size() * static_cast<std::uint64_t>(table.counts.nx));
@@ -82,13 +87,16 @@ void write_body(output_set& set, const record_table& table, const field_kind& ki
   start_phase(counter, work_phase::writing, values);
   std::vector<body_file> files = body_files(set, kind, mode);
   std::atomic<bool> stop{false};
+  std::vector<double> real_scratch, imaginary_scratch;
   if (values < values_worth_a_thread || std::thread::hardware_concurrency() < 2) {
-    write_group_body({&table, mode, files, counter, &stop});
+    write_group_body({&table, mode, files, counter, &stop, &real_scratch});
     return;
   }
   // Real parts here, imaginary parts in a second thread.
-  const body_group real{&table, mode, {files.begin(), files.begin() + 3}, counter, &stop};
-  const body_group imaginary{&table, mode, {files.begin() + 3, files.end()}, counter, &stop};
+  const body_group real{&table, mode, {files.begin(), files.begin() + 3}, counter, &stop,
+                        &real_scratch};
+  const body_group imaginary{&table, mode, {files.begin() + 3, files.end()}, counter, &stop,
+                             &imaginary_scratch};
   std::exception_ptr imaginary_failure;
   std::thread helper([&] {
     try {

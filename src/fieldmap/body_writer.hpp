@@ -32,7 +32,17 @@ struct body_group {
   std::vector<body_file> files;
   work_counter* counter;
   const std::atomic<bool>* stop;  // another group has failed: end early
+  std::vector<double>* scratch;   // the group's own buffer for a gathered z plane
 };
+
+// The values of one grid line along x: value i (1-based) is first[(i - 1) * stride].
+struct line_values {
+  const double* first;
+  std::ptrdiff_t stride;
+};
+
+// Grid line (j, k) of a table column: the rows plane_start(i) + (j - 1) * Nz + (k - 1).
+line_values table_line(const record_table& table, int column, std::int32_t j, std::int32_t k);
 
 // The factors of the six files, in file order 201 to 206.
 std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirror_mode mode);
@@ -45,10 +55,10 @@ void write_body(output_set& set, const record_table& table, const field_kind& ki
 // The body of one group of files, in the order above.
 void write_group_body(const body_group& group);
 
-// Appends the values of x indices i_first, then towards i_last (inclusive, either direction)
-// of grid line (j, k) of `column`, times `factor`, to the line being written.
-void append_line_values(output_file& file, const record_table& table, int column, std::int32_t j,
-                        std::int32_t k, std::int32_t i_first, std::int32_t i_last, double factor);
+// Appends values i_first, then towards i_last (inclusive, either direction) of a line, times
+// `factor`, to the line being written.
+void append_values(output_file& file, line_values line, std::int32_t i_first, std::int32_t i_last,
+                   double factor);
 
 // One line per file of grid line (j, k), the values times the stored (or image) factor.
 void write_plain_row(const body_group& group, std::int32_t j, std::int32_t k,

@@ -1,22 +1,75 @@
 #include "fieldmap/mirror.hpp"
 
 namespace vort {
+namespace {
+
+// A z plane's values are gathered for the XZ mirror when the copy stays this small: its
+// image lines read them again in reverse, and the table's rows of one plane lie Ny * Nz rows
+// apart, too far apart to be still in the cache the second time.
+constexpr std::size_t max_gathered_bytes = std::size_t{2} << 20;
+
+// The group's columns of plane k, file by file, line by line: value i of line j of file f
+// at ((f * Ny) + j - 1) * Nx + i - 1. Each table row is visited once.
+void gather_plane(const body_group& group, std::int32_t k, std::vector<double>& plane) {
+  const record_table& table = *group.table;
+  const std::int32_t nx = table.counts.nx;
+  const std::int32_t ny = table.counts.ny;
+  const std::size_t files = group.files.size();
+  const auto line_length = static_cast<std::size_t>(nx);
+  const std::size_t file_length = static_cast<std::size_t>(ny) * line_length;
+  plane.resize(files * file_length);
+  for (std::int32_t j = 1; j <= ny; ++j) {
+    const line_values rows = table_line(table, 1, j, k);  // column 1: the rows themselves
+    double* line_out = plane.data() + static_cast<std::size_t>(j - 1) * line_length;
+    for (std::int32_t i = 0; i < nx; ++i) {
+      const double* row = rows.first + i * rows.stride;
+      for (std::size_t f = 0; f < files; ++f) {
+        line_out[f * file_length + static_cast<std::size_t>(i)] = row[group.files[f].column - 1];
+      }
+    }
+  }
+}
+
+}  // namespace
 
 void write_yz_mirror_row(const body_group& group, std::int32_t j, std::int32_t k) {
   const record_table& table = *group.table;
   const std::int32_t nx = table.counts.nx;
   for (const body_file& f : group.files) {
-    append_line_values(*f.file, table, f.column, j, k, 1, nx, f.stored_factor);
-    if (nx > 1) append_line_values(*f.file, table, f.column, j, k, nx - 1, 1, f.image_factor);
+    const line_values line = table_line(table, f.column, j, k);
+    append_values(*f.file, line, 1, nx, f.stored_factor);
+    if (nx > 1) append_values(*f.file, line, nx - 1, 1, f.image_factor);
     end_line(*f.file);
   }
   add_done(group.counter, group.files.size() * static_cast<std::uint64_t>(2 * nx - 1));
 }
 
 void write_xz_mirror_plane(const body_group& group, std::int32_t k) {
-  const std::int32_t ny = group.table->counts.ny;
-  for (std::int32_t j = 1; j <= ny; ++j) write_plain_row(group, j, k);
-  for (std::int32_t j = ny - 1; j >= 1; --j) write_plain_row(group, j, k, true);
+  const record_table& table = *group.table;
+  const std::int32_t nx = table.counts.nx;
+  const std::int32_t ny = table.counts.ny;
+  const std::size_t plane_bytes = group.files.size() * static_cast<std::size_t>(nx) *
+                                  static_cast<std::size_t>(ny) * sizeof(double);
+  if (group.scratch == nullptr || plane_bytes > max_gathered_bytes) {
+    for (std::int32_t j = 1; j <= ny; ++j) write_plain_row(group, j, k);
+    for (std::int32_t j = ny - 1; j >= 1; --j) write_plain_row(group, j, k, true);
+    return;
+  }
+  std::vector<double>& plane = *group.scratch;
+  gather_plane(group, k, plane);
+  for (std::int32_t q = 1; q <= 2 * ny - 1; ++q) {
+    const bool image = q > ny;
+    const std::int32_t j = image ? 2 * ny - q : q;
+    for (std::size_t f = 0; f < group.files.size(); ++f) {
+      const body_file& file = group.files[f];
+      const double* first = plane.data() + (f * static_cast<std::size_t>(ny) +
+                                            static_cast<std::size_t>(j - 1)) *
+                                               static_cast<std::size_t>(nx);
+      append_values(*file.file, {first, 1}, 1, nx, image ? file.image_factor : file.stored_factor);
+      end_line(*file.file);
+    }
+    add_done(group.counter, group.files.size() * static_cast<std::uint64_t>(nx));
+  }
 }
 
 }  // namespace vort
