@@ -62,7 +62,8 @@ void convert(const command_line& line, std::istream& in, std::ostream& out,
   const field_kind kind = select_field_kind(line.field_id);
   say(out, std::string("field_id=") + line.field_id);
   out.flush();
-  output_set files = open_output_files(build_output_names(line.o_file_name, kind));
+  output_set files =
+      open_output_files(build_output_names(line.o_file_name, kind), bytes_per_file(axes));
   write_headers(files, axes);
   write_body(files, table, kind, mode, counter);
   release_arrays(table, axes);

@@ -1,5 +1,6 @@
 #include "fieldmap/output_files.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -34,7 +35,16 @@ output_names build_output_names(const std::string& o_file_name, const field_kind
   return names;
 }
 
-output_set open_output_files(const output_names& names) {
+std::uint64_t bytes_per_file(const mesh::axes& axes) {
+  const std::uint64_t x = axes.xcoo.size(), y = axes.ycoo.size(), z = axes.zcoo.size();
+  const std::uint64_t header = (x + y + z) * (single_form.width + 1) + 3;
+  const std::uint64_t body = (x - 1) * (y - 1) * (z - 1) * (double_form.width + 1) + (y - 1) * (z - 1);
+  return header + body;
+}
+
+output_set open_output_files(const output_names& names, std::uint64_t bytes_per_file) {
+  const std::size_t buffer_size = static_cast<std::size_t>(
+      std::clamp<std::uint64_t>(bytes_per_file, max_field_width + 2, output_buffer_size));
   output_set set;
   for (std::size_t u = 0; u < map_files; ++u) {
     output_file& file = set.files[u];
@@ -45,7 +55,7 @@ output_set open_output_files(const output_names& names) {
       throw failure{"cannot create " + quoted(file.name) + ": " + std::strerror(errno)};
     }
     std::setvbuf(file.handle.get(), nullptr, _IONBF, 0);
-    file.buffer.resize(output_buffer_size);
+    file.buffer.resize(buffer_size);
   }
   return set;
 }

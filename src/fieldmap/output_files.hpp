@@ -51,9 +51,14 @@ struct output_set {
 
 inline constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
 
-// Creates (or empties) all six files before anything is written. Throws `failure` naming the
-// file and the cause.
-output_set open_output_files(const output_names& names);
+// Creates (or empties) all six files before anything is written, each with a buffer of
+// `output_buffer_size` or, for a smaller file, of the bytes it will hold. Throws `failure`
+// naming the file and the cause.
+output_set open_output_files(const output_names& names,
+                             std::uint64_t bytes_per_file = output_buffer_size);
+
+// About how many bytes each field-map file of these axes will hold: its buffer size.
+std::uint64_t bytes_per_file(const mesh::axes& axes);
 
 void write_headers(output_set& set, const mesh::axes& axes);
 

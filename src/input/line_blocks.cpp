@@ -24,6 +24,14 @@ file_handle open_input_file(const std::string& name) {
   return file;
 }
 
+std::size_t block_size_for(const std::string& name, std::size_t largest) {
+  constexpr std::size_t smallest = 4096;
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(name, ec);
+  if (ec || size >= largest) return largest;
+  return size < smallest ? smallest : static_cast<std::size_t>(size) + 1;
+}
+
 std::size_t read_block(std::FILE* file, const std::string& name, char* data, std::size_t size) {
   errno = 0;
   const std::size_t got = std::fread(data, 1, size, file);
@@ -37,7 +45,7 @@ line_blocks open_line_blocks(const std::string& name, std::size_t block_size) {
   line_blocks blocks;
   blocks.name = name;
   blocks.file = open_input_file(name);
-  blocks.buffer.resize(block_size);
+  blocks.buffer.resize(block_size_for(name, block_size));
   return blocks;
 }
 

@@ -21,6 +21,10 @@ using file_handle = std::unique_ptr<std::FILE, file_closer>;
 // Throws `failure` naming the file and the cause.
 file_handle open_input_file(const std::string& name);
 
+// A block size for reading the file: `largest`, or less for a smaller file, so that small
+// tables do not cost large buffers.
+std::size_t block_size_for(const std::string& name, std::size_t largest);
+
 // Reads up to `size` bytes; returns the count, 0 at the end of the file. Throws on an error.
 std::size_t read_block(std::FILE* file, const std::string& name, char* data, std::size_t size);
 
