@@ -7,8 +7,8 @@
 //   make_vort_table [--field E|B] [--counts NX NY NZ] [--min X Y Z] [--step DX DY DZ]
 //                   [--radius R] [--length L] [--half] OUTPUT
 //
-// --half keeps only the knots with x <= 0 (the grid then ends on the YZ plane, which acts as
-// a magnetic mirror for this mode): give the counts and the minimum of that half.
+// --half keeps only the knots with x <= 0: Nx is then the count from the x minimum (which
+// must be negative) up to x = 0, where the YZ plane acts as a magnetic mirror for this mode.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -78,6 +78,10 @@ options parse(int argc, char** argv) {
     }
   }
   if (o.output == nullptr) usage("no output file");
+  if (o.half) {
+    if (o.min[0] >= 0 || o.step[0] <= 0) usage("--half needs a negative x minimum and step > 0");
+    o.counts[0] = std::lround(-o.min[0] / o.step[0]) + 1;
+  }
   if (o.field != 'E' && o.field != 'B') usage("the field is E or B");
   for (long c : o.counts) {
     if (c < 1) usage("counts must be at least 1");
@@ -125,7 +129,8 @@ int main(int argc, char** argv) {
   std::size_t used = 0;
   double f[6];
   for (long i = 0; i < o.counts[0]; ++i) {
-    const double x = o.min[0] + static_cast<double>(i) * o.step[0];
+    // The last knot of a half lies on the mirror plane exactly.
+    const double x = o.half && i == o.counts[0] - 1 ? 0.0 : o.min[0] + static_cast<double>(i) * o.step[0];
     for (long j = 0; j < o.counts[1]; ++j) {
       const double y = o.min[1] + static_cast<double>(j) * o.step[1];
       for (long k = 0; k < o.counts[2]; ++k) {
