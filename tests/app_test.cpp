@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <functional>
+#include <thread>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -110,6 +113,28 @@ TEST(Progress, RendersPhasePercentAndRate) {
             "reading table  50%  300.0 MB/s");
   EXPECT_EQ(render_progress(work_phase::writing, 12000000, 12000000, 0.5),
             "writing maps  100%  24.0 M values/s");
+}
+
+// The drawer shows nothing during a phase's first second, then the line, and erases it
+// when stopped.
+TEST(Progress, DrawsAfterASecondAndErasesAtTheEnd) {
+  std::FILE* stream = std::tmpfile();
+  ASSERT_NE(stream, nullptr);
+  progress_display display;
+  start_progress(display, stream);
+  start_phase(&display.counter, work_phase::reading, 1000);
+  add_done(&display.counter, 500);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(std::ftell(stream), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  stop_progress(display);
+  std::rewind(stream);
+  char text[4096] = {};
+  const std::size_t length = std::fread(text, 1, sizeof text - 1, stream);
+  std::fclose(stream);
+  const std::string drawn(text, length);
+  EXPECT_EQ(drawn.rfind("\r\x1b[2Kreading table  50%", 0), 0u) << drawn;
+  EXPECT_EQ(drawn.substr(drawn.size() - 5), "\r\x1b[2K");
 }
 
 }  // namespace

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# cmake --install puts the converter and its manual page in place, and the page renders
+# without a warning.
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+test -x "$prefix/bin/VORT2Pelta"
+page="$prefix/share/man/man1/VORT2Pelta.1"
+test -f "$page"
+warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+[ -z "$warnings" ] || { echo "$warnings"; exit 1; }
+MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q "VORT2Pelta Nx Ny Nz vort_file_name"
+"$prefix/bin/VORT2Pelta" --version | grep -q "^VORT2Pelta [0-9]"
+echo "installed and rendered"
