@@ -28,8 +28,8 @@ struct run_figures {
   int status;
 };
 
-run_figures run_once(const std::string& exe, const fs::path& dir, const std::vector<std::string>& args,
-                     const std::string& answers) {
+run_figures run_once(const std::string& exe, const fs::path& dir,
+                     const std::vector<std::string>& args, const std::string& answers) {
   int input[2];
   if (pipe(input) != 0) std::exit(2);
   const auto start = std::chrono::steady_clock::now();
@@ -94,10 +94,9 @@ int main(int argc, char** argv) {
     const fs::path table = work / ("table_" + std::to_string(n) + ".txt");
     if (!fs::exists(table)) {
       std::fprintf(stderr, "generating %s ...\n", table.c_str());
-      const std::string command = generator + " --field B --counts " + std::to_string(n) + " " +
-                                  std::to_string(n) + " " + std::to_string(n) +
-                                  " --min -0.08 -0.08 0 --step 0.0016 0.0016 0.001 " +
-                                  table.string();
+      const std::string command =
+          generator + " --field B --counts " + std::to_string(n) + " " + std::to_string(n) + " " +
+          std::to_string(n) + " --min -0.08 -0.08 0 --step 0.0016 0.0016 0.001 " + table.string();
       if (std::system(command.c_str()) != 0) return 1;
     }
     const double table_mb = static_cast<double>(fs::file_size(table)) / 1e6;
@@ -106,9 +105,9 @@ int main(int argc, char** argv) {
       const fs::path dir = work / "run";
       fs::create_directories(dir);
       const std::vector<std::string> args{std::to_string(n), std::to_string(n), std::to_string(n),
-                                          table.string(), "bench", "B"};
-      const std::string answers = "-0.08 -0.08 0 0.08 0.08 0.1 0.0016 0.0016 0.001\n" +
-                                  std::string(1, mode) + "\n";
+                                          table.string(),    "bench",           "B"};
+      const std::string answers =
+          "-0.08 -0.08 0 0.08 0.08 0.1 0.0016 0.0016 0.001\n" + std::string(1, mode) + "\n";
       std::vector<double> times;
       long peak_kb = 0;
       std::string check = "ok";

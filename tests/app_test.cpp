@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <thread>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/command_line.hpp"
@@ -16,7 +16,9 @@
 namespace vort {
 namespace {
 
-command_line parse(const std::vector<std::string_view>& args) { return parse_command_line(args); }
+command_line parse(const std::vector<std::string_view>& args) {
+  return parse_command_line(args);
+}
 
 TEST(CommandLine, ArgumentsAreTakenWhole) {
   const command_line line =
@@ -34,12 +36,12 @@ TEST(CommandLine, ArgumentsAreTakenWhole) {
 
 TEST(CommandLine, HelpNoticeVersion) {
   const std::vector<std::pair<std::vector<std::string_view>, start_action>> cases = {
-      {{"help"}, start_action::help},      {{"helpme", "1"}, start_action::help},
-      {{"-h"}, start_action::help},        {{"--help"}, start_action::help},
-      {{"--version"}, start_action::version},
-      {{}, start_action::notice},          {{""}, start_action::notice},
-      {{"    7"}, start_action::notice},   {{"   7"}, start_action::convert},
-      {{"Help"}, start_action::convert},   {{"hel"}, start_action::convert},
+      {{"help"}, start_action::help},         {{"helpme", "1"}, start_action::help},
+      {{"-h"}, start_action::help},           {{"--help"}, start_action::help},
+      {{"--version"}, start_action::version}, {{}, start_action::notice},
+      {{""}, start_action::notice},           {{"    7"}, start_action::notice},
+      {{"   7"}, start_action::convert},      {{"Help"}, start_action::convert},
+      {{"hel"}, start_action::convert},
   };
   for (const auto& [args, action] : cases) {
     EXPECT_EQ(parse(args).action, action) << (args.empty() ? "(none)" : args[0]);
@@ -90,10 +92,12 @@ TEST(Dialogue, MeshAnswerAndMirror) {
   EXPECT_EQ(left_out.dz, 0);
 
   const std::vector<std::pair<std::string, std::string>> refused = {
-      {"1 2 3\n4 abc 6\n", "standard input:2: cannot read \"abc\" as a number (value 5 of the mesh data)"},
+      {"1 2 3\n4 abc 6\n",
+       "standard input:2: cannot read \"abc\" as a number (value 5 of the mesh data)"},
       {"1 2 3\n", "standard input ended before the mesh data were complete (3 of 9 values read)"},
       {"", "standard input ended before the mesh data were complete (0 of 9 values read)"},
-      {"1 2 3 4 5 6 7 8 1e39\n", "value 9 of the mesh data (1e+39) is too large for single precision"},
+      {"1 2 3 4 5 6 7 8 1e39\n",
+       "value 9 of the mesh data (1e+39) is too large for single precision"},
   };
   for (const auto& [text, message] : refused) {
     std::istringstream bad(text);

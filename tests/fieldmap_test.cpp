@@ -65,8 +65,10 @@ TEST(BodyFactors, ParitiesPerModeAndFlag) {
 
 TEST(OutputNames, PrefixWholeBaseNameExtension) {
   const output_names b = build_output_names("cav", select_field_kind('B'));
-  EXPECT_EQ(b.o_filer, (std::array<std::string, 3>{"3D_Re-cav.bx", "3D_Re-cav.by", "3D_Re-cav.bz"}));
-  EXPECT_EQ(b.o_filei, (std::array<std::string, 3>{"3D_Im-cav.bx", "3D_Im-cav.by", "3D_Im-cav.bz"}));
+  EXPECT_EQ(b.o_filer,
+            (std::array<std::string, 3>{"3D_Re-cav.bx", "3D_Re-cav.by", "3D_Re-cav.bz"}));
+  EXPECT_EQ(b.o_filei,
+            (std::array<std::string, 3>{"3D_Im-cav.bx", "3D_Im-cav.by", "3D_Im-cav.bz"}));
   EXPECT_EQ(build_output_names("", select_field_kind('E')).o_filer[0], "3D_Re-.ex");
   EXPECT_EQ(build_output_names("a_base_name_of_25_letters", select_field_kind('E')).o_filei[2],
             "3D_Im-a_base_name_of_25_letters.ez");
@@ -105,16 +107,16 @@ TEST(MirrorExpansion, GatheredAndDirectPlanesWriteTheSameBytes) {
   const fs::path before = fs::current_path();
   std::vector<std::string> written[2];
   for (int direct = 0; direct < 2; ++direct) {
-    const fs::path dir = fs::temp_directory_path() /
-                         ("vort2pelta-mirror-" + std::to_string(::getpid()) + "-" +
-                          std::to_string(direct));
+    const fs::path dir =
+        fs::temp_directory_path() /
+        ("vort2pelta-mirror-" + std::to_string(::getpid()) + "-" + std::to_string(direct));
     fs::create_directories(dir);
     fs::current_path(dir);
     output_set set = open_output_files(build_output_names("m", kind));
     std::vector<double> scratch;
     std::atomic<bool> stop{false};
-    const body_group group{&table, mirror_mode::xz, body_files(set, kind, mirror_mode::xz),
-                           nullptr, &stop, direct == 1 ? nullptr : &scratch};
+    const body_group group{&table,  mirror_mode::xz, body_files(set, kind, mirror_mode::xz),
+                           nullptr, &stop,           direct == 1 ? nullptr : &scratch};
     write_group_body(group);
     close_output_files(set);
     for (const output_file& file : set.files) written[direct].push_back(contents(file.name));

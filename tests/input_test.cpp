@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -104,15 +104,23 @@ TEST(RecordTable, PlaneIndexAndKnotRows) {
 }
 
 TEST(RecordTable, RefusesGridsItCannotHold) {
-  EXPECT_EQ(failure_of([] { check_grid_counts({0, 2, 2}); }),
+  EXPECT_EQ(failure_of([] {
+              check_grid_counts({0, 2, 2});
+            }),
             "grid counts must be at least 1, got Nx=0, Ny=2, Nz=2");
-  EXPECT_EQ(failure_of([] { check_grid_counts({2, -5, 2}); }),
+  EXPECT_EQ(failure_of([] {
+              check_grid_counts({2, -5, 2});
+            }),
             "grid counts must be at least 1, got Nx=2, Ny=-5, Nz=2");
-  EXPECT_EQ(failure_of([] { check_grid_counts({2000, 2000, 2000}); }),
+  EXPECT_EQ(failure_of([] {
+              check_grid_counts({2000, 2000, 2000});
+            }),
             "a grid of 2000 x 2000 x 2000 = 8000000000 knots is more than the 2147483647 the "
             "record table can number");
   EXPECT_EQ(failure_of([] { check_grid_counts({1290, 1290, 1290}); }), "(no failure)");
-  EXPECT_EQ(failure_of([] { check_memory_budget(bytes_needed({1000, 1000, 1000}, mirror_mode::yz)); }),
+  EXPECT_EQ(failure_of([] {
+              check_memory_budget(bytes_needed({1000, 1000, 1000}, mirror_mode::yz));
+            }),
             "Allocation would exceed memory limit");
   // The doubled axis of the largest count is sized without overflow.
   EXPECT_EQ(bytes_needed({2147483647, 1, 1}, mirror_mode::yz),
@@ -140,20 +148,48 @@ TEST(TableReader, ReadsUpToTheGridOrTheCount) {
       {"fewer records than knots", "h\nh\n" + record, {2, 2, 1}, 0, 1, ""},
       {"only the header", "h\nh\n", {2, 1, 1}, 0, 0, ""},
       {"count limits the read", "h\nh\n" + record + record + record, {3, 1, 1}, -2, 1, ""},
-      {"more records than knots", "h\nh\n" + record + record + record, {2, 1, 1}, 0, -1,
+      {"more records than knots",
+       "h\nh\n" + record + record + record,
+       {2, 1, 1},
+       0,
+       -1,
        "\"FILE\" holds more records than the grid has knots (2); check Nx, Ny and Nz"},
-      {"one header line", "h\n", {1, 1, 1}, 0, -1,
+      {"one header line",
+       "h\n",
+       {1, 1, 1},
+       0,
+       -1,
        "\"FILE\" ends before its two header lines (it has 1 line)"},
-      {"empty file", "", {1, 1, 1}, 0, -1,
+      {"empty file",
+       "",
+       {1, 1, 1},
+       0,
+       -1,
        "\"FILE\" ends before its two header lines (it has 0 lines)"},
-      {"bad value", "h\nh\n" + record + "1 2 3 1.2.3 5 6 7 8 9\n", {2, 1, 1}, 0, -1,
+      {"bad value",
+       "h\nh\n" + record + "1 2 3 1.2.3 5 6 7 8 9\n",
+       {2, 1, 1},
+       0,
+       -1,
        "FILE:4: cannot read \"1.2.3\" as a number (value 4 of record 2)"},
-      {"value too large", "h\nh\n1 2 3 4 5 6 7 8 1e400\n", {1, 1, 1}, 0, -1,
+      {"value too large",
+       "h\nh\n1 2 3 4 5 6 7 8 1e400\n",
+       {1, 1, 1},
+       0,
+       -1,
        "FILE:3: cannot read \"1e400\" as a number: it is too large for a double (value 9 of "
        "record 1)"},
-      {"record cut short", "h\nh\n" + record + "1 2 3 4\n5 6\n", {2, 1, 1}, 0, -1,
+      {"record cut short",
+       "h\nh\n" + record + "1 2 3 4\n5 6\n",
+       {2, 1, 1},
+       0,
+       -1,
        "FILE:5: the file ends inside record 2 (6 of 9 values read)"},
-      {"cut short without a last line end", "h\nh\n1 2 3", {1, 1, 1}, 0, -1,
+      {"cut short without a last line end",
+       "h\nh\n1 2 3",
+       {1, 1, 1},
+       0,
+       -1,
        "FILE:3: the file ends inside record 1 (3 of 9 values read)"},
   };
   for (const read_case& c : cases) {

@@ -120,9 +120,10 @@ int main(int argc, char** argv) {
   std::fprintf(out, " %15.7e %15.7e %15.7e   TM010 pillbox R=%g L=%g, %s field%s\n", o.min[0],
                o.min[1], o.min[2], o.radius, o.length, o.field == 'E' ? "electric" : "magnetic",
                o.half ? ", half x <= 0" : "");
-  std::fprintf(out, "      x [m]           y [m]           z [m]          Re %c_x"
-                    "         Im %c_x         Re %c_y         Im %c_y         Re %c_z"
-                    "         Im %c_z\n",
+  std::fprintf(out,
+               "      x [m]           y [m]           z [m]          Re %c_x"
+               "         Im %c_x         Re %c_y         Im %c_y         Re %c_z"
+               "         Im %c_z\n",
                o.field == 'E' ? 'E' : 'H', o.field == 'E' ? 'E' : 'H', o.field == 'E' ? 'E' : 'H',
                o.field == 'E' ? 'E' : 'H', o.field == 'E' ? 'E' : 'H', o.field == 'E' ? 'E' : 'H');
   std::vector<char> buffer(std::size_t{1} << 20);
@@ -130,7 +131,8 @@ int main(int argc, char** argv) {
   double f[6];
   for (long i = 0; i < o.counts[0]; ++i) {
     // The last knot of a half lies on the mirror plane exactly.
-    const double x = o.half && i == o.counts[0] - 1 ? 0.0 : o.min[0] + static_cast<double>(i) * o.step[0];
+    const double x =
+        o.half && i == o.counts[0] - 1 ? 0.0 : o.min[0] + static_cast<double>(i) * o.step[0];
     for (long j = 0; j < o.counts[1]; ++j) {
       const double y = o.min[1] + static_cast<double>(j) * o.step[1];
       for (long k = 0; k < o.counts[2]; ++k) {
@@ -140,9 +142,10 @@ int main(int argc, char** argv) {
           std::fwrite(buffer.data(), 1, used, out);
           used = 0;
         }
-        used += static_cast<std::size_t>(std::snprintf(
-            buffer.data() + used, 200, "%15.7e %15.7e %15.7e %15.7e %15.7e %15.7e %15.7e %15.7e %15.7e\n",
-            x, y, z, f[0], f[1], f[2], f[3], f[4], f[5]));
+        used += static_cast<std::size_t>(
+            std::snprintf(buffer.data() + used, 200,
+                          "%15.7e %15.7e %15.7e %15.7e %15.7e %15.7e %15.7e %15.7e %15.7e\n", x, y,
+                          z, f[0], f[1], f[2], f[3], f[4], f[5]));
       }
     }
   }

@@ -83,6 +83,8 @@ void write_notice(std::ostream& out) {
   say(out, "push enter to exit");
 }
 
-void write_version(std::ostream& out) { out << "VORT2Pelta " << VORT2PELTA_VERSION << '\n'; }
+void write_version(std::ostream& out) {
+  out << "VORT2Pelta " << VORT2PELTA_VERSION << '\n';
+}
 
 }  // namespace vort

@@ -35,8 +35,8 @@ std::string missing_records_warning(const std::string& table_name, std::int64_t 
          " written as zero";
 }
 
-void convert(const command_line& line, std::istream& in, std::ostream& out,
-             work_counter* counter, run_result& result) {
+void convert(const command_line& line, std::istream& in, std::ostream& out, work_counter* counter,
+             run_result& result) {
   console_input console{&in, 0, {}};
   const mesh::mesh_data mesh = ask_mesh_data(out, console);
   const char mirror = ask_mirror(out, console);

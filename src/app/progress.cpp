@@ -14,7 +14,8 @@ constexpr const char* erase_line = "\r\x1b[2K";
 std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t total,
                             double seconds) {
   const bool reading = phase == work_phase::reading;
-  const double percent = total == 0 ? 100.0 : 100.0 * static_cast<double>(done) / static_cast<double>(total);
+  const double percent =
+      total == 0 ? 100.0 : 100.0 * static_cast<double>(done) / static_cast<double>(total);
   const double rate = seconds > 0 ? static_cast<double>(done) / seconds / 1e6 : 0.0;
   char line[96];
   std::snprintf(line, sizeof line, "%s %3d%%  %.1f %s", reading ? "reading table" : "writing maps ",

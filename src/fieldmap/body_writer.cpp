@@ -38,7 +38,8 @@ std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirro
 }
 
 line_values table_line(const record_table& table, int column, std::int32_t j, std::int32_t k) {
-  const std::int64_t first_row = table.plane_start[0] + std::int64_t{j - 1} * table.counts.nz + (k - 1);
+  const std::int64_t first_row =
+      table.plane_start[0] + std::int64_t{j - 1} * table.counts.nz + (k - 1);
   const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
   return {table.field_tab.get() + (first_row - 1) * record_values + (column - 1),
           static_cast<std::ptrdiff_t>(plane_rows * record_values)};
@@ -93,10 +94,10 @@ void write_body(output_set& set, const record_table& table, const field_kind& ki
     return;
   }
   // Real parts here, imaginary parts in a second thread.
-  const body_group real{&table, mode, {files.begin(), files.begin() + 3}, counter, &stop,
-                        &real_scratch};
-  const body_group imaginary{&table, mode, {files.begin() + 3, files.end()}, counter, &stop,
-                             &imaginary_scratch};
+  const body_group real{&table,  mode,  {files.begin(), files.begin() + 3},
+                        counter, &stop, &real_scratch};
+  const body_group imaginary{&table,  mode,  {files.begin() + 3, files.end()},
+                             counter, &stop, &imaginary_scratch};
   std::exception_ptr imaginary_failure;
   std::thread helper([&] {
     try {

@@ -61,7 +61,6 @@ void append_values(output_file& file, line_values line, std::int32_t i_first, st
                    double factor);
 
 // One line per file of grid line (j, k), the values times the stored (or image) factor.
-void write_plain_row(const body_group& group, std::int32_t j, std::int32_t k,
-                     bool image = false);
+void write_plain_row(const body_group& group, std::int32_t j, std::int32_t k, bool image = false);
 
 }  // namespace vort

@@ -41,7 +41,7 @@ void write_yz_mirror_row(const body_group& group, std::int32_t j, std::int32_t k
     if (nx > 1) append_values(*f.file, line, nx - 1, 1, f.image_factor);
     end_line(*f.file);
   }
-  add_done(group.counter, group.files.size() * static_cast<std::uint64_t>(2 * nx - 1));
+  add_done(group.counter, group.files.size() * (2 * static_cast<std::uint64_t>(nx) - 1));
 }
 
 void write_xz_mirror_plane(const body_group& group, std::int32_t k) {
@@ -57,14 +57,15 @@ void write_xz_mirror_plane(const body_group& group, std::int32_t k) {
   }
   std::vector<double>& plane = *group.scratch;
   gather_plane(group, k, plane);
-  for (std::int32_t q = 1; q <= 2 * ny - 1; ++q) {
+  const std::int64_t lines = 2 * std::int64_t{ny} - 1;
+  for (std::int64_t q = 1; q <= lines; ++q) {
     const bool image = q > ny;
-    const std::int32_t j = image ? 2 * ny - q : q;
+    const auto j = static_cast<std::int32_t>(image ? 2 * std::int64_t{ny} - q : q);
     for (std::size_t f = 0; f < group.files.size(); ++f) {
       const body_file& file = group.files[f];
-      const double* first = plane.data() + (f * static_cast<std::size_t>(ny) +
-                                            static_cast<std::size_t>(j - 1)) *
-                                               static_cast<std::size_t>(nx);
+      const double* first =
+          plane.data() + (f * static_cast<std::size_t>(ny) + static_cast<std::size_t>(j - 1)) *
+                             static_cast<std::size_t>(nx);
       append_values(*file.file, {first, 1}, 1, nx, image ? file.image_factor : file.stored_factor);
       end_line(*file.file);
     }

@@ -2,8 +2,8 @@
 
 #include <array>
 #include <charconv>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace vort {
@@ -122,10 +122,9 @@ int significant_digits(double value, int count, char* digits) {
   if (count == 17 && seventeen_digits(value, digits, exponent)) return exponent;
   // Scientific digits "[-]d.ddd...e[+-]xx[x]", correctly rounded.
   char sci[48];
-  const char* const sci_end =
-      std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific,
-                    count - 1)
-          .ptr;
+  const char* const sci_end = std::to_chars(sci, sci + sizeof sci, std::fabs(value),
+                                            std::chars_format::scientific, count - 1)
+                                  .ptr;
   const char* exponent_mark = sci + 1 + count;  // after "d." and the decimals
   std::from_chars(exponent_mark + (exponent_mark[1] == '+' ? 2 : 1), sci_end, exponent);
   digits[0] = sci[0];

@@ -15,10 +15,10 @@ namespace vort {
 
 struct number_form {
   int width;
-  int digits;           // significant digits
+  int digits;  // significant digits
   int exponent_digits;
-  int closing_blanks;   // blanks that end a fixed-form field
-  int fixed_below;      // decimal exponent from which the exponent form takes over
+  int closing_blanks;  // blanks that end a fixed-form field
+  int fixed_below;     // decimal exponent from which the exponent form takes over
 };
 
 inline constexpr number_form single_form{16, 9, 2, 4, 9};

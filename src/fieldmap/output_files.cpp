@@ -38,7 +38,8 @@ output_names build_output_names(const std::string& o_file_name, const field_kind
 std::uint64_t bytes_per_file(const mesh::axes& axes) {
   const std::uint64_t x = axes.xcoo.size(), y = axes.ycoo.size(), z = axes.zcoo.size();
   const std::uint64_t header = (x + y + z) * (single_form.width + 1) + 3;
-  const std::uint64_t body = (x - 1) * (y - 1) * (z - 1) * (double_form.width + 1) + (y - 1) * (z - 1);
+  const std::uint64_t body =
+      (x - 1) * (y - 1) * (z - 1) * (double_form.width + 1) + (y - 1) * (z - 1);
   return header + body;
 }
 

@@ -27,8 +27,8 @@ struct file_role {
   int component;  // 0 = x, 1 = y, 2 = z
   bool real;
 };
-inline constexpr std::array<file_role, map_files> file_roles{{
-    {4, 0, true}, {6, 1, true}, {8, 2, true}, {5, 0, false}, {7, 1, false}, {9, 2, false}}};
+inline constexpr std::array<file_role, map_files> file_roles{
+    {{4, 0, true}, {6, 1, true}, {8, 2, true}, {5, 0, false}, {7, 1, false}, {9, 2, false}}};
 
 struct output_names {
   std::array<std::string, 3> o_filer;

@@ -3,8 +3,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -22,10 +22,18 @@ constexpr std::array<unsigned char, 256> char_classes = [] {
   return classes;
 }();
 
-unsigned char class_of(char c) { return char_classes[static_cast<unsigned char>(c)]; }
-bool is_blank(char c) { return class_of(c) == blank; }
-bool ends_item(char c) { return (class_of(c) & (blank | separator)) != 0; }
-bool is_digit(char c) { return class_of(c) == digit; }
+unsigned char class_of(char c) {
+  return char_classes[static_cast<unsigned char>(c)];
+}
+bool is_blank(char c) {
+  return class_of(c) == blank;
+}
+bool ends_item(char c) {
+  return (class_of(c) & (blank | separator)) != 0;
+}
+bool is_digit(char c) {
+  return class_of(c) == digit;
+}
 
 const char* skip_digits(const char* p, const char* last) {
   while (p < last && is_digit(*p)) ++p;
@@ -38,9 +46,9 @@ const char* skip_digits(const char* p, const char* last) {
 // of it. `scan_real` follows the grammar as far as it goes and gathers the digits and the
 // decimal exponent on the way, so an item is looked at once.
 struct real_scan {
-  bool valid = false;          // the text up to the returned end is a whole real
+  bool valid = false;  // the text up to the returned end is a whole real
   bool negative = false;
-  bool exact = false;          // value = mantissa * 10^exponent (at most 19 digits)
+  bool exact = false;  // value = mantissa * 10^exponent (at most 19 digits)
   std::uint64_t mantissa = 0;
   std::int64_t exponent = 0;
 };
@@ -57,7 +65,8 @@ const char* scan_real(const char* p, const char* last, real_scan& scan) {
   std::ptrdiff_t decimals = 0;
   if (p < last && *p == '.') {
     const char* fraction = ++p;
-    for (; p < last && is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    for (; p < last && is_digit(*p); ++p)
+      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
     decimals = p - fraction;
     digits += decimals;
   }
@@ -165,8 +174,7 @@ bool read_item(const char*& p, const char* end, std::int32_t& value, item_error&
 }
 
 template <class T>
-read_status read_list(text_cursor& cursor, list_read& state, std::span<T> values,
-                      bad_item* bad) {
+read_status read_list(text_cursor& cursor, list_read& state, std::span<T> values, bad_item* bad) {
   const char* p = cursor.pos;
   const char* const end = cursor.end;
   const int count = static_cast<int>(values.size());
@@ -194,8 +202,8 @@ read_status read_list(text_cursor& cursor, list_read& state, std::span<T> values
       if (!read_item(p, end, values[static_cast<std::size_t>(state.next)], error)) {
         cursor.pos = first;
         if (bad != nullptr) {
-          *bad = bad_item{std::string_view(first, static_cast<std::size_t>(p - first)),
-                          cursor.line, state.next, error};
+          *bad = bad_item{std::string_view(first, static_cast<std::size_t>(p - first)), cursor.line,
+                          state.next, error};
         }
         return read_status::bad_value;
       }

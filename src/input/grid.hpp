@@ -11,7 +11,10 @@ struct grid_counts {
   std::int32_t ny = 0;
   std::int32_t nz = 0;
 
-  std::int64_t knots() const { std::int64_t n = nx; return n * ny * nz; }
+  std::int64_t knots() const {
+    std::int64_t n = nx;
+    return n * ny * nz;
+  }
 };
 
 enum class mirror_mode { none, yz, xz };

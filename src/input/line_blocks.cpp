@@ -8,7 +8,9 @@
 
 namespace vort {
 
-std::string quoted(const std::string& name) { return '"' + printable_item(name) + '"'; }
+std::string quoted(const std::string& name) {
+  return '"' + printable_item(name) + '"';
+}
 
 file_handle open_input_file(const std::string& name) {
   std::error_code ec;

@@ -24,14 +24,14 @@ struct free_deleter {
 struct record_table {
   grid_counts counts;
   std::int64_t rows = 0;
-  std::vector<std::int32_t> plane_start;                // entry i - 1 is plane_start(i)
+  std::vector<std::int32_t> plane_start;              // entry i - 1 is plane_start(i)
   std::unique_ptr<double[], free_deleter> field_tab;  // rows * 9 values, zero-filled
 
   double* row(std::int64_t r) { return field_tab.get() + (r - 1) * record_values; }
   // Column c (1-based) of the row of knot (i, j, k), all 1-based.
   double value(std::int32_t i, std::int32_t j, std::int32_t k, int column) const {
-    const std::int64_t r = plane_start[static_cast<std::size_t>(i - 1)] +
-                           std::int64_t{j - 1} * counts.nz + (k - 1);
+    const std::int64_t r =
+        plane_start[static_cast<std::size_t>(i - 1)] + std::int64_t{j - 1} * counts.nz + (k - 1);
     return field_tab[static_cast<std::size_t>((r - 1) * record_values + column - 1)];
   }
 };

@@ -1,8 +1,8 @@
 // End-to-end runs of the built converter: transcripts, golden field maps, and failures.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,15 +21,21 @@ namespace {
 std::string expected_help() {
   const std::string indent(11, ' ');
   return "\n"
-         " " + std::string(28, '*') + "    INSTRUCTIONS    " + std::string(30, '*') + "\n"
+         " " +
+         std::string(28, '*') + "    INSTRUCTIONS    " + std::string(30, '*') +
+         "\n"
          " Launch the converter as:\n"
          " VOTR2Pelta Nx Ny Nz vort_file_name output_files_names Field_flag\n"
          "\n"
          " Nx,Ny,Nz are the nuber of grid knots along z,y,z\n"
          "\n"
          " Attention: If on YZ plane there is a mirror (a symmetrical plane) Nx will be\n"
-         " " + indent + "int(Nx_final/2)+1 (Nx_final is the number that will appear in the\n"
-         " " + indent + "Pelta 3D field map file)\n"
+         " " +
+         indent +
+         "int(Nx_final/2)+1 (Nx_final is the number that will appear in the\n"
+         " " +
+         indent +
+         "Pelta 3D field map file)\n"
          " Field_flag=E for the Electric field map\n"
          " Field_flag=B for the Magnetic field map\n"
          "\n"
@@ -39,7 +45,9 @@ std::string expected_help() {
          " (2) if there are some simmetric plane in the vort map (YZ or XZ)\n"
          "\n"
          " Example: VORT2Pelta 21 11 101 cavity.txt cav E   (then answer the two questions)\n"
-         " " + std::string(78, '*') + "\n"
+         " " +
+         std::string(78, '*') +
+         "\n"
          "\n";
 }
 
@@ -84,8 +92,8 @@ TEST(Transcript, HelpPage) {
 
 TEST(Transcript, HelpPageLineLengths) {
   std::istringstream lines(expected_help());
-  const std::vector<std::size_t> lengths = {0,  78, 24, 64, 0,  48, 0,  76, 76, 35, 39,
-                                            39, 0,  19, 69, 62, 64, 0};
+  const std::vector<std::size_t> lengths = {0,  78, 24, 64, 0,  48, 0,  76, 76,
+                                            35, 39, 39, 0,  19, 69, 62, 64, 0};
   std::string line;
   for (std::size_t n = 0; n < lengths.size(); ++n) {
     ASSERT_TRUE(std::getline(lines, line));
@@ -96,7 +104,8 @@ TEST(Transcript, HelpPageLineLengths) {
 TEST(Transcript, NoHelpForOtherSpellings) {
   for (const std::string arg : {"Help", "HELP", "hel"}) {
     scratch s;
-    const auto run = run_vort2pelta(s.dir, {arg, "2", "2", "t.txt", "cav", "E"}, "0 0 0 0 0 0 1 1 1\nF\n");
+    const auto run =
+        run_vort2pelta(s.dir, {arg, "2", "2", "t.txt", "cav", "E"}, "0 0 0 0 0 0 1 1 1\nF\n");
     EXPECT_EQ(run.status, 1) << arg;
     EXPECT_EQ(run.out.rfind(mesh_prompt, 0), 0u) << arg;
   }
@@ -137,19 +146,29 @@ struct dialogue_case {
 TEST(Transcript, DialogueEchoes) {
   const std::string counts_3_2_2 = " Nx,Ny,Nz=           3           2           2\n";
   const std::vector<dialogue_case> cases = {
-      {"one line", {"3", "2", "2"}, "0,0,0,1,1,1,0.5,0.5,0.5\nF\n",
-       " full cavity, no mirrors\n", counts_3_2_2},
-      {"three lines", {"3", "2", "2"}, "0 0 0\n1 1 1\n0.5 0.5 0.5\nF\n",
-       " full cavity, no mirrors\n", counts_3_2_2},
-      {"mirror on the mesh line is thrown away", {"3", "2", "2"},
-       "0 0 0 1 1 1 0.5 0.5 0.5 Y\nX\n", " XZ magnetic mirror\n",
+      {"one line",
+       {"3", "2", "2"},
+       "0,0,0,1,1,1,0.5,0.5,0.5\nF\n",
+       " full cavity, no mirrors\n",
        counts_3_2_2},
-      {"Yes", {"3", "2", "2"}, "0 0 0 1 1 1 1 1 1\nYes\n", " YZ magnetic mirror\n",
+      {"three lines",
+       {"3", "2", "2"},
+       "0 0 0\n1 1 1\n0.5 0.5 0.5\nF\n",
+       " full cavity, no mirrors\n",
        counts_3_2_2},
+      {"mirror on the mesh line is thrown away",
+       {"3", "2", "2"},
+       "0 0 0 1 1 1 0.5 0.5 0.5 Y\nX\n",
+       " XZ magnetic mirror\n",
+       counts_3_2_2},
+      {"Yes", {"3", "2", "2"}, "0 0 0 1 1 1 1 1 1\nYes\n", " YZ magnetic mirror\n", counts_3_2_2},
       {"lower case", {"3", "2", "2"}, "0 0 0 1 1 1 1 1 1\ny\n", " error!\n", counts_3_2_2},
       {"empty answer", {"3", "2", "2"}, "0 0 0 1 1 1 1 1 1\n\n", " error!\n", counts_3_2_2},
-      {"blank-led counts", {" 3", "  2", "2,7"}, "0 0 0 1 1 1 1 1 1\nF\n",
-       " full cavity, no mirrors\n", counts_3_2_2},
+      {"blank-led counts",
+       {" 3", "  2", "2,7"},
+       "0 0 0 1 1 1 1 1 1\nF\n",
+       " full cavity, no mirrors\n",
+       counts_3_2_2},
   };
   for (const dialogue_case& c : cases) {
     scratch s;
@@ -166,8 +185,8 @@ TEST(Transcript, DialogueEchoes) {
 TEST(Transcript, NegativeCountIsEchoedThenRefused) {
   scratch s;
   write_file(s.dir / "t.txt", numbered_table(2));
-  const auto run = run_vort2pelta(s.dir, {"-5", "2", "2", "t.txt", "cav", "E"},
-                                  "0 0 0 1 1 1 1 1 1\nF\n");
+  const auto run =
+      run_vort2pelta(s.dir, {"-5", "2", "2", "t.txt", "cav", "E"}, "0 0 0 1 1 1 1 1 1\nF\n");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find(" Nx,Ny,Nz=          -5           2           2\n"), std::string::npos);
   EXPECT_EQ(run.err, "VORT2Pelta: grid counts must be at least 1, got Nx=-5, Ny=2, Nz=2\n");

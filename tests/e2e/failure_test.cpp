@@ -35,13 +35,15 @@ struct bad_case {
   std::vector<std::string> args;  // the table is t.txt, the base name cav
   std::string answers;
   std::function<void(const fs::path&)> setup;
-  std::string message;        // the whole line without the prefix; * matches any text
-  std::string last_stdout;    // the last line on standard output, "" for none
-  bool output_step = false;   // fails while writing: the six files may have changed
+  std::string message;       // the whole line without the prefix; * matches any text
+  std::string last_stdout;   // the last line on standard output, "" for none
+  bool output_step = false;  // fails while writing: the six files may have changed
   std::string shell_prefix;
 };
 
-void PrintTo(const bad_case& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const bad_case& c, std::ostream* out) {
+  *out << c.name;
+}
 
 auto table(const std::string& text) {
   return [text](const fs::path& dir) { write_file(dir / "t.txt", text); };
@@ -65,23 +67,30 @@ std::vector<bad_case> catalogue() {
        "\"t.txt\" ends before its two header lines (it has 0 lines)", echo_counts},
       {"one-line table", counts_2_1_1, good_answers, table("header\n"),
        "\"t.txt\" ends before its two header lines (it has 1 line)", echo_counts},
-      {"unreadable value", counts_2_1_1, good_answers, table(table_of(1) + " 1 2 3 1.2.3 5 6 7 8 9\n"),
+      {"unreadable value", counts_2_1_1, good_answers,
+       table(table_of(1) + " 1 2 3 1.2.3 5 6 7 8 9\n"),
        "t.txt:4: cannot read \"1.2.3\" as a number (value 4 of record 2)", echo_counts},
       {"NaN", counts_2_1_1, good_answers, table(table_of(1) + " 1 2 3 4 NaN 6 7 8 9\n"),
        "t.txt:4: cannot read \"NaN\" as a number (value 5 of record 2)", echo_counts},
       {"1e400", counts_2_1_1, good_answers, table(table_of(1, " 1 1e400 3 4 5 6 7 8 9\n")),
-       "t.txt:4: cannot read \"1e400\" as a number: it is too large for a double (value 2 of record 2)",
+       "t.txt:4: cannot read \"1e400\" as a number: it is too large for a double (value 2 of "
+       "record 2)",
        echo_counts},
       {"record cut short", counts_2_1_1, good_answers, table(table_of(1) + " 1 2 3 4\n 5\n"),
        "t.txt:5: the file ends inside record 2 (5 of 9 values read)", echo_counts},
       {"NUL bytes", counts_2_1_1, good_answers,
        table(table_of(1) + std::string(" 1 2 \0\0 4 5 6 7 8 9\n", 21)),
        "t.txt:4: cannot read \"\\x00\\x00\" as a number (value 3 of record 2)", echo_counts},
-      {"binary garbage", {"9", "9", "9", "t.txt", "cav", "E"}, good_answers, table(garbage),
+      {"binary garbage",
+       {"9", "9", "9", "t.txt", "cav", "E"},
+       good_answers,
+       table(garbage),
        "t.txt:*: cannot read \"*\" as a number (value * of record *)",
        " Nx,Ny,Nz=           9           9           9"},
       {"10 MB line", counts_2_1_1, good_answers, table(ten_mb_line),
-       "t.txt:3: cannot read \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\" as a number (value 1 of record 1)", echo_counts},
+       "t.txt:3: cannot read \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\" as a number (value 1 "
+       "of record 1)",
+       echo_counts},
       {"input ends at the mesh prompt", counts_2_1_1, "", table(table_of(2)),
        "standard input ended before the mesh data were complete (0 of 9 values read)",
        " Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):"},
@@ -93,26 +102,53 @@ std::vector<bad_case> catalogue() {
       {"bad mesh value", counts_2_1_1, "0 0 zero 1 1 1 1 1 1\nF\n", table(table_of(2)),
        "standard input:1: cannot read \"zero\" as a number (value 3 of the mesh data)",
        " Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):"},
-      {"count 4.5", {"4.5", "1", "1", "t.txt", "cav", "E"}, good_answers, table(table_of(2)),
-       "Nx (argument 1): cannot read \"4.5\" as an integer", " file record=           2"},
-      {"count 1e3", {"2", "1e3", "1", "t.txt", "cav", "E"}, good_answers, table(table_of(2)),
-       "Ny (argument 2): cannot read \"1e3\" as an integer", " file record=           2"},
-      {"blank count", {"2", "1", " ", "t.txt", "cav", "E"}, good_answers, table(table_of(2)),
-       "Nz (argument 3) is missing or blank", " file record=           2"},
-      {"count -5", {"-5", "1", "1", "t.txt", "cav", "E"}, good_answers, table(table_of(2)),
+      {"count 4.5",
+       {"4.5", "1", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(2)),
+       "Nx (argument 1): cannot read \"4.5\" as an integer",
+       " file record=           2"},
+      {"count 1e3",
+       {"2", "1e3", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(2)),
+       "Ny (argument 2): cannot read \"1e3\" as an integer",
+       " file record=           2"},
+      {"blank count",
+       {"2", "1", " ", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(2)),
+       "Nz (argument 3) is missing or blank",
+       " file record=           2"},
+      {"count -5",
+       {"-5", "1", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(2)),
        "grid counts must be at least 1, got Nx=-5, Ny=1, Nz=1",
        " Nx,Ny,Nz=          -5           1           1"},
-      {"count 0", {"2", "0", "1", "t.txt", "cav", "E"}, good_answers, table(table_of(2)),
+      {"count 0",
+       {"2", "0", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(2)),
        "grid counts must be at least 1, got Nx=2, Ny=0, Nz=1",
        " Nx,Ny,Nz=           2           0           1"},
-      {"count 99999999999", {"99999999999", "1", "1", "t.txt", "cav", "E"}, good_answers,
-       table(table_of(2)), "Nx (argument 1): \"99999999999\" is outside the 32-bit integer range",
+      {"count 99999999999",
+       {"99999999999", "1", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(2)),
+       "Nx (argument 1): \"99999999999\" is outside the 32-bit integer range",
        " file record=           2"},
-      {"more knots than row numbers", {"2000", "2000", "2000", "t.txt", "cav", "E"}, good_answers,
-       table(table_of(2)), "a grid of 2000 x 2000 x 2000 = 8000000000 knots is more than *",
+      {"more knots than row numbers",
+       {"2000", "2000", "2000", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(2)),
+       "a grid of 2000 x 2000 x 2000 = 8000000000 knots is more than *",
        " Nx,Ny,Nz=        2000        2000        2000"},
-      {"grid too large for memory", {"1000", "1000", "1000", "t.txt", "cav", "E"}, good_answers,
-       table(table_of(2)), "Allocation would exceed memory limit",
+      {"grid too large for memory",
+       {"1000", "1000", "1000", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(2)),
+       "Allocation would exceed memory limit",
        " Nx,Ny,Nz=        1000        1000        1000"},
       {"more records than knots", counts_2_1_1, good_answers, table(table_of(3)),
        "\"t.txt\" holds more records than the grid has knots (2); check Nx, Ny and Nz",
@@ -124,9 +160,14 @@ std::vector<bad_case> catalogue() {
          fs::create_directory(dir / "3D_Re-cav.ey");
        },
        "cannot create \"3D_Re-cav.ey\": Is a directory", " field_id=E", true},
-      {"file-size limit reached in the body", {"60", "60", "1", "t.txt", "cav", "E"}, good_answers,
-       table(table_of(3600)), "cannot write \"3D_Re-cav.ex\": File too large", " field_id=E",
-       true, "ulimit -f 40;"},
+      {"file-size limit reached in the body",
+       {"60", "60", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(3600)),
+       "cannot write \"3D_Re-cav.ex\": File too large",
+       " field_id=E",
+       true,
+       "ulimit -f 40;"},
   };
 }
 

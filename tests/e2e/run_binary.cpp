@@ -2,13 +2,13 @@
 
 #include <sys/wait.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace e2e {
 namespace fs = std::filesystem;
@@ -31,9 +31,8 @@ std::string shell_quoted(const std::string& text) {
 
 fs::path make_temp_dir() {
   static std::atomic<int> serial{0};
-  const fs::path dir = fs::temp_directory_path() /
-                       ("vort2pelta-e2e-" + std::to_string(getpid()) + "-" +
-                        std::to_string(serial++));
+  const fs::path dir = fs::temp_directory_path() / ("vort2pelta-e2e-" + std::to_string(getpid()) +
+                                                    "-" + std::to_string(serial++));
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;

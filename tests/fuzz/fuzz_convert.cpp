@@ -58,9 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ofstream("t.txt", std::ios::binary)
       .write(reinterpret_cast<const char*>(data + 5), static_cast<std::streamsize>(size - 5));
 
-  const std::vector<std::string> arg_texts = {std::to_string(nx), std::to_string(ny),
-                                              std::to_string(nz), "t.txt", "f",
-                                              std::string(1, flag)};
+  const std::vector<std::string> arg_texts = {
+      std::to_string(nx),  std::to_string(ny), std::to_string(nz), "t.txt", "f",
+      std::string(1, flag)};
   const std::vector<std::string_view> args(arg_texts.begin(), arg_texts.end());
   std::istringstream in("0 0 0 1 1 1 0.5 0.5 0.5\n" + std::string(1, mirror) + "\n");
   std::ostringstream out;
