@@ -11,6 +11,7 @@
 #include "app/command_line.hpp"
 #include "app/dialogue.hpp"
 #include "app/progress.hpp"
+#include "failure_of.hpp"
 #include "input/failure.hpp"
 
 namespace vort {
@@ -46,15 +47,6 @@ TEST(CommandLine, HelpNoticeVersion) {
   for (const auto& [args, action] : cases) {
     EXPECT_EQ(parse(args).action, action) << (args.empty() ? "(none)" : args[0]);
   }
-}
-
-std::string failure_of(const std::function<void()>& step) {
-  try {
-    step();
-  } catch (const failure& f) {
-    return f.message;
-  }
-  return "(no failure)";
 }
 
 TEST(Dialogue, GridCountTexts) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "failure_of.hpp"
 #include "input/failure.hpp"
 #include "input/line_blocks.hpp"
 #include "input/line_counter.hpp"
@@ -33,15 +34,6 @@ struct temp_file {
   ~temp_file() { fs::remove(path); }
   std::string name() const { return path.string(); }
 };
-
-std::string failure_of(const std::function<void()>& step) {
-  try {
-    step();
-  } catch (const failure& f) {
-    return f.message;
-  }
-  return "(no failure)";
-}
 
 TEST(LineCounter, CountsEveryLine) {
   const std::vector<std::pair<std::string, std::int32_t>> cases = {
