@@ -28,7 +28,7 @@ grid_counts parse_grid_counts(const command_line& line) {
 std::string missing_records_warning(const std::string& table_name, std::int64_t read,
                                     std::int64_t knots) {
   const std::int64_t missing = knots - read;
-  return program + "warning: " + quoted(table_name) + " holds " + std::to_string(read) +
+  return program + "warning: " + in_quotes(table_name) + " holds " + std::to_string(read) +
          " records for " + std::to_string(knots) + " knots; " +
          (missing == 1 ? "the last knot has no record and is"
                        : "the last " + std::to_string(missing) + " knots have no record and are") +
@@ -52,7 +52,6 @@ void convert(const command_line& line, std::istream& in, std::ostream& out, work
   check_memory_budget(bytes_needed(counts, mode));
   mesh::axes axes = mesh::build_axes(counts, mesh, mode);
   record_table table = allocate_record_table(counts);
-  start_phase(counter, work_phase::reading, 0);
   const std::int64_t read = read_table(line.table_name, nrec, table, counter);
   build_plane_index(table);
   if (read < table.rows) {

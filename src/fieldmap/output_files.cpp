@@ -15,7 +15,7 @@ std::string trimmed(const std::string& text) {
 }
 
 [[noreturn]] void refuse_write(const output_file& file, int error) {
-  throw failure{"cannot write " + quoted(file.name) + ": " + std::strerror(error)};
+  throw failure{"cannot write " + in_quotes(file.name) + ": " + std::strerror(error)};
 }
 
 void write_header_line(output_file& file, const std::vector<float>& axis) {
@@ -53,7 +53,7 @@ output_set open_output_files(const output_names& names, std::uint64_t bytes_per_
     errno = 0;
     file.handle.reset(std::fopen(file.name.c_str(), "wb"));
     if (!file.handle) {
-      throw failure{"cannot create " + quoted(file.name) + ": " + std::strerror(errno)};
+      throw failure{"cannot create " + in_quotes(file.name) + ": " + std::strerror(errno)};
     }
     std::setvbuf(file.handle.get(), nullptr, _IONBF, 0);
     file.buffer.resize(buffer_size);
@@ -88,7 +88,7 @@ void close_output_files(output_set& set) {
     }
     errno = 0;
     if (std::fclose(file.handle.release()) != 0 && first_failure.empty()) {
-      first_failure = "cannot write " + quoted(file.name) + ": " + std::strerror(errno);
+      first_failure = "cannot write " + in_quotes(file.name) + ": " + std::strerror(errno);
     }
   }
   if (!first_failure.empty()) throw failure{first_failure};

@@ -12,6 +12,6 @@ struct failure {
 };
 
 // `name` in quotes, for messages: file names can hold blanks.
-std::string quoted(const std::string& name);
+std::string in_quotes(const std::string& name);
 
 }  // namespace vort

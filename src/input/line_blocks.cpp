@@ -8,19 +8,19 @@
 
 namespace vort {
 
-std::string quoted(const std::string& name) {
+std::string in_quotes(const std::string& name) {
   return '"' + printable_item(name) + '"';
 }
 
 file_handle open_input_file(const std::string& name) {
   std::error_code ec;
   if (std::filesystem::is_directory(name, ec)) {
-    throw failure{"cannot read " + quoted(name) + ": it is a directory"};
+    throw failure{"cannot read " + in_quotes(name) + ": it is a directory"};
   }
   errno = 0;
   file_handle file(std::fopen(name.c_str(), "rb"));
   if (!file) {
-    throw failure{"cannot open " + quoted(name) + ": " + std::strerror(errno)};
+    throw failure{"cannot open " + in_quotes(name) + ": " + std::strerror(errno)};
   }
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
   return file;
@@ -38,7 +38,7 @@ std::size_t read_block(std::FILE* file, const std::string& name, char* data, std
   errno = 0;
   const std::size_t got = std::fread(data, 1, size, file);
   if (got < size && std::ferror(file)) {
-    throw failure{"cannot read " + quoted(name) + ": " + std::strerror(errno)};
+    throw failure{"cannot read " + in_quotes(name) + ": " + std::strerror(errno)};
   }
   return got;
 }

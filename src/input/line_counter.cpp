@@ -25,7 +25,7 @@ std::int32_t file_record(const std::string& name) {
   }
   if (last != '\n') ++lines;
   if (lines > std::numeric_limits<std::int32_t>::max()) {
-    throw failure{quoted(name) + " has more than 2147483647 lines"};
+    throw failure{in_quotes(name) + " has more than 2147483647 lines"};
   }
   return static_cast<std::int32_t>(lines);
 }

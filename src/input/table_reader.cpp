@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <span>
 
 #include "input/failure.hpp"
@@ -31,7 +32,7 @@ std::string where(const table_source& source, std::int64_t line) {
 void skip_header_lines(table_source& source) {
   for (int header = 1; header <= 2; ++header) {
     if (source.cursor.pos == source.cursor.end && !more_lines(source)) {
-      throw failure{quoted(source.blocks.name) + " ends before its two header lines (it has " +
+      throw failure{in_quotes(source.blocks.name) + " ends before its two header lines (it has " +
                     std::to_string(header - 1) + " line" + (header == 2 ? "" : "s") + ")"};
     }
     skip_rest_of_line(source.cursor);
@@ -97,6 +98,9 @@ bool holds_another_record(table_source& source) {
 std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table& table,
                         work_counter* counter) {
   table_source source{open_line_blocks(name), {nullptr, nullptr, 1}, counter};
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(name, ec);
+  start_phase(counter, work_phase::reading, ec ? 0 : static_cast<std::uint64_t>(size));
   skip_header_lines(source);
   const std::int64_t due = std::min<std::int64_t>(std::max(nrec, 0), table.rows);
   std::int64_t read = 0;
@@ -108,7 +112,7 @@ std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table
     ++read;
   }
   if (read == table.rows && nrec > table.rows && holds_another_record(source)) {
-    throw failure{quoted(name) + " holds more records than the grid has knots (" +
+    throw failure{in_quotes(name) + " holds more records than the grid has knots (" +
                   std::to_string(table.rows) + "); check Nx, Ny and Nz"};
   }
   return read;
