@@ -53,6 +53,7 @@ void convert(const command_line& line, std::istream& in, std::ostream& out, work
   mesh::axes axes = mesh::build_axes(counts, mesh, mode);
   record_table table = allocate_record_table(counts);
   const std::int64_t read = read_table(line.table_name, nrec, table, counter);
+  end_phase(counter);
   build_plane_index(table);
   if (read < table.rows) {
     result.diagnostics.push_back(missing_records_warning(line.table_name, read, table.rows));
@@ -65,6 +66,7 @@ void convert(const command_line& line, std::istream& in, std::ostream& out, work
       open_output_files(build_output_names(line.o_file_name, kind), bytes_per_file(axes));
   write_headers(files, axes);
   write_body(files, table, kind, mode, counter);
+  end_phase(counter);
   release_arrays(table, axes);
   close_output_files(files);
 }

@@ -7,7 +7,6 @@ namespace {
 
 constexpr auto first_draw_after = std::chrono::seconds(1);
 constexpr auto redraw_every = std::chrono::milliseconds(200);
-constexpr const char* erase_line = "\r\x1b[2K";
 
 }  // namespace
 
@@ -25,33 +24,28 @@ std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t 
 }
 
 void start_progress(progress_display& display, std::FILE* stream) {
-  display.stream = stream;
+  display.counter.stream = stream;
   display.drawer = std::thread([&display] {
     using clock = std::chrono::steady_clock;
+    work_counter& counter = display.counter;
     auto phase_start = clock::now();
-    work_phase drawn_phase = work_phase::idle;
-    bool shown = false;
+    work_phase seen_phase = work_phase::idle;
     while (!display.quit.load()) {
       std::this_thread::sleep_for(redraw_every);
-      const work_phase phase = display.counter.phase.load(std::memory_order_acquire);
-      if (phase != drawn_phase) {
-        drawn_phase = phase;
+      const std::lock_guard<std::mutex> lock(counter.screen);
+      const work_phase phase = counter.phase.load(std::memory_order_acquire);
+      if (phase != seen_phase) {
+        seen_phase = phase;
         phase_start = clock::now();
-        if (shown) std::fputs(erase_line, display.stream);
-        shown = false;
       }
       if (phase == work_phase::idle || clock::now() - phase_start < first_draw_after) continue;
       const double seconds = std::chrono::duration<double>(clock::now() - phase_start).count();
       const std::string text =
-          render_progress(phase, display.counter.done.load(std::memory_order_relaxed),
-                          display.counter.total.load(std::memory_order_relaxed), seconds);
-      std::fprintf(display.stream, "%s%s", erase_line, text.c_str());
-      std::fflush(display.stream);
-      shown = true;
-    }
-    if (shown) {
-      std::fputs(erase_line, display.stream);
-      std::fflush(display.stream);
+          render_progress(phase, counter.done.load(std::memory_order_relaxed),
+                          counter.total.load(std::memory_order_relaxed), seconds);
+      std::fprintf(counter.stream, "%s%s", erase_line, text.c_str());
+      std::fflush(counter.stream);
+      counter.shown = true;
     }
   });
 }
@@ -60,6 +54,7 @@ void stop_progress(progress_display& display) {
   if (!display.drawer.joinable()) return;
   display.quit = true;
   display.drawer.join();
+  end_phase(&display.counter);
 }
 
 }  // namespace vort
