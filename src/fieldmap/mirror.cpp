@@ -9,7 +9,8 @@ namespace {
 constexpr std::size_t max_gathered_bytes = std::size_t{2} << 20;
 
 // The group's columns of plane k, file by file, line by line: value i of line j of file f
-// at ((f * Ny) + j - 1) * Nx + i - 1. Each table row is visited once.
+// at ((f * Ny) + j - 1) * Nx + i - 1. The table rows are visited once each, in the order
+// they lie in memory (x plane by x plane), not Ny * Nz rows apart.
 void gather_plane(const body_group& group, std::int32_t k, std::vector<double>& plane) {
   const record_table& table = *group.table;
   const std::int32_t nx = table.counts.nx;
@@ -18,13 +19,14 @@ void gather_plane(const body_group& group, std::int32_t k, std::vector<double>& 
   const auto line_length = static_cast<std::size_t>(nx);
   const std::size_t file_length = static_cast<std::size_t>(ny) * line_length;
   plane.resize(files * file_length);
-  for (std::int32_t j = 1; j <= ny; ++j) {
-    const line_values rows = table_line(table, 1, j, k);  // column 1: the rows themselves
-    double* line_out = plane.data() + static_cast<std::size_t>(j - 1) * line_length;
-    for (std::int32_t i = 0; i < nx; ++i) {
+  for (std::int32_t i = 0; i < nx; ++i) {
+    for (std::int32_t j = 1; j <= ny; ++j) {
+      const line_values rows = table_line(table, 1, j, k);  // column 1: the rows themselves
       const double* row = rows.first + i * rows.stride;
+      double* out = plane.data() + static_cast<std::size_t>(j - 1) * line_length +
+                    static_cast<std::size_t>(i);
       for (std::size_t f = 0; f < files; ++f) {
-        line_out[f * file_length + static_cast<std::size_t>(i)] = row[group.files[f].column - 1];
+        out[f * file_length] = row[group.files[f].column - 1];
       }
     }
   }
