@@ -14,8 +14,13 @@ std::string in_quotes(const std::string& name) {
 
 file_handle open_input_file(const std::string& name) {
   std::error_code ec;
-  if (std::filesystem::is_directory(name, ec)) {
+  const auto status = std::filesystem::status(name, ec);
+  if (std::filesystem::is_directory(status)) {
     throw failure{"cannot read " + in_quotes(name) + ": it is a directory"};
+  }
+  // A device or a pipe may never end, and the table is opened twice (counted, then read).
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    throw failure{"cannot read " + in_quotes(name) + ": it is not a regular file"};
   }
   errno = 0;
   file_handle file(std::fopen(name.c_str(), "rb"));
