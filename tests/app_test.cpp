@@ -122,7 +122,9 @@ TEST(Progress, DrawsAfterASecondAndErasesAtTheEnd) {
   add_done(&display.counter, 500);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(std::ftell(stream), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  for (int wait = 0; wait < 50 && std::ftell(stream) == 0; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   stop_progress(display);
   std::rewind(stream);
   char text[4096] = {};
