@@ -29,6 +29,11 @@ const fs::path& work_dir() {
     fs::path made = base / ("vort2pelta-fuzz-" + std::to_string(getpid()));
     fs::create_directories(made);
     fs::current_path(made);
+    std::atexit([] {
+      std::error_code ec;
+      fs::current_path(fs::temp_directory_path(), ec);
+      fs::remove_all(work_dir(), ec);
+    });
     return made;
   }();
   return dir;
