@@ -22,21 +22,26 @@ void check(bool condition) {
   if (!condition) std::abort();
 }
 
-// A private working directory, in memory where the system has one.
-const fs::path& work_dir() {
-  static const fs::path dir = [] {
-    const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    fs::path made = base / ("vort2pelta-fuzz-" + std::to_string(getpid()));
-    fs::create_directories(made);
-    fs::current_path(made);
-    std::atexit([] {
-      std::error_code ec;
-      fs::current_path(fs::temp_directory_path(), ec);
-      fs::remove_all(work_dir(), ec);
-    });
-    return made;
-  }();
-  return dir;
+// The working directory's name, constructed before the exit handler that removes it is
+// registered, so that it outlives the handler.
+std::string& made_dir() {
+  static std::string name;
+  return name;
+}
+
+// A private working directory, in memory where the system has one, removed at exit.
+void enter_work_dir() {
+  if (!made_dir().empty()) return;
+  const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path dir = base / ("vort2pelta-fuzz-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  fs::current_path(dir);
+  made_dir() = dir.string();
+  std::atexit([] {
+    std::error_code ec;
+    fs::current_path(fs::temp_directory_path(), ec);
+    fs::remove_all(made_dir(), ec);
+  });
 }
 
 std::pair<long, long> lines_and_values(const fs::path& file) {
@@ -56,7 +61,7 @@ std::pair<long, long> lines_and_values(const fs::path& file) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 5) return 0;
-  work_dir();
+  enter_work_dir();
   const long nx = 1 + data[0] % 4, ny = 1 + data[1] % 4, nz = 1 + data[2] % 4;
   const char mirror = "FYXy "[data[3] % 5];
   const char flag = "EBe "[data[4] % 4];
