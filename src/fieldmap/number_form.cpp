@@ -118,6 +118,10 @@ char* write_word(char* out, double value, const number_form& form) {
 }  // namespace
 
 int significant_digits(double value, int count, char* digits) {
+  if (value == 0) {  // frequent in field maps: everything outside the structure
+    std::memset(digits, '0', static_cast<std::size_t>(count));
+    return 0;
+  }
   int exponent = 0;
   if (count == 17 && seventeen_digits(value, digits, exponent)) return exponent;
   // Scientific digits "[-]d.ddd...e[+-]xx[x]", correctly rounded.
