@@ -136,6 +136,8 @@ TEST(TableReader, ReadsUpToTheGridOrTheCount) {
       {"R + 2 lines keeps the last record", "h\nh\n" + record + record, {2, 1, 1}, 0, 2, ""},
       {"one-knot table", "h\nh\n" + record, {1, 1, 1}, 0, 1, ""},
       {"non-numeric trailer", "h\nh\n" + record + record + "end of data\n", {2, 1, 1}, 0, 2, ""},
+      {"slash trailer", "h\nh\n" + record + record + "/\n", {2, 1, 1}, 0, 2, ""},
+      {"record ended by a slash", "h\nh\n1 2 3 /\n" + record, {2, 1, 1}, 0, 2, ""},
       {"empty lines between records", "h\nh\n" + record + "\n\n" + record, {2, 1, 1}, 0, 2, ""},
       {"fewer records than knots", "h\nh\n" + record, {2, 2, 1}, 0, 1, ""},
       {"only the header", "h\nh\n", {2, 1, 1}, 0, 0, ""},

@@ -26,7 +26,7 @@ bool more_lines(table_source& source) {
 }
 
 std::string where(const table_source& source, std::int64_t line) {
-  return source.blocks.name + ":" + std::to_string(line) + ": ";
+  return printable_item(source.blocks.name) + ":" + std::to_string(line) + ": ";
 }
 
 void skip_header_lines(table_source& source) {
@@ -39,7 +39,7 @@ void skip_header_lines(table_source& source) {
   }
 }
 
-enum class record_end { read, end_of_file, bad_value, cut_short };
+enum class record_end { read, ended_by_slash, end_of_file, bad_value, cut_short };
 
 struct record_outcome {
   record_end end;
@@ -54,7 +54,9 @@ record_outcome read_record(table_source& source, std::span<double, record_values
     const read_status status = read_reals(source.cursor, state, row, &outcome.bad);
     switch (status) {
       case read_status::complete:
+        return outcome;
       case read_status::slash:
+        outcome.end = record_end::ended_by_slash;
         return outcome;
       case read_status::bad_value:
         outcome.end = record_end::bad_value;
@@ -87,7 +89,7 @@ record_outcome read_record(table_source& source, std::span<double, record_values
 }
 
 // After the last row: is there one more complete record? Anything that does not read as
-// nine values (empty lines, a trailer of text, a short record) is not one.
+// nine values (empty lines, a trailer of text, a short record, one ended by a slash) is not.
 bool holds_another_record(table_source& source) {
   std::array<double, record_values> spare{};
   return read_record(source, spare).end == record_end::read;
@@ -108,7 +110,9 @@ std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table
     const record_outcome outcome =
         read_record(source, std::span<double, record_values>(table.row(read + 1), record_values));
     if (outcome.end == record_end::end_of_file) break;
-    if (outcome.end != record_end::read) refuse_record(source, outcome, read + 1);
+    if (outcome.end != record_end::read && outcome.end != record_end::ended_by_slash) {
+      refuse_record(source, outcome, read + 1);
+    }
     ++read;
   }
   if (read == table.rows && nrec > table.rows && holds_another_record(source)) {
