@@ -8,10 +8,6 @@
 
 namespace vort {
 
-std::string in_quotes(const std::string& name) {
-  return '"' + printable_item(name) + '"';
-}
-
 file_handle open_input_file(const std::string& name) {
   std::error_code ec;
   const auto status = std::filesystem::status(name, ec);
