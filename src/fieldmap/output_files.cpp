@@ -9,11 +9,6 @@
 namespace vort {
 namespace {
 
-std::string trimmed(const std::string& text) {
-  const std::size_t last = text.find_last_not_of(' ');
-  return last == std::string::npos ? std::string() : text.substr(0, last + 1);
-}
-
 [[noreturn]] void refuse_write(const output_file& file, int error) {
   throw failure{"cannot write " + in_quotes(file.name) + ": " + std::strerror(error)};
 }
@@ -26,11 +21,10 @@ void write_header_line(output_file& file, const std::vector<float>& axis) {
 }  // namespace
 
 output_names build_output_names(const std::string& o_file_name, const field_kind& kind) {
-  const std::string base = trimmed(o_file_name);
   output_names names;
   for (std::size_t i = 0; i < 3; ++i) {
-    names.o_filer[i] = "3D_Re-" + base + std::string(kind.ext[i]);
-    names.o_filei[i] = "3D_Im-" + base + std::string(kind.ext[i]);
+    names.o_filer[i] = "3D_Re-" + o_file_name + std::string(kind.ext[i]);
+    names.o_filei[i] = "3D_Im-" + o_file_name + std::string(kind.ext[i]);
   }
   return names;
 }

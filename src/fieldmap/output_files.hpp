@@ -35,7 +35,8 @@ struct output_names {
   std::array<std::string, 3> o_filei;
 };
 
-// Prefix, the whole base name without its trailing blanks, extension: never cut.
+// Prefix, the whole base name (the command line has dropped its trailing blanks), extension:
+// never cut.
 output_names build_output_names(const std::string& o_file_name, const field_kind& kind);
 
 struct output_file {
