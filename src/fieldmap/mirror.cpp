@@ -8,25 +8,30 @@ namespace {
 // apart, too far apart to be still in the cache the second time.
 constexpr std::size_t max_gathered_bytes = std::size_t{2} << 20;
 
-// The group's columns of plane k, file by file, line by line: value i of line j of file f
-// at ((f * Ny) + j - 1) * Nx + i - 1. The table rows are visited once each, in the order
-// they lie in memory (x plane by x plane), not Ny * Nz rows apart.
+// A gathered plane holds the group's columns file by file, line by line: line j (1-based) of
+// file f starts at ((f * Ny) + j - 1) * Nx.
+std::size_t gathered_line(const grid_counts& counts, std::size_t f, std::int32_t j) {
+  return (f * static_cast<std::size_t>(counts.ny) + static_cast<std::size_t>(j - 1)) *
+         static_cast<std::size_t>(counts.nx);
+}
+
+// Values in a gathered plane of `files` files: where a further file would start.
+std::size_t gathered_size(const grid_counts& counts, std::size_t files) {
+  return gathered_line(counts, files, 1);
+}
+
+// The group's columns of plane k. The table rows are visited once each, in the order they
+// lie in memory (x plane by x plane), not Ny * Nz rows apart.
 void gather_plane(const body_group& group, std::int32_t k, std::vector<double>& plane) {
   const record_table& table = *group.table;
-  const std::int32_t nx = table.counts.nx;
-  const std::int32_t ny = table.counts.ny;
-  const std::size_t files = group.files.size();
-  const auto line_length = static_cast<std::size_t>(nx);
-  const std::size_t file_length = static_cast<std::size_t>(ny) * line_length;
-  plane.resize(files * file_length);
-  for (std::int32_t i = 0; i < nx; ++i) {
-    for (std::int32_t j = 1; j <= ny; ++j) {
+  plane.resize(gathered_size(table.counts, group.files.size()));
+  for (std::int32_t i = 0; i < table.counts.nx; ++i) {
+    for (std::int32_t j = 1; j <= table.counts.ny; ++j) {
       const line_values rows = table_line(table, 1, j, k);  // column 1: the rows themselves
       const double* row = rows.first + i * rows.stride;
-      double* out = plane.data() + static_cast<std::size_t>(j - 1) * line_length +
-                    static_cast<std::size_t>(i);
-      for (std::size_t f = 0; f < files; ++f) {
-        out[f * file_length] = row[group.files[f].column - 1];
+      for (std::size_t f = 0; f < group.files.size(); ++f) {
+        plane[gathered_line(table.counts, f, j) + static_cast<std::size_t>(i)] =
+            row[group.files[f].column - 1];
       }
     }
   }
@@ -50,8 +55,7 @@ void write_xz_mirror_plane(const body_group& group, std::int32_t k) {
   const record_table& table = *group.table;
   const std::int32_t nx = table.counts.nx;
   const std::int32_t ny = table.counts.ny;
-  const std::size_t plane_bytes = group.files.size() * static_cast<std::size_t>(nx) *
-                                  static_cast<std::size_t>(ny) * sizeof(double);
+  const std::size_t plane_bytes = gathered_size(table.counts, group.files.size()) * sizeof(double);
   if (group.scratch == nullptr || plane_bytes > max_gathered_bytes) {
     for (std::int32_t j = 1; j <= ny; ++j) write_plain_row(group, j, k);
     for (std::int32_t j = ny - 1; j >= 1; --j) write_plain_row(group, j, k, true);
@@ -65,10 +69,8 @@ void write_xz_mirror_plane(const body_group& group, std::int32_t k) {
     const auto j = static_cast<std::int32_t>(image ? 2 * std::int64_t{ny} - q : q);
     for (std::size_t f = 0; f < group.files.size(); ++f) {
       const body_file& file = group.files[f];
-      const double* first =
-          plane.data() + (f * static_cast<std::size_t>(ny) + static_cast<std::size_t>(j - 1)) *
-                             static_cast<std::size_t>(nx);
-      append_values(*file.file, {first, 1}, 1, nx, image ? file.image_factor : file.stored_factor);
+      append_values(*file.file, {plane.data() + gathered_line(table.counts, f, j), 1}, 1, nx,
+                    image ? file.image_factor : file.stored_factor);
       end_line(*file.file);
     }
     add_done(group.counter, group.files.size() * static_cast<std::uint64_t>(nx));
