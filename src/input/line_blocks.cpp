@@ -27,12 +27,16 @@ file_handle open_input_file(const std::string& name) {
   return file;
 }
 
-std::size_t block_size_for(const std::string& name, std::size_t largest) {
-  constexpr std::size_t smallest = 4096;
+std::uint64_t size_of_file(const std::string& name) {
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(name, ec);
-  if (ec || size >= largest) return largest;
-  return size < smallest ? smallest : static_cast<std::size_t>(size) + 1;
+  return ec ? 0 : static_cast<std::uint64_t>(size);
+}
+
+std::size_t block_size_for(std::uint64_t file_size, std::size_t largest) {
+  constexpr std::size_t smallest = 4096;
+  if (file_size >= largest) return largest;
+  return file_size < smallest ? smallest : static_cast<std::size_t>(file_size) + 1;
 }
 
 std::size_t read_block(std::FILE* file, const std::string& name, char* data, std::size_t size) {
@@ -48,7 +52,8 @@ line_blocks open_line_blocks(const std::string& name, std::size_t block_size) {
   line_blocks blocks;
   blocks.name = name;
   blocks.file = open_input_file(name);
-  blocks.buffer.resize(block_size_for(name, block_size));
+  blocks.file_size = size_of_file(name);
+  blocks.buffer.resize(block_size_for(blocks.file_size, block_size));
   return blocks;
 }
 

@@ -21,9 +21,12 @@ using file_handle = std::unique_ptr<std::FILE, file_closer>;
 // Throws `failure` naming the file and the cause.
 file_handle open_input_file(const std::string& name);
 
-// A block size for reading the file: `largest`, or less for a smaller file, so that small
-// tables do not cost large buffers.
-std::size_t block_size_for(const std::string& name, std::size_t largest);
+// The file's size in bytes, or 0 when it cannot be told.
+std::uint64_t size_of_file(const std::string& name);
+
+// A block size for reading a file of `file_size` bytes: `largest`, or less for a smaller
+// file, so that small tables do not cost large buffers (a block grows for a longer line).
+std::size_t block_size_for(std::uint64_t file_size, std::size_t largest);
 
 // Reads up to `size` bytes; returns the count, 0 at the end of the file. Throws on an error.
 std::size_t read_block(std::FILE* file, const std::string& name, char* data, std::size_t size);
@@ -35,6 +38,7 @@ struct line_blocks {
   std::size_t lines_end = 0;  // end of the whole lines handed out
   std::size_t data_end = 0;   // end of the bytes read; a partial last line lies in between
   bool at_eof = false;
+  std::uint64_t file_size = 0;  // when opened, as far as it could be told
   std::uint64_t bytes_read = 0;
   char last_byte = '\n';  // of the bytes read so far
 };

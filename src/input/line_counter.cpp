@@ -11,7 +11,7 @@ namespace vort::files_analysis {
 
 std::int32_t file_record(const std::string& name) {
   file_handle file = open_input_file(name);
-  std::vector<char> block(block_size_for(name, std::size_t{1} << 20));
+  std::vector<char> block(block_size_for(size_of_file(name), std::size_t{1} << 20));
   std::int64_t lines = 0;
   char last = '\n';
   while (const std::size_t got = read_block(file.get(), name, block.data(), block.size())) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <span>
 
 #include "input/failure.hpp"
@@ -100,9 +99,7 @@ bool holds_another_record(table_source& source) {
 std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table& table,
                         work_counter* counter) {
   table_source source{open_line_blocks(name), {nullptr, nullptr, 1}, counter};
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(name, ec);
-  start_phase(counter, work_phase::reading, ec ? 0 : static_cast<std::uint64_t>(size));
+  start_phase(counter, work_phase::reading, source.blocks.file_size);
   skip_header_lines(source);
   const std::int64_t due = std::min<std::int64_t>(std::max(nrec, 0), table.rows);
   std::int64_t read = 0;
