@@ -14,9 +14,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "map_counts.hpp"
 
 namespace fs = std::filesystem;
 
@@ -55,24 +56,6 @@ run_figures run_once(const std::string& exe, const fs::path& dir,
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return {seconds, usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
-
-// Lines and values of a field-map file (values are the blank-separated items).
-std::pair<long, long> count_lines_and_values(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::vector<char> block(1 << 20);
-  long lines = 0, values = 0;
-  bool in_value = false;
-  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
-    for (std::streamsize i = 0; i < in.gcount(); ++i) {
-      const char c = block[static_cast<std::size_t>(i)];
-      if (c == '\n') ++lines;
-      const bool blank = c == ' ' || c == '\n';
-      if (!blank && !in_value) ++values;
-      in_value = !blank;
-    }
-  }
-  return {lines, values};
 }
 
 }  // namespace
@@ -125,7 +108,7 @@ int main(int argc, char** argv) {
       const long nx = mode == 'Y' ? 2 * n - 1 : n;
       const long ny = mode == 'X' ? 2 * n - 1 : n;
       for (const auto& entry : fs::directory_iterator(dir)) {
-        const auto [lines, values] = count_lines_and_values(entry.path());
+        const auto [lines, values] = lines_and_values(entry.path());
         const long want_values = (nx + 1) + (ny + 1) + (n + 1) + nx * ny * n;
         if (lines != 3 + ny * n || values != want_values) {
           check = entry.path().filename().string() + ": " + std::to_string(lines) + " lines, " +

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/converter.hpp"
+#include "map_counts.hpp"
 
 namespace fs = std::filesystem;
 
@@ -42,19 +43,6 @@ void enter_work_dir() {
     fs::current_path(fs::temp_directory_path(), ec);
     fs::remove_all(made_dir(), ec);
   });
-}
-
-std::pair<long, long> lines_and_values(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  long lines = 0, values = 0;
-  bool in_value = false;
-  for (char c; in.get(c);) {
-    lines += c == '\n';
-    const bool blank = c == ' ' || c == '\n';
-    if (!blank && !in_value) ++values;
-    in_value = !blank;
-  }
-  return {lines, values};
 }
 
 }  // namespace
