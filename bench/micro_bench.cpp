@@ -96,7 +96,6 @@ void BM_write_body(benchmark::State& state) {
   const auto mode = static_cast<vort::mirror_mode>(state.range(0));
   vort::record_table table = vort::allocate_record_table({100, 100, 100});
   vort::read_table(big_table().string(), 1000001, table);
-  vort::build_plane_index(table);
   const fs::path dir = fs::temp_directory_path() / "vort2pelta-bench-body";
   fs::create_directories(dir);
   const fs::path before = fs::current_path();

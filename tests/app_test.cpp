@@ -11,8 +11,8 @@
 #include "app/command_line.hpp"
 #include "app/dialogue.hpp"
 #include "app/progress.hpp"
+#include "common/failure.hpp"
 #include "failure_of.hpp"
-#include "input/failure.hpp"
 
 namespace vort {
 namespace {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "input/failure.hpp"
+#include "common/failure.hpp"
 
 namespace vort {
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/failure.hpp"
+
 namespace vort {
 namespace {
 

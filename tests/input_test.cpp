@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "common/failure.hpp"
+#include "common/memory_budget.hpp"
 #include "failure_of.hpp"
-#include "input/failure.hpp"
 #include "input/line_blocks.hpp"
 #include "input/line_counter.hpp"
 #include "input/mesh.hpp"
@@ -85,14 +86,12 @@ TEST(Axes, CountsAndOrderPerMirrorMode) {
 }
 
 TEST(RecordTable, PlaneIndexAndKnotRows) {
-  record_table table = allocate_record_table({3, 2, 4});
-  build_plane_index(table);
+  const record_table table = allocate_record_table({3, 2, 4});
   EXPECT_EQ(table.rows, 24);
   EXPECT_EQ(table.plane_start, (std::vector<std::int32_t>{1, 9, 17}));
-  for (std::int64_t r = 1; r <= table.rows; ++r) table.row(r)[3] = static_cast<double>(r);
-  EXPECT_EQ(table.value(2, 2, 3, 4), 15);
-  EXPECT_EQ(table.value(3, 2, 4, 4), 24);
-  EXPECT_EQ(table.value(1, 1, 1, 5), 0);  // rows are zero-filled
+  EXPECT_EQ(row_of(table, 2, 2, 3), 15);
+  EXPECT_EQ(row_of(table, 3, 2, 4), 24);
+  EXPECT_EQ(table.row(24)[8], 0);  // rows are zero-filled
 }
 
 TEST(RecordTable, RefusesGridsItCannotHold) {
@@ -110,14 +109,26 @@ TEST(RecordTable, RefusesGridsItCannotHold) {
             "a grid of 2000 x 2000 x 2000 = 8000000000 knots is more than the 2147483647 the "
             "record table can number");
   EXPECT_EQ(failure_of([] { check_grid_counts({1290, 1290, 1290}); }), "(no failure)");
-  EXPECT_EQ(failure_of([] {
-              check_memory_budget(bytes_needed({1000, 1000, 1000}, mirror_mode::yz));
-            }),
-            "Allocation would exceed memory limit");
+  EXPECT_EQ(bytes_needed({1000, 1000, 1000}, mirror_mode::none),
+            std::uint64_t{1000} * 1000 * 1000 * 72 + 3003 * 4 + 1000 * 4);
   // The doubled axis of the largest count is sized without overflow.
   EXPECT_EQ(bytes_needed({2147483647, 1, 1}, mirror_mode::yz),
             (std::uint64_t{4294967293} + 1 + 1 + 3) * 4 + std::uint64_t{2147483647} * 4 +
                 std::uint64_t{2147483647} * 72);
+}
+
+// The room is the caller's to give, so the check decides the same on any machine.
+TEST(MemoryBudget, RefusesMoreThanTheRoom) {
+  const std::uint64_t room = std::uint64_t{8} << 30;
+  const std::vector<std::pair<std::uint64_t, std::string>> cases = {
+      {bytes_needed({1000, 1000, 1000}, mirror_mode::yz), "Allocation would exceed memory limit"},
+      {bytes_needed({100, 100, 100}, mirror_mode::yz), "(no failure)"},
+      {room, "(no failure)"},
+      {room + 1, "Allocation would exceed memory limit"},
+  };
+  for (const auto& [bytes, message] : cases) {
+    EXPECT_EQ(failure_of([&] { check_memory_budget(bytes, room); }), message) << bytes;
+  }
 }
 
 struct read_case {

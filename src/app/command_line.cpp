@@ -1,6 +1,10 @@
 #include "app/command_line.hpp"
 
+#include <array>
+
 #include "app/console.hpp"
+#include "common/failure.hpp"
+#include "input/free_form.hpp"
 
 namespace vort {
 namespace {
@@ -23,6 +27,26 @@ std::string first_four(std::string_view arg) {
 }
 
 }  // namespace
+
+std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position) {
+  const std::string what = std::string(name) + " (argument " + std::to_string(position) + ")";
+  std::array<std::int32_t, 1> value{0};
+  list_read state;
+  bad_item bad;
+  text_cursor cursor = cursor_over(text, 1);
+  switch (read_integers(cursor, state, value, &bad)) {
+    case read_status::need_more:
+      throw failure{what + " is missing or blank"};
+    case read_status::bad_value:
+      if (bad.error == item_error::out_of_range) {
+        throw failure{what + ": \"" + printable_item(bad.text) +
+                      "\" is outside the 32-bit integer range"};
+      }
+      throw failure{what + ": cannot read \"" + printable_item(bad.text) + "\" as an integer"};
+    default:
+      return value[0];
+  }
+}
 
 command_line parse_command_line(std::span<const std::string_view> args) {
   command_line line;
@@ -49,6 +73,8 @@ command_line parse_command_line(std::span<const std::string_view> args) {
   return line;
 }
 
+// The wording of this page, its typos ("VOTR2Pelta", "nuber", "z,y,z", "dimention",
+// "simmetric") and its blanks included, is kept byte for byte: scripts and documents quote it.
 void write_help(std::ostream& out) {
   const std::string stars_78(78, '*');
   const std::string indent(11, ' ');

@@ -3,6 +3,7 @@
 // page; a missing or blank first argument gets a notice that waits for Enter.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <span>
 #include <string>
@@ -22,6 +23,11 @@ struct command_line {
 
 // `args` without the program's own name.
 command_line parse_command_line(std::span<const std::string_view> args);
+
+// One integer from a grid-count argument, read as a free-form integer (leading blanks
+// skipped, ended by a blank, comma or slash). `name` is Nx, Ny or Nz, `position` its argument.
+// Throws `failure` naming the argument.
+std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position);
 
 void write_help(std::ostream& out);
 void write_notice(std::ostream& out);

@@ -6,10 +6,11 @@
 #include "app/command_line.hpp"
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
+#include "common/failure.hpp"
+#include "common/memory_budget.hpp"
 #include "fieldmap/body_writer.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/output_files.hpp"
-#include "input/failure.hpp"
 #include "input/line_counter.hpp"
 #include "input/mesh.hpp"
 #include "input/record_table.hpp"
@@ -35,8 +36,9 @@ std::string missing_records_warning(const std::string& table_name, std::int64_t 
          " written as zero";
 }
 
-void convert(const command_line& line, std::istream& in, std::ostream& out, work_counter* counter,
-             run_result& result) {
+void convert(const command_line& line, std::istream& in, std::ostream& out,
+             progress_display* progress, run_result& result) {
+  work_counter* const counter = progress != nullptr ? &progress->counter : nullptr;
   console_input console{&in, 0, {}};
   const mesh::mesh_data mesh = ask_mesh_data(out, console);
   const char mirror = ask_mirror(out, console);
@@ -49,12 +51,11 @@ void convert(const command_line& line, std::istream& in, std::ostream& out, work
 
   check_grid_counts(counts);
   const mirror_mode mode = mode_of(mirror);
-  check_memory_budget(bytes_needed(counts, mode));
+  check_memory_budget(bytes_needed(counts, mode), memory_room());
   mesh::axes axes = mesh::build_axes(counts, mesh, mode);
   record_table table = allocate_record_table(counts);
   const std::int64_t read = read_table(line.table_name, nrec, table, counter);
-  end_phase(counter);
-  build_plane_index(table);
+  end_progress_phase(progress);
   if (read < table.rows) {
     result.diagnostics.push_back(missing_records_warning(line.table_name, read, table.rows));
   }
@@ -66,7 +67,7 @@ void convert(const command_line& line, std::istream& in, std::ostream& out, work
       open_output_files(build_output_names(line.o_file_name, kind), bytes_per_file(axes));
   write_headers(files, axes);
   write_body(files, table, kind, mode, counter);
-  end_phase(counter);
+  end_progress_phase(progress);
   release_arrays(table, axes);
   close_output_files(files);
 }
@@ -74,7 +75,7 @@ void convert(const command_line& line, std::istream& in, std::ostream& out, work
 }  // namespace
 
 run_result run_converter(std::span<const std::string_view> args, std::istream& in,
-                         std::ostream& out, work_counter* counter) {
+                         std::ostream& out, progress_display* progress) {
   run_result result;
   try {
     const command_line line = parse_command_line(args);
@@ -95,7 +96,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         break;
       }
       case start_action::convert:
-        convert(line, in, out, counter, result);
+        convert(line, in, out, progress, result);
         break;
     }
   } catch (const failure& f) {
@@ -103,7 +104,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
     result.diagnostics.push_back(program + f.message);
   } catch (const std::bad_alloc&) {
     result.status = 1;
-    result.diagnostics.push_back(program + "Allocation would exceed memory limit");
+    result.diagnostics.push_back(program + allocation_message);
   } catch (const std::exception& e) {
     result.status = 1;
     result.diagnostics.push_back(program + e.what());

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/work_counter.hpp"
+#include "app/progress.hpp"
 
 namespace vort {
 
@@ -19,8 +19,9 @@ struct run_result {
 };
 
 // `args` without the program's own name. Nothing is created or replaced before the whole
-// table has been read; a failure ends the run with status 1 and one diagnostic line.
+// table has been read; a failure ends the run with status 1 and one diagnostic line. A
+// progress display, when given, is fed with the counts of the reading and writing steps.
 run_result run_converter(std::span<const std::string_view> args, std::istream& in,
-                         std::ostream& out, work_counter* counter = nullptr);
+                         std::ostream& out, progress_display* progress = nullptr);
 
 }  // namespace vort

@@ -6,17 +6,13 @@
 #include <limits>
 
 #include "app/console.hpp"
-#include "input/failure.hpp"
+#include "common/failure.hpp"
 #include "input/free_form.hpp"
 
 namespace vort {
 namespace {
 
 constexpr int mesh_values = 9;
-
-text_cursor cursor_over(const std::string& text, std::int64_t line) {
-  return {text.data(), text.data() + text.size(), line};
-}
 
 [[noreturn]] void refuse_mesh_value(const bad_item& bad) {
   const std::string reason =
@@ -86,26 +82,6 @@ void echo_mirror(std::ostream& out, char mirror) {
     say(out, std::string(1, mirror) + "Z magnetic mirror");
   } else {
     say(out, "error!");
-  }
-}
-
-std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position) {
-  const std::string what = std::string(name) + " (argument " + std::to_string(position) + ")";
-  std::array<std::int32_t, 1> value{0};
-  list_read state;
-  bad_item bad;
-  text_cursor cursor = cursor_over(text, 1);
-  switch (read_integers(cursor, state, value, &bad)) {
-    case read_status::need_more:
-      throw failure{what + " is missing or blank"};
-    case read_status::bad_value:
-      if (bad.error == item_error::out_of_range) {
-        throw failure{what + ": \"" + printable_item(bad.text) +
-                      "\" is outside the 32-bit integer range"};
-      }
-      throw failure{what + ": cannot read \"" + printable_item(bad.text) + "\" as an integer"};
-    default:
-      return value[0];
   }
 }
 

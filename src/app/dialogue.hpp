@@ -1,13 +1,11 @@
 // The console dialogue: the mesh data (nine free-form numbers, possibly over several lines),
-// the mirror answer (the first character of the next line), their echoes, and the grid counts
-// read from the command line's texts.
+// the mirror answer (the first character of the next line) and its echo.
 #pragma once
 
 #include <cstdint>
 #include <istream>
 #include <ostream>
 #include <string>
-#include <string_view>
 
 #include "input/mesh.hpp"
 
@@ -30,8 +28,5 @@ char ask_mirror(std::ostream& out, console_input& console);
 
 // "full cavity, no mirrors", "YZ magnetic mirror", "XZ magnetic mirror" or "error!".
 void echo_mirror(std::ostream& out, char mirror);
-
-// One integer from a grid-count argument. `name` is Nx, Ny or Nz, `position` its argument.
-std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position);
 
 }  // namespace vort

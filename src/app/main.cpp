@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   const bool show_progress = isatty(STDERR_FILENO) == 1;
   if (show_progress) vort::start_progress(progress, stderr);
   const vort::run_result result =
-      vort::run_converter(args, std::cin, std::cout, show_progress ? &progress.counter : nullptr);
+      vort::run_converter(args, std::cin, std::cout, show_progress ? &progress : nullptr);
   vort::stop_progress(progress);
 
   std::cout.flush();

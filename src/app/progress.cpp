@@ -7,6 +7,7 @@ namespace {
 
 constexpr auto first_draw_after = std::chrono::seconds(1);
 constexpr auto redraw_every = std::chrono::milliseconds(200);
+constexpr const char* erase_line = "\r\x1b[2K";
 
 }  // namespace
 
@@ -24,7 +25,7 @@ std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t 
 }
 
 void start_progress(progress_display& display, std::FILE* stream) {
-  display.counter.stream = stream;
+  display.stream = stream;
   display.drawer = std::thread([&display] {
     using clock = std::chrono::steady_clock;
     work_counter& counter = display.counter;
@@ -32,7 +33,7 @@ void start_progress(progress_display& display, std::FILE* stream) {
     work_phase seen_phase = work_phase::idle;
     while (!display.quit.load()) {
       std::this_thread::sleep_for(redraw_every);
-      const std::lock_guard<std::mutex> lock(counter.screen);
+      const std::lock_guard<std::mutex> lock(display.screen);
       const work_phase phase = counter.phase.load(std::memory_order_acquire);
       if (phase != seen_phase) {
         seen_phase = phase;
@@ -43,18 +44,29 @@ void start_progress(progress_display& display, std::FILE* stream) {
       const std::string text =
           render_progress(phase, counter.done.load(std::memory_order_relaxed),
                           counter.total.load(std::memory_order_relaxed), seconds);
-      std::fprintf(counter.stream, "%s%s", erase_line, text.c_str());
-      std::fflush(counter.stream);
-      counter.shown = true;
+      std::fprintf(display.stream, "%s%s", erase_line, text.c_str());
+      std::fflush(display.stream);
+      display.shown = true;
     }
   });
+}
+
+void end_progress_phase(progress_display* display) {
+  if (display == nullptr) return;
+  const std::lock_guard<std::mutex> lock(display->screen);
+  display->counter.phase.store(work_phase::idle, std::memory_order_release);
+  if (display->shown) {
+    std::fputs(erase_line, display->stream);
+    std::fflush(display->stream);
+    display->shown = false;
+  }
 }
 
 void stop_progress(progress_display& display) {
   if (!display.drawer.joinable()) return;
   display.quit = true;
   display.drawer.join();
-  end_phase(&display.counter);
+  end_progress_phase(&display);
 }
 
 }  // namespace vort

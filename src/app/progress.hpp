@@ -1,15 +1,16 @@
 // A self-erasing progress line on a terminal: the phase, the percentage and the rate. It is
 // drawn by a thread of its own from the counts that the reading and writing steps keep, and
-// only once a run has taken more than a second, so short runs show nothing.
+// only once a phase has taken more than a second, so short runs show nothing.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
 
-#include "input/work_counter.hpp"
+#include "common/work_counter.hpp"
 
 namespace vort {
 
@@ -19,14 +20,20 @@ std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t 
 
 struct progress_display {
   work_counter counter;
-  std::FILE* stream = nullptr;
+  std::mutex screen;            // held while a line is drawn or erased
+  std::FILE* stream = nullptr;  // where the line is drawn
+  bool shown = false;           // a line stands on the screen now
   std::atomic<bool> quit{false};
   std::thread drawer;
 };
 
 void start_progress(progress_display& display, std::FILE* stream);
 
-// Stops drawing and erases the line, so that what follows starts on a clean line.
+// Ends the counter's phase and erases its line, if one is shown, so that the next console
+// line starts on a clean line. Does nothing for a null display.
+void end_progress_phase(progress_display* display);
+
+// Stops drawing and erases the line.
 void stop_progress(progress_display& display);
 
 }  // namespace vort

@@ -1,11 +1,10 @@
 #include "fieldmap/body_writer.hpp"
 
-#include <cstdlib>
 #include <exception>
 #include <thread>
 
+#include "fieldmap/line_writer.hpp"
 #include "fieldmap/mirror.hpp"
-#include "fieldmap/number_form.hpp"
 
 namespace vort {
 namespace {
@@ -13,57 +12,12 @@ namespace {
 // Below this many values a second thread costs more than it saves.
 constexpr std::uint64_t values_worth_a_thread = std::uint64_t{1} << 17;
 
-float mirror_parity(mirror_mode mode, int component, float sign) {
-  if (component == 2 || mode == mirror_mode::none) return 1.0f;
-  const bool normal = (mode == mirror_mode::yz) == (component == 0);
-  return normal ? -sign : sign;
-}
-
 std::uint64_t body_values(const record_table& table, mirror_mode mode) {
   const mesh::map_knots knots = mesh::knots_of_map(table.counts, mode);
   return static_cast<std::uint64_t>(knots.x * knots.y * knots.z) * map_files;
 }
 
-}  // namespace
-
-std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirror_mode mode) {
-  std::vector<body_file> files;
-  for (std::size_t u = 0; u < map_files; ++u) {
-    const file_role& role = file_roles[u];
-    const float stored = role.real ? kind.mu0 * kind.field_sign : kind.mu0;
-    const float image = stored * mirror_parity(mode, role.component, kind.field_sign);
-    files.push_back({&set.files[u], role.column, stored, image});
-  }
-  return files;
-}
-
-line_values table_line(const record_table& table, int column, std::int32_t j, std::int32_t k) {
-  const std::int64_t first_row =
-      table.plane_start[0] + std::int64_t{j - 1} * table.counts.nz + (k - 1);
-  const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
-  return {table.field_tab.get() + (first_row - 1) * record_values + (column - 1),
-          static_cast<std::ptrdiff_t>(plane_rows * record_values)};
-}
-
-void append_values(output_file& file, line_values line, std::int32_t i_first, std::int32_t i_last,
-                   double factor) {
-  const std::ptrdiff_t step = i_last >= i_first ? line.stride : -line.stride;
-  const double* value = line.first + (i_first - 1) * line.stride;
-  for (std::int32_t n = std::abs(i_last - i_first); n >= 0; --n, value += step) {
-    put_value(file, *value * factor, double_form);
-  }
-}
-
-void write_plain_row(const body_group& group, std::int32_t j, std::int32_t k, bool image) {
-  const record_table& table = *group.table;
-  for (const body_file& f : group.files) {
-    append_values(*f.file, table_line(table, f.column, j, k), 1, table.counts.nx,
-                  image ? f.image_factor : f.stored_factor);
-    end_line(*f.file);
-  }
-  add_done(group.counter, group.files.size() * static_cast<std::uint64_t>(table.counts.nx));
-}
-
+// The body of one group of files, in the order above.
 void write_group_body(const body_group& group) {
   const grid_counts counts = group.table->counts;
   for (std::int32_t k = 1; k <= counts.nz; ++k) {
@@ -81,6 +35,8 @@ void write_group_body(const body_group& group) {
     }
   }
 }
+
+}  // namespace
 
 void write_body(output_set& set, const record_table& table, const field_kind& kind,
                 mirror_mode mode, work_counter* counter) {

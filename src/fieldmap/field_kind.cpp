@@ -5,7 +5,7 @@ namespace vort {
 field_kind select_field_kind(char field_id) {
   field_kind kind;
   if (field_id == 'E') {
-    kind.mu0 = 1.0f;
+    kind.scale = 1.0f;
   } else if (field_id == 'B') {
     kind.field_sign = -1.0f;
     kind.ext = {".bx", ".by", ".bz"};

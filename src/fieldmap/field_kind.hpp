@@ -12,8 +12,8 @@ namespace vort {
 inline constexpr float vacuum_mu0 = 1.256637e-6f;
 
 struct field_kind {
-  float mu0 = vacuum_mu0;
-  float field_sign = 1.0f;
+  float scale = vacuum_mu0;  // 1 for `E`, mu0 for every other flag
+  float field_sign = 1.0f;   // the real parts' sign: -1 for `B`
   std::array<std::string_view, 3> ext{".ex", ".ey", ".ez"};
 };
 

@@ -25,12 +25,11 @@ std::size_t gathered_size(const grid_counts& counts, std::size_t files) {
 void gather_plane(const body_group& group, std::int32_t k, std::vector<double>& plane) {
   const record_table& table = *group.table;
   plane.resize(gathered_size(table.counts, group.files.size()));
-  for (std::int32_t i = 0; i < table.counts.nx; ++i) {
+  for (std::int32_t i = 1; i <= table.counts.nx; ++i) {
     for (std::int32_t j = 1; j <= table.counts.ny; ++j) {
-      const line_values rows = table_line(table, 1, j, k);  // column 1: the rows themselves
-      const double* row = rows.first + i * rows.stride;
+      const double* row = table.row(row_of(table, i, j, k));
       for (std::size_t f = 0; f < group.files.size(); ++f) {
-        plane[gathered_line(table.counts, f, j) + static_cast<std::size_t>(i)] =
+        plane[gathered_line(table.counts, f, j) + static_cast<std::size_t>(i - 1)] =
             row[group.files[f].column - 1];
       }
     }

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "fieldmap/body_writer.hpp"
+#include "fieldmap/line_writer.hpp"
 
 namespace vort {
 

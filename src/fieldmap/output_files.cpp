@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "input/failure.hpp"
+#include "common/failure.hpp"
 
 namespace vort {
 namespace {

@@ -12,16 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "common/file_handle.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/number_form.hpp"
-#include "input/line_blocks.hpp"
 #include "input/mesh.hpp"
 
 namespace vort {
 
 inline constexpr int map_files = 6;
 
-// Which table column feeds each file, in file order 201 to 206; real parts carry the sign.
+// Which table column feeds each file, in file order (real x, y, z, then imaginary x, y, z);
+// real parts carry the sign.
 struct file_role {
   int column;     // 1-based column of the record table
   int component;  // 0 = x, 1 = y, 2 = z
@@ -30,6 +31,8 @@ struct file_role {
 inline constexpr std::array<file_role, map_files> file_roles{
     {{4, 0, true}, {6, 1, true}, {8, 2, true}, {5, 0, false}, {7, 1, false}, {9, 2, false}}};
 
+// The names of the real-part files (`o_filer`) and of the imaginary-part files (`o_filei`),
+// each for the x, y and z component.
 struct output_names {
   std::array<std::string, 3> o_filer;
   std::array<std::string, 3> o_filei;
@@ -47,7 +50,7 @@ struct output_file {
 };
 
 struct output_set {
-  std::array<output_file, map_files> files;  // 201 to 206
+  std::array<output_file, map_files> files;  // in the order of `file_roles`
 };
 
 inline constexpr std::size_t output_buffer_size = std::size_t{1} << 20;

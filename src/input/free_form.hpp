@@ -15,7 +15,6 @@
 
 #include <cstdint>
 #include <span>
-#include <string>
 #include <string_view>
 
 namespace vort {
@@ -25,6 +24,11 @@ struct text_cursor {
   const char* end;
   std::int64_t line;  // 1-based number of the line that holds `pos`
 };
+
+// A cursor over a whole text whose first line is number `line`.
+inline text_cursor cursor_over(std::string_view text, std::int64_t line) {
+  return {text.data(), text.data() + text.size(), line};
+}
 
 // Progress of one read of several values; survives a `need_more` return.
 struct list_read {
@@ -63,8 +67,5 @@ void skip_rest_of_line(text_cursor& cursor);
 // On failure `value` is left as it was and `error` says why.
 bool parse_real(const char* first, const char* last, double& value, item_error& error);
 bool parse_integer(const char* first, const char* last, std::int32_t& value, item_error& error);
-
-// The item as it may appear inside a one-line message: control bytes escaped, long texts cut.
-std::string printable_item(std::string_view text);
 
 }  // namespace vort

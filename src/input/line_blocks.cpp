@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "input/failure.hpp"
+#include "common/failure.hpp"
 
 namespace vort {
 

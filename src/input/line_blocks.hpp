@@ -4,18 +4,13 @@
 #pragma once
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/file_handle.hpp"
 #include "input/free_form.hpp"
 
 namespace vort {
-
-struct file_closer {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using file_handle = std::unique_ptr<std::FILE, file_closer>;
 
 // Opens an input file for reading, unbuffered (callers read large blocks themselves).
 // Throws `failure` naming the file and the cause.

@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "input/failure.hpp"
+#include "common/failure.hpp"
 #include "input/line_blocks.hpp"
 
 namespace vort::files_analysis {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/grid.hpp"
+#include "common/grid.hpp"
 
 namespace vort::mesh {
 

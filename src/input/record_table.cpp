@@ -1,12 +1,12 @@
 #include "input/record_table.hpp"
 
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <new>
 #include <string>
 
-#include "input/failure.hpp"
+#include "common/failure.hpp"
+#include "common/memory_budget.hpp"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -14,33 +14,6 @@
 
 namespace vort {
 namespace {
-
-const char* const allocation_message = "Allocation would exceed memory limit";
-
-// A value in kB from /proc/meminfo, or -1.
-std::int64_t meminfo_kb(const std::string& key) {
-  std::ifstream meminfo("/proc/meminfo");
-  std::string name;
-  std::int64_t value = 0;
-  std::string unit;
-  while (meminfo >> name >> value >> unit) {
-    if (name == key + ":") return value;
-  }
-  return -1;
-}
-
-// Bytes a cgroup (v2) memory limit still leaves, or the largest value when none is set.
-std::uint64_t cgroup_room() {
-  std::ifstream max_file("/sys/fs/cgroup/memory.max");
-  std::ifstream current_file("/sys/fs/cgroup/memory.current");
-  std::string max_text;
-  std::uint64_t current = 0;
-  if (!(max_file >> max_text) || max_text == "max" || !(current_file >> current)) {
-    return std::numeric_limits<std::uint64_t>::max();
-  }
-  const std::uint64_t limit = std::stoull(max_text);
-  return limit > current ? limit - current : 0;
-}
 
 constexpr std::size_t huge_page = std::size_t{2} << 20;
 
@@ -57,6 +30,14 @@ double* zeroed_table_storage(std::size_t bytes) {
 #endif
   std::memset(storage, 0, rounded);
   return static_cast<double*>(storage);
+}
+
+// plane_start(i) = (i - 1) * Ny * Nz + 1: the first row of x plane i.
+void build_plane_index(record_table& table) {
+  for (std::int32_t i = 1; i <= table.counts.nx; ++i) {
+    table.plane_start[static_cast<std::size_t>(i - 1)] =
+        static_cast<std::int32_t>((i - 1) * table.plane_rows + 1);
+  }
 }
 
 }  // namespace
@@ -81,22 +62,11 @@ std::uint64_t bytes_needed(grid_counts counts, mirror_mode mode) {
   return axis_bytes + index_bytes + table_bytes;
 }
 
-void check_memory_budget(std::uint64_t bytes) {
-  const std::int64_t available_kb = meminfo_kb("MemAvailable");
-  const std::int64_t swap_kb = meminfo_kb("SwapFree");
-  std::uint64_t room = std::numeric_limits<std::uint64_t>::max();
-  if (available_kb >= 0) {
-    room = static_cast<std::uint64_t>(available_kb + (swap_kb > 0 ? swap_kb : 0)) * 1024;
-  }
-  const std::uint64_t cgroup = cgroup_room();
-  if (cgroup < room) room = cgroup;
-  if (bytes > room) throw failure{allocation_message};
-}
-
 record_table allocate_record_table(grid_counts counts) {
   record_table table;
   table.counts = counts;
   table.rows = counts.knots();
+  table.plane_rows = std::int64_t{counts.ny} * counts.nz;
   try {
     table.plane_start.resize(static_cast<std::size_t>(counts.nx));
   } catch (const std::bad_alloc&) {
@@ -105,15 +75,8 @@ record_table allocate_record_table(grid_counts counts) {
   const auto bytes = static_cast<std::size_t>(table.rows) * record_values * sizeof(double);
   table.field_tab.reset(zeroed_table_storage(bytes));
   if (!table.field_tab) throw failure{allocation_message};
+  build_plane_index(table);
   return table;
-}
-
-void build_plane_index(record_table& table) {
-  const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
-  for (std::int32_t i = 1; i <= table.counts.nx; ++i) {
-    table.plane_start[static_cast<std::size_t>(i - 1)] =
-        static_cast<std::int32_t>((i - 1) * plane_rows + 1);
-  }
 }
 
 void release_arrays(record_table& table, mesh::axes& axes) {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "input/grid.hpp"
+#include "common/grid.hpp"
 #include "input/mesh.hpp"
 
 namespace vort {
@@ -24,17 +24,20 @@ struct free_deleter {
 struct record_table {
   grid_counts counts;
   std::int64_t rows = 0;
+  std::int64_t plane_rows = 0;                        // Ny * Nz: rows of one x plane
   std::vector<std::int32_t> plane_start;              // entry i - 1 is plane_start(i)
   std::unique_ptr<double[], free_deleter> field_tab;  // rows * 9 values, zero-filled
 
   double* row(std::int64_t r) { return field_tab.get() + (r - 1) * record_values; }
-  // Column c (1-based) of the row of knot (i, j, k), all 1-based.
-  double value(std::int32_t i, std::int32_t j, std::int32_t k, int column) const {
-    const std::int64_t r =
-        plane_start[static_cast<std::size_t>(i - 1)] + std::int64_t{j - 1} * counts.nz + (k - 1);
-    return field_tab[static_cast<std::size_t>((r - 1) * record_values + column - 1)];
-  }
+  const double* row(std::int64_t r) const { return field_tab.get() + (r - 1) * record_values; }
 };
+
+// The row of knot (i, j, k), all 1-based: the one formula every reader of the table uses.
+inline std::int64_t row_of(const record_table& table, std::int32_t i, std::int32_t j,
+                           std::int32_t k) {
+  return table.plane_start[static_cast<std::size_t>(i - 1)] +
+         std::int64_t{j - 1} * table.counts.nz + (k - 1);
+}
 
 // Refuses grids that the record table cannot describe: a count below 1, more knots than a
 // 32-bit row number reaches. Throws `failure`.
@@ -43,14 +46,9 @@ void check_grid_counts(grid_counts counts);
 // Bytes that the axes, the plane index and the record table of a run will take.
 std::uint64_t bytes_needed(grid_counts counts, mirror_mode mode);
 
-// Throws `failure` "Allocation would exceed memory limit" when `bytes` is more than the
-// system can give now (available memory and swap, and the cgroup's limit when one is set).
-void check_memory_budget(std::uint64_t bytes);
-
-// Zero-filled table of Nx * Ny * Nz rows and an unfilled plane index.
+// A zero-filled table of Nx * Ny * Nz rows with its plane index built, ready for the reader.
+// Throws `failure` "Allocation would exceed memory limit" when the storage cannot be had.
 record_table allocate_record_table(grid_counts counts);
-
-void build_plane_index(record_table& table);
 
 void release_arrays(record_table& table, mesh::axes& axes);
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <span>
 
-#include "input/failure.hpp"
+#include "common/failure.hpp"
 #include "input/free_form.hpp"
 #include "input/line_blocks.hpp"
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/work_counter.hpp"
 #include "input/record_table.hpp"
-#include "input/work_counter.hpp"
 
 namespace vort {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/dialogue.hpp"
-#include "input/failure.hpp"
+#include "common/failure.hpp"
 #include "input/free_form.hpp"
 
 namespace {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vort {
 
@@ -13,5 +14,8 @@ struct failure {
 
 // `name` in quotes, for messages: file names can hold blanks.
 std::string in_quotes(const std::string& name);
+
+// The item as it may appear inside a one-line message: control bytes escaped, long texts cut.
+std::string printable_item(std::string_view text);
 
 }  // namespace vort

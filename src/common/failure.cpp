@@ -1,0 +1,27 @@
+#include "common/failure.hpp"
+
+namespace vort {
+
+std::string in_quotes(const std::string& name) {
+  return '"' + printable_item(name) + '"';
+}
+
+std::string printable_item(std::string_view text) {
+  constexpr std::size_t shown = 40;
+  std::string out;
+  for (std::size_t i = 0; i < text.size() && i < shown; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"') {
+      out += static_cast<char>(c);
+    } else {
+      static constexpr char hex[] = "0123456789abcdef";
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  if (text.size() > shown) out += "...";
+  return out;
+}
+
+}  // namespace vort
