@@ -1,36 +1,39 @@
-# make demo   build the converter and convert the shipped example into build/demo/
+# make demo   build the converter alone and convert the shipped example into build/demo/
 # make test   build with sanitizers and run every unit, end-to-end and fuzz-replay test
-# make bench  build optimised and run the benchmarks (large tables are generated once)
+# make bench  build optimised with the benchmarks and run them (large tables made once)
 # make fuzz   run each libFuzzer target for FUZZ_SECONDS seconds (clang)
+# Each target first installs the Debian packages it needs, when they are missing.
 
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all demo test bench fuzz release deps clean
+.PHONY: all demo test bench fuzz release clean
 
 all: release
 
-deps:
-	@tools/install-deps
-
-release: deps
+release:
+	@tools/install-deps demo
 	cmake --preset release >/dev/null
-	cmake --build --preset release -j $(JOBS)
+	cmake --build --preset release -j $(JOBS) --target VORT2Pelta
 
 demo: release
 	@tools/run-demo build/release/VORT2Pelta build/demo
 
-test: deps
+test:
+	@tools/install-deps test
 	cmake --preset test >/dev/null
 	cmake --build --preset test -j $(JOBS)
 	ctest --preset test -j $(JOBS)
 
-bench: release
-	cmake --build --preset release -j $(JOBS) --target micro_bench
-	build/release/bench/micro_bench --benchmark_min_time=0.5
-	tools/bench-runs build/release
+bench:
+	@tools/install-deps bench
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j $(JOBS)
+	build/bench/bench/micro_bench --benchmark_min_time=0.5
+	tools/bench-runs build/bench
 
-fuzz: deps
+fuzz:
+	@tools/install-deps fuzz
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 	tools/run-fuzz build/fuzz $(FUZZ_SECONDS)
