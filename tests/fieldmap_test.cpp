@@ -58,7 +58,7 @@ TEST(BodyFactors, ParitiesPerModeAndFlag) {
     for (std::size_t u = 0; u < files.size(); ++u) {
       EXPECT_EQ(files[u].stored_factor, c.stored[u]) << c.flag << " file " << u;
       EXPECT_EQ(files[u].image_factor, c.image[u]) << c.flag << " file " << u;
-      EXPECT_EQ(files[u].column, file_roles[u].column);
+      EXPECT_EQ(files[u].field, file_roles[u].field);
     }
   }
 }
@@ -100,7 +100,7 @@ std::string contents(const fs::path& path) {
 TEST(MirrorExpansion, GatheredAndDirectPlanesWriteTheSameBytes) {
   record_table table = allocate_record_table({3, 4, 2});
   for (std::int64_t r = 1; r <= table.rows; ++r) {
-    for (int c = 1; c <= 9; ++c) table.row(r)[c - 1] = static_cast<double>(r * 10 + c) / 7;
+    for (int f = 0; f < field_values; ++f) table.row(r)[f] = static_cast<double>(r * 10 + f) / 7;
   }
   const field_kind kind = select_field_kind('B');
   const fs::path before = fs::current_path();

@@ -7,9 +7,9 @@
 namespace vort {
 namespace {
 
-// The image of a component keeps or turns its sign: for an electric field (and any flag
-// but B) the component normal to the mirror plane turns; for B the other transverse one,
-// which the field sign (-1) does. z never turns.
+// The image of a component keeps or turns its sign: -sign for the component normal to the
+// mirror plane, +sign for the other transverse one, 1 for z. So for an electric field (and
+// any flag but B) the normal component turns, for B (sign -1) the other transverse one.
 float mirror_parity(mirror_mode mode, int component, float sign) {
   if (component == 2 || mode == mirror_mode::none) return 1.0f;
   const bool normal = (mode == mirror_mode::yz) == (component == 0);
@@ -18,20 +18,24 @@ float mirror_parity(mirror_mode mode, int component, float sign) {
 
 }  // namespace
 
+file_factors factors_of(const file_role& role, const field_kind& kind, mirror_mode mode) {
+  const float stored = role.real ? kind.scale * kind.field_sign : kind.scale;
+  const float image = stored * mirror_parity(mode, role.component, kind.field_sign);
+  return {stored, image};
+}
+
 std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirror_mode mode) {
   std::vector<body_file> files;
   for (std::size_t u = 0; u < map_files; ++u) {
-    const file_role& role = file_roles[u];
-    const float stored = role.real ? kind.scale * kind.field_sign : kind.scale;
-    const float image = stored * mirror_parity(mode, role.component, kind.field_sign);
-    files.push_back({&set.files[u], role.column, stored, image});
+    const file_factors factors = factors_of(file_roles[u], kind, mode);
+    files.push_back({&set.files[u], file_roles[u].field, factors.stored, factors.image});
   }
   return files;
 }
 
-line_values table_line(const record_table& table, int column, std::int32_t j, std::int32_t k) {
-  return {table.row(row_of(table, 1, j, k)) + (column - 1),
-          static_cast<std::ptrdiff_t>(table.plane_rows * record_values)};
+line_values table_line(const record_table& table, int field, std::int32_t j, std::int32_t k) {
+  return {table.row(row_of(table, 1, j, k)) + field,
+          static_cast<std::ptrdiff_t>(table.plane_rows * field_values)};
 }
 
 void append_values(output_file& file, line_values line, std::int32_t i_first, std::int32_t i_last,
@@ -46,7 +50,7 @@ void append_values(output_file& file, line_values line, std::int32_t i_first, st
 void write_plain_row(const body_group& group, std::int32_t j, std::int32_t k, bool image) {
   const record_table& table = *group.table;
   for (const body_file& f : group.files) {
-    append_values(*f.file, table_line(table, f.column, j, k), 1, table.counts.nx,
+    append_values(*f.file, table_line(table, f.field, j, k), 1, table.counts.nx,
                   image ? f.image_factor : f.stored_factor);
     end_line(*f.file);
   }

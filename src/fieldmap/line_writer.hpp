@@ -1,4 +1,4 @@
-// Writing body lines: the values of a grid line along x, taken from a table column or from a
+// Writing body lines: the values of a grid line along x, taken from a table field or from a
 // gathered copy, times a file's factor, appended to that file's line. The plain body and the
 // mirror expansion both write through these.
 #pragma once
@@ -19,7 +19,7 @@ namespace vort {
 // a map without mirror) by `stored_factor`, the mirror image by `image_factor`.
 struct body_file {
   output_file* file;
-  int column;
+  int field;
   double stored_factor;
   double image_factor;
 };
@@ -34,9 +34,16 @@ struct body_group {
   std::vector<double>* scratch;   // the group's own buffer for a gathered z plane
 };
 
-// The six files in their order (real x, y, z, then imaginary x, y, z) with their factors,
-// each formed in single precision and widened: the field kind's scale, times its sign for a
-// real part, times the component's mirror parity for the image.
+// The factors of a file's values, each formed in single precision and widened: the field
+// kind's scale, times its sign for a real part; for the mirror image, times the parity of the
+// file's component in the mode.
+struct file_factors {
+  double stored;
+  double image;
+};
+file_factors factors_of(const file_role& role, const field_kind& kind, mirror_mode mode);
+
+// The six files in their order (real x, y, z, then imaginary x, y, z) with their factors.
 std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirror_mode mode);
 
 // The values of one grid line along x: value i (1-based) is first[(i - 1) * stride].
@@ -45,8 +52,8 @@ struct line_values {
   std::ptrdiff_t stride;
 };
 
-// Grid line (j, k) of a table column (1-based): the rows of knots (1 .. Nx, j, k).
-line_values table_line(const record_table& table, int column, std::int32_t j, std::int32_t k);
+// Grid line (j, k) of a table field: the rows of knots (1 .. Nx, j, k).
+line_values table_line(const record_table& table, int field, std::int32_t j, std::int32_t k);
 
 // Appends values i_first, then towards i_last (inclusive, either direction) of a line, times
 // `factor`, to the line being written.

@@ -8,7 +8,7 @@ namespace {
 // apart, too far apart to be still in the cache the second time.
 constexpr std::size_t max_gathered_bytes = std::size_t{2} << 20;
 
-// A gathered plane holds the group's columns file by file, line by line: line j (1-based) of
+// A gathered plane holds the group's fields file by file, line by line: line j (1-based) of
 // file f starts at ((f * Ny) + j - 1) * Nx.
 std::size_t gathered_line(const grid_counts& counts, std::size_t f, std::int32_t j) {
   return (f * static_cast<std::size_t>(counts.ny) + static_cast<std::size_t>(j - 1)) *
@@ -20,7 +20,7 @@ std::size_t gathered_size(const grid_counts& counts, std::size_t files) {
   return gathered_line(counts, files, 1);
 }
 
-// The group's columns of plane k. The table rows are visited once each, in the order they
+// The group's fields of plane k. The table rows are visited once each, in the order they
 // lie in memory (x plane by x plane), not Ny * Nz rows apart.
 void gather_plane(const body_group& group, std::int32_t k, std::vector<double>& plane) {
   const record_table& table = *group.table;
@@ -30,7 +30,7 @@ void gather_plane(const body_group& group, std::int32_t k, std::vector<double>& 
       const double* row = table.row(row_of(table, i, j, k));
       for (std::size_t f = 0; f < group.files.size(); ++f) {
         plane[gathered_line(table.counts, f, j) + static_cast<std::size_t>(i - 1)] =
-            row[group.files[f].column - 1];
+            row[group.files[f].field];
       }
     }
   }
@@ -42,7 +42,7 @@ void write_yz_mirror_row(const body_group& group, std::int32_t j, std::int32_t k
   const record_table& table = *group.table;
   const std::int32_t nx = table.counts.nx;
   for (const body_file& f : group.files) {
-    const line_values line = table_line(table, f.column, j, k);
+    const line_values line = table_line(table, f.field, j, k);
     append_values(*f.file, line, 1, nx, f.stored_factor);
     if (nx > 1) append_values(*f.file, line, nx - 1, 1, f.image_factor);
     end_line(*f.file);

@@ -21,15 +21,15 @@ namespace vort {
 
 inline constexpr int map_files = 6;
 
-// Which table column feeds each file, in file order (real x, y, z, then imaginary x, y, z);
-// real parts carry the sign.
+// Which field of the record table feeds each file, in file order (real x, y, z, then
+// imaginary x, y, z); real parts carry the sign.
 struct file_role {
-  int column;     // 1-based column of the record table
+  int field;      // 0-based field of a table row
   int component;  // 0 = x, 1 = y, 2 = z
   bool real;
 };
 inline constexpr std::array<file_role, map_files> file_roles{
-    {{4, 0, true}, {6, 1, true}, {8, 2, true}, {5, 0, false}, {7, 1, false}, {9, 2, false}}};
+    {{0, 0, true}, {2, 1, true}, {4, 2, true}, {1, 0, false}, {3, 1, false}, {5, 2, false}}};
 
 // The names of the real-part files (`o_filer`) and of the imaginary-part files (`o_filei`),
 // each for the x, y and z component.

@@ -58,7 +58,7 @@ std::uint64_t bytes_needed(grid_counts counts, mirror_mode mode) {
   const mesh::map_knots knots = mesh::knots_of_map(counts, mode);
   const auto axis_bytes = static_cast<std::uint64_t>(knots.x + knots.y + knots.z + 3) * 4;
   const auto index_bytes = static_cast<std::uint64_t>(counts.nx) * 4;
-  const auto table_bytes = static_cast<std::uint64_t>(counts.knots()) * record_values * 8;
+  const auto table_bytes = static_cast<std::uint64_t>(counts.knots()) * field_values * 8;
   return axis_bytes + index_bytes + table_bytes;
 }
 
@@ -72,7 +72,7 @@ record_table allocate_record_table(grid_counts counts) {
   } catch (const std::bad_alloc&) {
     throw failure{allocation_message};
   }
-  const auto bytes = static_cast<std::size_t>(table.rows) * record_values * sizeof(double);
+  const auto bytes = static_cast<std::size_t>(table.rows) * field_values * sizeof(double);
   table.field_tab.reset(zeroed_table_storage(bytes));
   if (!table.field_tab) throw failure{allocation_message};
   build_plane_index(table);

@@ -1,5 +1,7 @@
-// The record table: every record of the solver table in memory, nine doubles a row, rows in
-// file order and numbered from 1, so row r column c is element (r - 1) * 9 + (c - 1).
+// The record table: the field values of every record of the solver table in memory, six
+// doubles a row (real x, imaginary x, real y, imaginary y, real z, imaginary z), rows in file
+// order and numbered from 1, so field f (0-based) of row r is element (r - 1) * 6 + f. The
+// positions that lead each record are not kept.
 // Knot (i, j, k) lives in row plane_start(i) + (j - 1) * Nz + (k - 1), that is
 // (i - 1) * Ny * Nz + (j - 1) * Nz + k: z fastest, x slowest, as the solver writes them.
 // Rows that no record fills hold zero.
@@ -15,7 +17,8 @@
 
 namespace vort {
 
-inline constexpr int record_values = 9;
+inline constexpr int record_values = 9;  // in a record of the file: x, y, z, then the fields
+inline constexpr int field_values = 6;   // in a row of the table
 
 struct free_deleter {
   void operator()(double* p) const { std::free(p); }
@@ -26,10 +29,10 @@ struct record_table {
   std::int64_t rows = 0;
   std::int64_t plane_rows = 0;                        // Ny * Nz: rows of one x plane
   std::vector<std::int32_t> plane_start;              // entry i - 1 is plane_start(i)
-  std::unique_ptr<double[], free_deleter> field_tab;  // rows * 9 values, zero-filled
+  std::unique_ptr<double[], free_deleter> field_tab;  // rows * 6 values, zero-filled
 
-  double* row(std::int64_t r) { return field_tab.get() + (r - 1) * record_values; }
-  const double* row(std::int64_t r) const { return field_tab.get() + (r - 1) * record_values; }
+  double* row(std::int64_t r) { return field_tab.get() + (r - 1) * field_values; }
+  const double* row(std::int64_t r) const { return field_tab.get() + (r - 1) * field_values; }
 };
 
 // The row of knot (i, j, k), all 1-based: the one formula every reader of the table uses.

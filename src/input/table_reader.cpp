@@ -103,14 +103,16 @@ std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table
   skip_header_lines(source);
   const std::int64_t due = std::min<std::int64_t>(std::max(nrec, 0), table.rows);
   std::int64_t read = 0;
+  std::array<double, record_values> record{};
   while (read < due) {
-    const record_outcome outcome =
-        read_record(source, std::span<double, record_values>(table.row(read + 1), record_values));
+    record.fill(0.0);  // values a record leaves out are zero
+    const record_outcome outcome = read_record(source, record);
     if (outcome.end == record_end::end_of_file) break;
     if (outcome.end != record_end::read && outcome.end != record_end::ended_by_slash) {
       refuse_record(source, outcome, read + 1);
     }
     ++read;
+    std::copy_n(record.begin() + 3, field_values, table.row(read));
   }
   if (read == table.rows && nrec > table.rows && holds_another_record(source)) {
     throw failure{in_quotes(name) + " holds more records than the grid has knots (" +
