@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -90,12 +91,21 @@ TEST(Dialogue, MeshAnswerAndMirror) {
       {"", "standard input ended before the mesh data were complete (0 of 9 values read)"},
       {"1 2 3 4 5 6 7 8 1e39\n",
        "value 9 of the mesh data (1e+39) is too large for single precision"},
+      {"1 2 3 4 5 6 7 8 -3.4028236e38\n",
+       "value 9 of the mesh data (-3.4028236e+38) is too large for single precision"},
   };
   for (const auto& [text, message] : refused) {
     std::istringstream bad(text);
     console_input bad_console{&bad, 0, {}};
     EXPECT_EQ(failure_of([&] { ask_mesh_data(out, bad_console); }), message) << text;
   }
+  // FLT_MAX's usual text rounds to FLT_MAX, not to infinity.
+  std::istringstream largest("3.4028235e38 0 0 0 0 0 -3.4028235e38 0 0\n");
+  console_input largest_console{&largest, 0, {}};
+  const mesh::mesh_data extremes = ask_mesh_data(out, largest_console);
+  EXPECT_EQ(extremes.xmin, std::numeric_limits<float>::max());
+  EXPECT_EQ(extremes.dx, -std::numeric_limits<float>::max());
+
   std::istringstream no_mirror("1 2 3 4 5 6 7 8 9\n");
   console_input no_mirror_console{&no_mirror, 0, {}};
   ask_mesh_data(out, no_mirror_console);

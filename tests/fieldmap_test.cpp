@@ -118,7 +118,7 @@ TEST(MirrorExpansion, GatheredAndDirectPlanesWriteTheSameBytes) {
                            nullptr, &stop,           direct == 1 ? nullptr : &scratch};
     for (std::int32_t k = 1; k <= table.counts.nz; ++k) write_xz_mirror_plane(group, k);
     close_output_files(set);
-    for (const output_file& file : set.files) written[direct].push_back(contents(file.name));
+    for (const output_file& file : set.files) written[direct].push_back(contents(file.staged.name));
     fs::current_path(before);
     fs::remove_all(dir);
   }

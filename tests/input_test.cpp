@@ -83,6 +83,12 @@ TEST(Axes, CountsAndOrderPerMirrorMode) {
     EXPECT_EQ(axes.zcoo, c.z);
   }
   EXPECT_EQ(mesh::build_axes({9999, 1, 1}, mesh, mirror_mode::yz).xcoo[0], 19997.0f);
+  // Coordinates that overflow single precision are refused, naming the axis and the knot.
+  const mesh::mesh_data huge{0, 0, -3e38f, 0, 0, 0, 1, 1, -2e38f};
+  EXPECT_EQ(failure_of([&] {
+              mesh::build_axes({1, 1, 3}, huge, mirror_mode::none);
+            }),
+            "the mesh data put knot 2 of the z axis at -5e+38, beyond single precision");
 }
 
 TEST(RecordTable, PlaneIndexAndKnotRows) {
@@ -109,6 +115,15 @@ TEST(RecordTable, RefusesGridsItCannotHold) {
             "a grid of 2000 x 2000 x 2000 = 8000000000 knots is more than the 2147483647 the "
             "record table can number");
   EXPECT_EQ(failure_of([] { check_grid_counts({1290, 1290, 1290}); }), "(no failure)");
+  // Products beyond 64 bits are refused with their true value, never wrapped.
+  EXPECT_EQ(failure_of([] {
+              check_grid_counts({7623851, 1229673, 3935371});
+            }),
+            "a grid of 7623851 x 1229673 x 3935371 = 36893488147419103233 knots is more than the "
+            "2147483647 the record table can number");
+  EXPECT_EQ((grid_counts{2147483647, 1, 1}.knots()), 2147483647);
+  EXPECT_EQ((grid_counts{1073741824, 2, 1}.knots()), -1);
+  EXPECT_EQ((grid_counts{2097152, 2097152, 4194304}.knots()), -1);
   EXPECT_EQ(bytes_needed({1000, 1000, 1000}, mirror_mode::none),
             std::uint64_t{1000} * 1000 * 1000 * 48 + 3003 * 4 + 1000 * 4);
   // The doubled axis of the largest count is sized without overflow.
@@ -196,6 +211,12 @@ TEST(TableReader, ReadsUpToTheGridOrTheCount) {
        0,
        -1,
        "FILE:3: the file ends inside record 1 (3 of 9 values read)"},
+      {"cut short before blank lines",
+       "h\nh\n1 2 3\n4\n\n\n\n",
+       {1, 1, 1},
+       0,
+       -1,
+       "FILE:4: the file ends inside record 1 (4 of 9 values read)"},
   };
   for (const read_case& c : cases) {
     temp_file file(c.text);

@@ -1,6 +1,10 @@
 #include "app/console.hpp"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include "common/failure.hpp"
 
 namespace vort {
 
@@ -13,6 +17,15 @@ std::string int_field(std::int64_t value) {
   char field[32];
   std::snprintf(field, sizeof field, " %11lld", static_cast<long long>(value));
   return field;
+}
+
+void flush_console(std::ostream& out) {
+  errno = 0;
+  out.flush();
+  if (!out) {
+    throw failure{std::string("cannot write standard output: ") +
+                  std::strerror(errno != 0 ? errno : EIO)};
+  }
 }
 
 }  // namespace vort

@@ -15,4 +15,9 @@ void say(std::ostream& out, std::string_view text);
 // The integer's field as it follows a text item: one blank, then 11 characters.
 std::string int_field(std::int64_t value);
 
+// Writes out what the console holds. A write that fails (a full disk, a pipe whose reader
+// has gone) ends the run where it is noticed: throws `failure`
+// "cannot write standard output: <reason>".
+void flush_console(std::ostream& out);
+
 }  // namespace vort

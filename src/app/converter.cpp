@@ -26,11 +26,16 @@ grid_counts parse_grid_counts(const command_line& line) {
           parse_grid_count(line.nz_text, "Nz", 3)};
 }
 
+// "1 knot", "2 knots".
+std::string counted(std::int64_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 std::string missing_records_warning(const std::string& table_name, std::int64_t read,
                                     std::int64_t knots) {
   const std::int64_t missing = knots - read;
-  return program + "warning: " + in_quotes(table_name) + " holds " + std::to_string(read) +
-         " records for " + std::to_string(knots) + " knots; " +
+  return program + "warning: " + in_quotes(table_name) + " holds " + counted(read, "record") +
+         " for " + counted(knots, "knot") + "; " +
          (missing == 1 ? "the last knot has no record and is"
                        : "the last " + std::to_string(missing) + " knots have no record and are") +
          " written as zero";
@@ -47,7 +52,7 @@ void convert(const command_line& line, std::istream& in, std::ostream& out,
   say(out, "file record=" + int_field(nrec));
   const grid_counts counts = parse_grid_counts(line);
   say(out, "Nx,Ny,Nz=" + int_field(counts.nx) + int_field(counts.ny) + int_field(counts.nz));
-  out.flush();
+  flush_console(out);
 
   check_grid_counts(counts);
   const mirror_mode mode = mode_of(mirror);
@@ -62,7 +67,7 @@ void convert(const command_line& line, std::istream& in, std::ostream& out,
 
   const field_kind kind = select_field_kind(line.field_id);
   say(out, std::string("field_id=") + line.field_id);
-  out.flush();
+  flush_console(out);
   output_set files =
       open_output_files(build_output_names(line.o_file_name, kind), bytes_per_file(axes));
   write_headers(files, axes);
@@ -88,7 +93,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         break;
       case start_action::notice: {
         write_notice(out);
-        out.flush();
+        flush_console(out);
         console_input console{&in, 0, {}};
         if (!next_console_line(console)) {
           throw failure{"standard input ended while waiting for Enter"};
@@ -99,6 +104,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         convert(line, in, out, progress, result);
         break;
     }
+    flush_console(out);
   } catch (const failure& f) {
     result.status = 1;
     result.diagnostics.push_back(program + f.message);
@@ -109,7 +115,6 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
     result.status = 1;
     result.diagnostics.push_back(program + e.what());
   }
-  out.flush();
   return result;
 }
 

@@ -1,9 +1,10 @@
 #include "app/dialogue.hpp"
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <limits>
+#include <cstring>
 
 #include "app/console.hpp"
 #include "common/failure.hpp"
@@ -22,8 +23,12 @@ constexpr int mesh_values = 9;
                 std::to_string(bad.value_index + 1) + " of the mesh data)"};
 }
 
+// Magnitudes from here on round to infinity in single precision; below it they round to a
+// finite value, FLT_MAX at most (3.4028235e38, the usual text of FLT_MAX, does).
+constexpr double single_overflow = 0x1.ffffffp127;
+
 float single_precision(double value, int index) {
-  if (std::fabs(value) > std::numeric_limits<float>::max()) {
+  if (std::fabs(value) >= single_overflow) {
     char text[32];
     std::snprintf(text, sizeof text, "%.9g", value);
     throw failure{"value " + std::to_string(index + 1) + " of the mesh data (" + text +
@@ -35,7 +40,16 @@ float single_precision(double value, int index) {
 }  // namespace
 
 bool next_console_line(console_input& console) {
-  if (!std::getline(*console.in, console.text)) return false;
+  errno = 0;
+  if (!std::getline(*console.in, console.text)) {
+    // An end of input is the caller's to report; an error (a directory on standard input)
+    // is not an end.
+    if (console.in->bad()) {
+      throw failure{std::string("cannot read standard input: ") +
+                    std::strerror(errno != 0 ? errno : EIO)};
+    }
+    return false;
+  }
   if (!console.text.empty() && console.text.back() == '\r') console.text.pop_back();
   console.text += '\n';
   ++console.line;
@@ -44,7 +58,7 @@ bool next_console_line(console_input& console) {
 
 mesh::mesh_data ask_mesh_data(std::ostream& out, console_input& console) {
   say(out, "Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):");
-  out.flush();
+  flush_console(out);
   std::array<double, mesh_values> values{};
   list_read state;
   bad_item bad;
@@ -67,7 +81,7 @@ mesh::mesh_data ask_mesh_data(std::ostream& out, console_input& console) {
 
 char ask_mirror(std::ostream& out, console_input& console) {
   say(out, "Magnetic mirror:Y,X,F(False)");
-  out.flush();
+  flush_console(out);
   if (!next_console_line(console)) {
     throw failure{"standard input ended before the mirror answer"};
   }

@@ -17,7 +17,8 @@ struct console_input {
   std::string text;       // the last line read, with its line end
 };
 
-// Reads the next line of standard input; false at its end.
+// Reads the next line of standard input; false at its end. Throws `failure` when standard
+// input cannot be read (a directory, an I/O error).
 bool next_console_line(console_input& console);
 
 // Asks for xmin, ymin, zmin, xmax, ymax, zmax, dx, dy, dz; values left out are zero.

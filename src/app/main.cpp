@@ -9,12 +9,14 @@
 
 #include "app/converter.hpp"
 #include "app/progress.hpp"
+#include "common/interrupts.hpp"
 
 int main(int argc, char** argv) {
-#ifdef SIGXFSZ
-  // Past the file-size limit a write should fail and be reported, not kill the process.
+  // Past the file-size limit, or into a pipe whose reader has gone, a write should fail and
+  // be reported like any other failure, not kill the process silently.
   std::signal(SIGXFSZ, SIG_IGN);
-#endif
+  std::signal(SIGPIPE, SIG_IGN);
+  vort::install_interrupt_cleanup("VORT2Pelta: ");
   std::ios::sync_with_stdio(false);
   std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 

@@ -1,6 +1,9 @@
 #include "app/progress.hpp"
 
 #include <chrono>
+#include <system_error>
+
+#include "common/interrupts.hpp"
 
 namespace vort {
 namespace {
@@ -26,29 +29,33 @@ std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t 
 
 void start_progress(progress_display& display, std::FILE* stream) {
   display.stream = stream;
-  display.drawer = std::thread([&display] {
-    using clock = std::chrono::steady_clock;
-    work_counter& counter = display.counter;
-    auto phase_start = clock::now();
-    work_phase seen_phase = work_phase::idle;
-    while (!display.quit.load()) {
-      std::this_thread::sleep_for(redraw_every);
-      const std::lock_guard<std::mutex> lock(display.screen);
-      const work_phase phase = counter.phase.load(std::memory_order_acquire);
-      if (phase != seen_phase) {
-        seen_phase = phase;
-        phase_start = clock::now();
+  try {
+    display.drawer = thread_without_interrupts([&display] {
+      using clock = std::chrono::steady_clock;
+      work_counter& counter = display.counter;
+      auto phase_start = clock::now();
+      work_phase seen_phase = work_phase::idle;
+      while (!display.quit.load()) {
+        std::this_thread::sleep_for(redraw_every);
+        const std::lock_guard<std::mutex> lock(display.screen);
+        const work_phase phase = counter.phase.load(std::memory_order_acquire);
+        if (phase != seen_phase) {
+          seen_phase = phase;
+          phase_start = clock::now();
+        }
+        if (phase == work_phase::idle || clock::now() - phase_start < first_draw_after) continue;
+        const double seconds = std::chrono::duration<double>(clock::now() - phase_start).count();
+        const std::string text =
+            render_progress(phase, counter.done.load(std::memory_order_relaxed),
+                            counter.total.load(std::memory_order_relaxed), seconds);
+        std::fprintf(display.stream, "%s%s", erase_line, text.c_str());
+        std::fflush(display.stream);
+        display.shown = true;
       }
-      if (phase == work_phase::idle || clock::now() - phase_start < first_draw_after) continue;
-      const double seconds = std::chrono::duration<double>(clock::now() - phase_start).count();
-      const std::string text =
-          render_progress(phase, counter.done.load(std::memory_order_relaxed),
-                          counter.total.load(std::memory_order_relaxed), seconds);
-      std::fprintf(display.stream, "%s%s", erase_line, text.c_str());
-      std::fflush(display.stream);
-      display.shown = true;
-    }
-  });
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had (an address-space limit, say): the run goes on without the line.
+  }
 }
 
 void end_progress_phase(progress_display* display) {

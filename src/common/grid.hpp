@@ -2,8 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace vort {
+
+// The most knots a grid may have: table rows are numbered by 32-bit signed integers.
+inline constexpr std::int64_t max_knots = 2147483647;
 
 // Knot counts of the solver table along x, y and z. A mirror doubles only the written map.
 struct grid_counts {
@@ -11,11 +15,19 @@ struct grid_counts {
   std::int32_t ny = 0;
   std::int32_t nz = 0;
 
+  // Nx * Ny * Nz when every count is at least 1 and the product is at most `max_knots`;
+  // -1 otherwise. The last product is checked before it is formed, so none overflows.
   std::int64_t knots() const {
-    std::int64_t n = nx;
-    return n * ny * nz;
+    if (nx < 1 || ny < 1 || nz < 1) return -1;
+    const std::int64_t plane = std::int64_t{ny} * nz;  // below 2^62
+    if (plane > max_knots / nx) return -1;
+    return nx * plane;
   }
 };
+
+// The exact decimal product Nx * Ny * Nz of counts of at least 1, however large (up to 93
+// bits): what a message that refuses the grid shows.
+std::string knot_product_text(grid_counts counts);
 
 enum class mirror_mode { none, yz, xz };
 

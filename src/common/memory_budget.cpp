@@ -1,5 +1,9 @@
 #include "common/memory_budget.hpp"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <fstream>
 #include <limits>
 #include <string>
@@ -36,6 +40,17 @@ std::uint64_t cgroup_room() {
   return limit > current ? limit - current : 0;
 }
 
+// Bytes an address-space limit (ulimit -v) still leaves, or `unlimited` when none is set.
+std::uint64_t address_space_room() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return unlimited;
+  std::ifstream statm("/proc/self/statm");
+  std::uint64_t pages = 0;
+  if (!(statm >> pages)) return unlimited;
+  const std::uint64_t used = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+  return limit.rlim_cur > used ? limit.rlim_cur - used : 0;
+}
+
 }  // namespace
 
 std::uint64_t memory_room() {
@@ -45,8 +60,7 @@ std::uint64_t memory_room() {
   if (available_kb >= 0) {
     room = static_cast<std::uint64_t>(available_kb + (swap_kb > 0 ? swap_kb : 0)) * 1024;
   }
-  const std::uint64_t cgroup = cgroup_room();
-  return cgroup < room ? cgroup : room;
+  return std::min({room, cgroup_room(), address_space_room()});
 }
 
 void check_memory_budget(std::uint64_t bytes, std::uint64_t room) {

@@ -10,7 +10,8 @@ namespace vort {
 inline constexpr const char* allocation_message = "Allocation would exceed memory limit";
 
 // Bytes the system can give this process now: available memory and free swap, or less where
-// a cgroup (v2) limit leaves less. The largest value when nothing can be told.
+// a cgroup (v2) limit or an address-space limit leaves less. The largest value when nothing
+// can be told.
 std::uint64_t memory_room();
 
 // Throws `failure` with `allocation_message` when `bytes` is more than `room`.

@@ -1,7 +1,10 @@
 #include "fieldmap/body_writer.hpp"
 
 #include <exception>
+#include <system_error>
 #include <thread>
+
+#include "common/interrupts.hpp"
 
 #include "fieldmap/line_writer.hpp"
 #include "fieldmap/mirror.hpp"
@@ -45,8 +48,9 @@ void write_body(output_set& set, const record_table& table, const field_kind& ki
   std::vector<body_file> files = body_files(set, kind, mode);
   std::atomic<bool> stop{false};
   std::vector<double> real_scratch, imaginary_scratch;
+  const body_group all{&table, mode, files, counter, &stop, &real_scratch};
   if (values < values_worth_a_thread || std::thread::hardware_concurrency() < 2) {
-    write_group_body({&table, mode, files, counter, &stop, &real_scratch});
+    write_group_body(all);
     return;
   }
   // Real parts here, imaginary parts in a second thread.
@@ -55,14 +59,21 @@ void write_body(output_set& set, const record_table& table, const field_kind& ki
   const body_group imaginary{&table,  mode,  {files.begin() + 3, files.end()},
                              counter, &stop, &imaginary_scratch};
   std::exception_ptr imaginary_failure;
-  std::thread helper([&] {
-    try {
-      write_group_body(imaginary);
-    } catch (...) {
-      imaginary_failure = std::current_exception();
-      stop = true;
-    }
-  });
+  std::thread helper;
+  try {
+    helper = thread_without_interrupts([&] {
+      try {
+        write_group_body(imaginary);
+      } catch (...) {
+        imaginary_failure = std::current_exception();
+        stop = true;
+      }
+    });
+  } catch (const std::system_error&) {
+    // No second thread to be had (an address-space limit, say): one thread writes it all.
+    write_group_body(all);
+    return;
+  }
   std::exception_ptr real_failure;
   try {
     write_group_body(real);

@@ -1,17 +1,9 @@
 #include "fieldmap/output_files.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-
-#include "common/failure.hpp"
 
 namespace vort {
 namespace {
-
-[[noreturn]] void refuse_write(const output_file& file, int error) {
-  throw failure{"cannot write " + in_quotes(file.name) + ": " + std::strerror(error)};
-}
 
 void write_header_line(output_file& file, const std::vector<float>& axis) {
   for (const float element : axis) put_value(file, element, single_form);
@@ -40,17 +32,15 @@ std::uint64_t bytes_per_file(const mesh::axes& axes) {
 output_set open_output_files(const output_names& names, std::uint64_t bytes_per_file) {
   const std::size_t buffer_size = static_cast<std::size_t>(
       std::clamp<std::uint64_t>(bytes_per_file, max_field_width + 2, output_buffer_size));
+  std::array<const std::string*, map_files> file_names;
+  for (std::size_t u = 0; u < map_files; ++u) {
+    file_names[u] = u < 3 ? &names.o_filer[u] : &names.o_filei[u - 3];
+    check_replaceable(*file_names[u]);
+  }
   output_set set;
   for (std::size_t u = 0; u < map_files; ++u) {
-    output_file& file = set.files[u];
-    file.name = u < 3 ? names.o_filer[u] : names.o_filei[u - 3];
-    errno = 0;
-    file.handle.reset(std::fopen(file.name.c_str(), "wb"));
-    if (!file.handle) {
-      throw failure{"cannot create " + in_quotes(file.name) + ": " + std::strerror(errno)};
-    }
-    std::setvbuf(file.handle.get(), nullptr, _IONBF, 0);
-    file.buffer.resize(buffer_size);
+    set.files[u].staged = stage_file(*file_names[u]);
+    set.files[u].buffer.resize(buffer_size);
   }
   return set;
 }
@@ -64,28 +54,26 @@ void write_headers(output_set& set, const mesh::axes& axes) {
 }
 
 void flush_output(output_file& file) {
-  if (file.used == 0) return;
-  errno = 0;
-  const std::size_t written = std::fwrite(file.buffer.data(), 1, file.used, file.handle.get());
-  if (written != file.used) refuse_write(file, errno == 0 ? EIO : errno);
+  write_staged(file.staged, file.buffer.data(), file.used);
   file.used = 0;
 }
 
-void close_output_files(output_set& set) {
-  std::string first_failure;
+void finish_output_files(output_set& set) {
   for (output_file& file : set.files) {
-    if (!file.handle) continue;
-    try {
-      flush_output(file);
-    } catch (const failure& f) {
-      if (first_failure.empty()) first_failure = f.message;
-    }
-    errno = 0;
-    if (std::fclose(file.handle.release()) != 0 && first_failure.empty()) {
-      first_failure = "cannot write " + in_quotes(file.name) + ": " + std::strerror(errno);
-    }
+    flush_output(file);
+    close_staged(file.staged);
   }
-  if (!first_failure.empty()) throw failure{first_failure};
+}
+
+std::vector<staged_file*> staged_files(output_set& set) {
+  std::vector<staged_file*> files;
+  for (output_file& file : set.files) files.push_back(&file.staged);
+  return files;
+}
+
+void close_output_files(output_set& set) {
+  finish_output_files(set);
+  commit_staged(staged_files(set));
 }
 
 }  // namespace vort

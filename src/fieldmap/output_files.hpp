@@ -3,16 +3,17 @@
 // (the x, y and z axes in single precision) and goes on with body lines of doubles.
 //
 // Lines are formatted straight into a large buffer per file, which is written out whenever
-// fewer than one field's room is left, so a line of any length needs no more memory.
+// fewer than one field's room is left, so a line of any length needs no more memory. The
+// files are written under temporary names and replace files of their names only when all
+// six are complete.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "common/file_handle.hpp"
+#include "common/staged_file.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/number_form.hpp"
 #include "input/mesh.hpp"
@@ -43,8 +44,7 @@ struct output_names {
 output_names build_output_names(const std::string& o_file_name, const field_kind& kind);
 
 struct output_file {
-  std::string name;
-  file_handle handle;
+  staged_file staged;
   std::vector<char> buffer;
   std::size_t used = 0;
 };
@@ -55,9 +55,9 @@ struct output_set {
 
 inline constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
 
-// Creates (or empties) all six files before anything is written, each with a buffer of
-// `output_buffer_size` or, for a smaller file, of the bytes it will hold. Throws `failure`
-// naming the file and the cause.
+// Creates the six files under temporary names beside their targets, each with a buffer of
+// `output_buffer_size` or, for a smaller file, of the bytes it will hold. Every name is
+// checked before any file is created. Throws `failure` naming the file and the cause.
 output_set open_output_files(const output_names& names,
                              std::uint64_t bytes_per_file = output_buffer_size);
 
@@ -69,7 +69,14 @@ void write_headers(output_set& set, const mesh::axes& axes);
 // Writes out what the file's buffer holds. Throws `failure` naming the file and the cause.
 void flush_output(output_file& file);
 
-// Flushes and closes every file, in order; the first failure is thrown after all are closed.
+// Flushes and closes every file. Throws `failure` naming the first file that fails.
+void finish_output_files(output_set& set);
+
+// The six files, for renaming them into place together with others.
+std::vector<staged_file*> staged_files(output_set& set);
+
+// Finishes the files and renames them onto their names. Until then, and after any failure,
+// files of the six names are left as they were; the temporaries go with the set.
 void close_output_files(output_set& set);
 
 // One value of a line: its separating blank and its field.

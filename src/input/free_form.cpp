@@ -209,6 +209,7 @@ read_status read_list(text_cursor& cursor, list_read& state, std::span<T> values
       }
       ++state.next;
       state.after_comma = false;
+      state.last_line = cursor.line;
     }
   }
   cursor.pos = p;

@@ -74,7 +74,6 @@ bool next_lines(line_blocks& blocks, text_cursor& cursor) {
                                          blocks.buffer.size() - blocks.data_end);
       blocks.at_eof = got == 0;
       blocks.data_end += got;
-      if (got > 0) blocks.last_byte = data[blocks.data_end - 1];
       blocks.bytes_read += got;
     }
     for (std::size_t i = blocks.data_end; i > searched; --i) {

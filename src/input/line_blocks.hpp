@@ -35,7 +35,6 @@ struct line_blocks {
   bool at_eof = false;
   std::uint64_t file_size = 0;  // when opened, as far as it could be told
   std::uint64_t bytes_read = 0;
-  char last_byte = '\n';  // of the bytes read so far
 };
 
 inline constexpr std::size_t default_block_size = std::size_t{1} << 20;

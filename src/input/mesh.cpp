@@ -1,5 +1,11 @@
 #include "input/mesh.hpp"
 
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "common/failure.hpp"
+
 namespace vort::mesh {
 
 map_knots knots_of_map(grid_counts counts, mirror_mode mode) {
@@ -18,11 +24,23 @@ float knot_coordinate(std::int64_t n, float min, float step) {
 
 namespace {
 
-std::vector<float> build_axis(std::int64_t knots, float min, float step) {
+// A coordinate that overflows single precision would be written as Infinity, which no
+// tracking code reads as a position.
+[[noreturn]] void refuse_coordinate(char axis, std::int64_t n, float min, float step) {
+  char where[96];
+  std::snprintf(where, sizeof where, "%g",
+                static_cast<double>(min) + n * static_cast<double>(step));
+  throw failure{"the mesh data put knot " + std::to_string(n + 1) + " of the " + axis +
+                " axis at " + where + ", beyond single precision"};
+}
+
+std::vector<float> build_axis(char name, std::int64_t knots, float min, float step) {
   std::vector<float> axis(static_cast<std::size_t>(knots) + 1);
   axis[0] = static_cast<float>(knots);
   for (std::int64_t n = 0; n < knots; ++n) {
-    axis[static_cast<std::size_t>(n) + 1] = knot_coordinate(n, min, step);
+    const float coordinate = knot_coordinate(n, min, step);
+    if (!std::isfinite(coordinate)) refuse_coordinate(name, n, min, step);
+    axis[static_cast<std::size_t>(n) + 1] = coordinate;
   }
   return axis;
 }
@@ -32,9 +50,9 @@ std::vector<float> build_axis(std::int64_t knots, float min, float step) {
 axes build_axes(grid_counts counts, const mesh_data& mesh, mirror_mode mode) {
   const map_knots knots = knots_of_map(counts, mode);
   axes result;
-  result.xcoo = build_axis(knots.x, mesh.xmin, mesh.dx);
-  result.ycoo = build_axis(knots.y, mesh.ymin, mesh.dy);
-  result.zcoo = build_axis(knots.z, mesh.zmin, mesh.dz);
+  result.xcoo = build_axis('x', knots.x, mesh.xmin, mesh.dx);
+  result.ycoo = build_axis('y', knots.y, mesh.ymin, mesh.dy);
+  result.zcoo = build_axis('z', knots.z, mesh.zmin, mesh.dz);
   return result;
 }
 

@@ -31,7 +31,8 @@ map_knots knots_of_map(grid_counts counts, mirror_mode mode);
 // precision on its own; never accumulated, so every knot carries one rounding of each kind.
 float knot_coordinate(std::int64_t n, float min, float step);
 
-// Counts must be at least 1 (the caller refuses smaller ones).
+// Counts must be at least 1 (the caller refuses smaller ones). Throws `failure` naming the
+// axis and the knot when a coordinate overflows single precision.
 axes build_axes(grid_counts counts, const mesh_data& mesh, mirror_mode mode);
 
 }  // namespace vort::mesh

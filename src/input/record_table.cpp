@@ -1,7 +1,6 @@
 #include "input/record_table.hpp"
 
 #include <cstring>
-#include <limits>
 #include <new>
 #include <string>
 
@@ -47,9 +46,9 @@ void check_grid_counts(grid_counts counts) {
     throw failure{"grid counts must be at least 1, got Nx=" + std::to_string(counts.nx) +
                   ", Ny=" + std::to_string(counts.ny) + ", Nz=" + std::to_string(counts.nz)};
   }
-  if (counts.knots() > std::numeric_limits<std::int32_t>::max()) {
+  if (counts.knots() < 0) {
     throw failure{"a grid of " + std::to_string(counts.nx) + " x " + std::to_string(counts.ny) +
-                  " x " + std::to_string(counts.nz) + " = " + std::to_string(counts.knots()) +
+                  " x " + std::to_string(counts.nz) + " = " + knot_product_text(counts) +
                   " knots is more than the 2147483647 the record table can number"};
   }
 }

@@ -43,7 +43,8 @@ enum class record_end { read, ended_by_slash, end_of_file, bad_value, cut_short 
 struct record_outcome {
   record_end end;
   bad_item bad;
-  int values = 0;  // values read before the end of the file
+  int values = 0;              // values read before the end of the file
+  std::int64_t last_line = 0;  // the line of the last of them
 };
 
 record_outcome read_record(table_source& source, std::span<double, record_values> row) {
@@ -63,6 +64,7 @@ record_outcome read_record(table_source& source, std::span<double, record_values
       case read_status::need_more:
         if (!more_lines(source)) {
           outcome.values = state.next;
+          outcome.last_line = state.last_line;
           outcome.end = state.next == 0 ? record_end::end_of_file : record_end::cut_short;
           return outcome;
         }
@@ -74,8 +76,7 @@ record_outcome read_record(table_source& source, std::span<double, record_values
 [[noreturn]] void refuse_record(const table_source& source, const record_outcome& outcome,
                                 std::int64_t record) {
   if (outcome.end == record_end::cut_short) {
-    const std::int64_t last_line = source.cursor.line - (source.blocks.last_byte == '\n' ? 1 : 0);
-    throw failure{where(source, last_line) + "the file ends inside record " +
+    throw failure{where(source, outcome.last_line) + "the file ends inside record " +
                   std::to_string(record) + " (" + std::to_string(outcome.values) +
                   " of 9 values read)"};
   }

@@ -1,6 +1,6 @@
 // Every way a run can fail: status 1, one line on standard error that says what and where,
-// nothing on standard output after the failure, and existing files of the six output names
-// left exactly as they were (or, for a failure while writing, the message names the file).
+// nothing on standard output after the failure, existing files of the six output names left
+// exactly as they were, and no other file left behind, whichever step failed.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -35,10 +35,9 @@ struct bad_case {
   std::vector<std::string> args;  // the table is t.txt, the base name cav
   std::string answers;
   std::function<void(const fs::path&)> setup;
-  std::string message;       // the whole line without the prefix; * matches any text
-  std::string last_stdout;   // the last line on standard output, "" for none
-  bool output_step = false;  // fails while writing: the six files may have changed
-  std::string shell_prefix;
+  std::string message;      // the whole line without the prefix; * matches any text
+  std::string last_stdout;  // the last line on standard output, "" for none
+  e2e::run_options options;
 };
 
 void PrintTo(const bad_case& c, std::ostream* out) {
@@ -150,30 +149,67 @@ std::vector<bad_case> catalogue() {
        table(table_of(2)),
        "a grid of 2000 x 2000 x 2000 = 8000000000 knots is more than *",
        " Nx,Ny,Nz=        2000        2000        2000"},
+      {"counts whose product wraps to one knot",
+       {"7623851", "1229673", "3935371", "t.txt", "cav", "E"},
+       "0 0 0 0 0 0 1 1 1\nF\n",
+       table(table_of(1)),
+       "a grid of 7623851 x 1229673 x 3935371 = 36893488147419103233 knots is more than the "
+       "2147483647 the record table can number",
+       " Nx,Ny,Nz=     7623851     1229673     3935371"},
+      {"counts whose product wraps to zero",
+       {"2097152", "2097152", "4194304", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(1)),
+       "a grid of 2097152 x 2097152 x 4194304 = 18446744073709551616 knots is more than *",
+       " Nx,Ny,Nz=     2097152     2097152     4194304"},
+      {"largest counts",
+       {"2147483647", "2147483647", "2147483647", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(1)),
+       "a grid of 2147483647 x 2147483647 x 2147483647 = 9903520300447984150353281023 knots is "
+       "more than *",
+       " Nx,Ny,Nz=  2147483647  2147483647  2147483647"},
       {"grid too large for memory",
        {"1000", "1000", "1000", "t.txt", "cav", "E"},
        good_answers,
        table(table_of(2)),
        "Allocation would exceed memory limit",
-       " Nx,Ny,Nz=        1000        1000        1000"},
+       " Nx,Ny,Nz=        1000        1000        1000",
+       {.shell_prefix = "ulimit -v 4000000;", .plain = true}},
+      {"axis beyond single precision",
+       {"3", "1", "1", "t.txt", "cav", "E"},
+       "0 0 0 0 0 0 3e38 1 1\nF\n",
+       table(table_of(3)),
+       "the mesh data put knot 3 of the x axis at 6e+38, beyond single precision",
+       " Nx,Ny,Nz=           3           1           1"},
+      {"mesh value rounding to infinity", counts_2_1_1, "0 0 0 0 0 0 3.4028236e38 1 1\nF\n",
+       table(table_of(2)),
+       "value 7 of the mesh data (3.4028236e+38) is too large for single precision",
+       " Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):"},
+      {"standard input is a directory",
+       counts_2_1_1,
+       "",
+       table(table_of(2)),
+       "cannot read standard input: Is a directory",
+       " Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):",
+       {.stdin_path = "/"}},
       {"more records than knots", counts_2_1_1, good_answers, table(table_of(3)),
        "\"t.txt\" holds more records than the grid has knots (2); check Nx, Ny and Nz",
        echo_counts},
-      {"directory in place of an output file", counts_2_1_1, good_answers,
+      {"directory in place of the fourth output file", counts_2_1_1, good_answers,
        [](const fs::path& dir) {
          write_file(dir / "t.txt", table_of(2));
-         fs::remove(dir / "3D_Re-cav.ey");
-         fs::create_directory(dir / "3D_Re-cav.ey");
+         fs::remove(dir / "3D_Im-cav.ex");
+         fs::create_directory(dir / "3D_Im-cav.ex");
        },
-       "cannot create \"3D_Re-cav.ey\": Is a directory", " field_id=E", true},
+       "cannot create \"3D_Im-cav.ex\": Is a directory", " field_id=E"},
       {"file-size limit reached in the body",
        {"60", "60", "1", "t.txt", "cav", "E"},
        good_answers,
        table(table_of(3600)),
        "cannot write \"3D_Re-cav.ex\": File too large",
        " field_id=E",
-       true,
-       "ulimit -f 40;"},
+       {"ulimit -f 40;"}},
   };
 }
 
@@ -195,18 +231,20 @@ TEST_P(BadInput, StopsWithOneLineAndLeavesFilesAlone) {
   const fs::path dir = make_temp_dir();
   for (const std::string& name : outputs) write_file(dir / name, "existing " + name + "\n");
   c.setup(dir);
-  const auto run = run_vort2pelta(dir, c.args, c.answers, c.shell_prefix);
+  std::vector<std::string> before = e2e::files_in(dir);
+  const auto run = run_vort2pelta(dir, c.args, c.answers, c.options);
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(glob_match("VORT2Pelta: " + c.message + "\n", run.err)) << run.err;
   const std::size_t last_start = run.out.rfind('\n', run.out.size() - 2);
   const std::string last_line =
       run.out.substr(last_start == std::string::npos ? 0 : last_start + 1);
   EXPECT_EQ(last_line, c.last_stdout + "\n");
-  if (!c.output_step) {
-    for (const std::string& name : outputs) {
+  for (const std::string& name : outputs) {
+    if (fs::is_regular_file(dir / name)) {
       EXPECT_EQ(read_file(dir / name), "existing " + name + "\n") << name;
     }
   }
+  EXPECT_EQ(e2e::files_in(dir), before);
   fs::remove_all(dir);
 }
 

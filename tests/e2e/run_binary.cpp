@@ -1,8 +1,8 @@
 #include "run_binary.hpp"
 
 #include <sys/wait.h>
-
 #include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -38,24 +38,59 @@ fs::path make_temp_dir() {
   return dir;
 }
 
-run_output run_vort2pelta(const fs::path& dir, const std::vector<std::string>& args,
-                          const std::string& input, const std::string& shell_prefix) {
-  const fs::path io = dir.parent_path() / (dir.filename().string() + ".io");
-  fs::create_directories(io);
-  write_file(io / "stdin", input);
-  std::string command = "cd " + shell_quoted(dir.string()) + " && " + shell_prefix + " " +
-                        shell_quoted(VORT2PELTA_EXE);
+running start_vort2pelta(const fs::path& dir, const std::vector<std::string>& args,
+                         const std::string& input, const run_options& options) {
+  static std::atomic<int> serial{0};
+  running run;
+  run.io = dir.parent_path() / (dir.filename().string() + ".io" + std::to_string(serial++));
+  fs::create_directories(run.io);
+  write_file(run.io / "stdin", input);
+  write_file(run.io / "stdout", "");
+  const std::string stdin_path =
+      options.stdin_path.empty() ? (run.io / "stdin").string() : options.stdin_path;
+  const std::string stdout_path =
+      options.stdout_path.empty() ? (run.io / "stdout").string() : options.stdout_path;
+  // `exec`: the process started is the converter itself, so a signal sent to it reaches it.
+  std::string command = "cd " + shell_quoted(dir.string()) + " && " + options.shell_prefix +
+                        " exec " +
+                        shell_quoted(options.plain ? VORT2PELTA_PLAIN_EXE : VORT2PELTA_EXE);
   for (const std::string& arg : args) command += " " + shell_quoted(arg);
-  command += " <" + shell_quoted((io / "stdin").string()) + " >" +
-             shell_quoted((io / "stdout").string()) + " 2>" +
-             shell_quoted((io / "stderr").string());
-  const int raw = std::system(("/bin/sh -c " + shell_quoted(command)).c_str());
+  command += " <" + shell_quoted(stdin_path);
+  if (!options.stdout_closed_pipe) command += " >" + shell_quoted(stdout_path);
+  command += " 2>" + shell_quoted((run.io / "stderr").string());
+  run.pid = fork();
+  if (run.pid == 0) {
+    if (options.stdout_closed_pipe) {
+      int ends[2];
+      if (pipe(ends) != 0) _exit(126);
+      close(ends[0]);
+      dup2(ends[1], STDOUT_FILENO);
+    }
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  if (run.pid < 0) throw std::runtime_error("cannot fork");
+  return run;
+}
+
+run_output finish_vort2pelta(const running& run) {
+  int raw = 0;
+  waitpid(run.pid, &raw, 0);
   run_output output;
   output.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-  output.out = read_file(io / "stdout");
-  output.err = read_file(io / "stderr");
-  fs::remove_all(io);
+  output.out = read_file(run.io / "stdout");
+  output.err = read_file(run.io / "stderr");
+  fs::remove_all(run.io);
   return output;
+}
+
+run_output run_vort2pelta(const fs::path& dir, const std::vector<std::string>& args,
+                          const std::string& input, const run_options& options) {
+  return finish_vort2pelta(start_vort2pelta(dir, args, input, options));
+}
+
+std::string output_so_far(const running& run) {
+  return read_file(run.io / "stdout");
 }
 
 std::string read_file(const fs::path& path) {

@@ -1,0 +1,48 @@
+// A file written beside the file it replaces, under a temporary name in the same directory,
+// and renamed onto it only when complete: a failure or an interrupt leaves an earlier file
+// whole and nothing half-written behind. A name that is a symbolic link replaces the file
+// the link leads to, and the link stays.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace vort {
+
+struct staged_file {
+  std::string name;                   // as the user gave it: what messages name
+  std::string target;                 // the file replaced: `name`, or where its links lead
+  std::unique_ptr<char[]> temporary;  // the path written now; null once renamed or removed
+  int fd = -1;
+
+  staged_file() = default;
+  staged_file(staged_file&& other) noexcept = default;
+  staged_file& operator=(staged_file&& other) noexcept;
+  ~staged_file();  // removes a temporary that was not renamed
+};
+
+// Refuses, before anything is written, a name that could not be replaced as it could be
+// rewritten in place: a directory, or a file without write permission. Throws `failure`
+// "cannot create "name": reason".
+void check_replaceable(const std::string& name);
+
+// Creates the temporary beside the target, with the target's permissions when it exists.
+// Throws `failure` "cannot create "name": reason".
+staged_file stage_file(const std::string& name);
+
+// Throws `failure` "cannot write "name": reason".
+void write_staged(staged_file& file, const char* data, std::size_t size);
+
+// Closes the temporary; a failure to close is a failure to write.
+void close_staged(staged_file& file);
+
+// Renames the closed temporaries onto their targets, with interrupts held back meanwhile.
+// Throws `failure` "cannot create "name": reason" for one that cannot be renamed.
+void commit_staged(std::span<staged_file* const> files);
+
+// Closes and removes the temporary, leaving the target as it was.
+void discard_staged(staged_file& file);
+
+}  // namespace vort

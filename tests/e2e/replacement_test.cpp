@@ -1,0 +1,254 @@
+// A run replaces earlier maps only when all six new ones are complete: a failure to write
+// standard output, an interrupt during the read or the write, an address-space limit or a
+// second run at the same time never leaves a map half-written, an earlier map changed, or a
+// temporary file behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "run_binary.hpp"
+
+namespace fs = std::filesystem;
+using e2e::files_in;
+using e2e::make_temp_dir;
+using e2e::read_file;
+using e2e::run_options;
+using e2e::run_vort2pelta;
+using e2e::write_file;
+
+namespace {
+
+const std::vector<std::string> outputs = {"3D_Re-cav.ex", "3D_Re-cav.ey", "3D_Re-cav.ez",
+                                          "3D_Im-cav.ex", "3D_Im-cav.ey", "3D_Im-cav.ez"};
+
+// A table of n x n x n knots whose values differ from knot to knot.
+std::string cube_table(int n) {
+  std::string text = "header\nheader\n";
+  char line[200];
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      for (int k = 0; k < n; ++k) {
+        std::snprintf(line, sizeof line, "%d %d %d %.7e %.7e %.7e %.7e %.7e %.7e\n", i, j, k,
+                      i + 0.5, j - 0.25, k * 1e-3, i * j * 1.5, -k * 2.5, (i + j + k) * 0.125);
+        text += line;
+      }
+    }
+  }
+  return text;
+}
+
+std::vector<std::string> counts_of(int n, const std::string& table) {
+  const std::string count = std::to_string(n);
+  return {count, count, count, table, "cav", "E"};
+}
+
+const std::string answers = "0 0 0 1 1 1 1 1 1\nF\n";
+
+// A directory holding earlier maps, and the check that they are still there, unchanged,
+// with nothing beside them.
+struct earlier_maps {
+  fs::path dir = make_temp_dir();
+  std::vector<std::string> before;
+  earlier_maps() {
+    for (const std::string& name : outputs) write_file(dir / name, "earlier " + name + "\n");
+    before = files_in(dir);
+  }
+  ~earlier_maps() { fs::remove_all(dir); }
+  void expect_untouched() const {
+    for (const std::string& name : outputs) {
+      EXPECT_EQ(read_file(dir / name), "earlier " + name + "\n") << name;
+    }
+    EXPECT_EQ(files_in(dir), before);
+  }
+};
+
+// The maps of a run that nothing disturbs, to compare others with.
+std::vector<std::string> reference_maps(const std::vector<std::string>& args) {
+  const fs::path dir = make_temp_dir();
+  const auto run = run_vort2pelta(dir, args, answers);
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> maps;
+  for (const std::string& name : outputs) maps.push_back(read_file(dir / name));
+  fs::remove_all(dir);
+  return maps;
+}
+
+std::vector<std::string> maps_in(const fs::path& dir) {
+  std::vector<std::string> maps;
+  for (const std::string& name : outputs) maps.push_back(read_file(dir / name));
+  return maps;
+}
+
+struct stdout_case {
+  std::string name;
+  std::vector<std::string> args;
+  run_options options;
+  std::string reason;
+};
+
+TEST(StandardOutput, AFailedWriteIsReportedAndTouchesNoMap) {
+  const std::vector<stdout_case> cases = {
+      {"version to a full disk",
+       {"--version"},
+       {.stdout_path = "/dev/full"},
+       "No space left on device"},
+      {"help into a closed pipe", {"help"}, {.stdout_closed_pipe = true}, "Broken pipe"},
+      {"conversion to a full disk",
+       counts_of(2, "t.txt"),
+       {.stdout_path = "/dev/full"},
+       "No space left on device"},
+      {"conversion into a closed pipe",
+       counts_of(2, "t.txt"),
+       {.stdout_closed_pipe = true},
+       "Broken pipe"},
+  };
+  for (const stdout_case& c : cases) {
+    earlier_maps maps;
+    write_file(maps.dir / "t.txt", cube_table(2));
+    maps.before = files_in(maps.dir);
+    const auto run = run_vort2pelta(maps.dir, c.args, answers, c.options);
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_EQ(run.err, "VORT2Pelta: cannot write standard output: " + c.reason + "\n") << c.name;
+    maps.expect_untouched();
+  }
+}
+
+// A table large enough that its read and its write each take a while, made once.
+class Interrupts : public testing::Test {
+ protected:
+  static constexpr int n = 70;
+  static fs::path table_dir;
+  static void SetUpTestSuite() {
+    table_dir = make_temp_dir();
+    write_file(table_dir / "big.txt", cube_table(n));
+  }
+  static void TearDownTestSuite() { fs::remove_all(table_dir); }
+};
+fs::path Interrupts::table_dir;
+
+bool temporary_in(const fs::path& dir) {
+  for (const std::string& name : files_in(dir)) {
+    if (name.front() == '.') return true;
+  }
+  return false;
+}
+
+// Waits (up to 60 s) until `ready` holds, polling every few milliseconds.
+template <class Condition>
+bool wait_until(Condition ready) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > give_up) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+struct interrupt_case {
+  int signal_number;
+  std::string signal_name;
+  bool while_writing;  // else while reading
+};
+
+TEST_F(Interrupts, LeaveEarlierMapsAndNoTemporary) {
+  const std::vector<interrupt_case> cases = {
+      {SIGINT, "SIGINT", false}, {SIGTERM, "SIGTERM", false}, {SIGTERM, "SIGTERM", true},
+      {SIGINT, "SIGINT", true},  {SIGHUP, "SIGHUP", true},
+  };
+  for (const interrupt_case& c : cases) {
+    earlier_maps maps;
+    const e2e::running run =
+        e2e::start_vort2pelta(maps.dir, counts_of(n, (table_dir / "big.txt").string()), answers);
+    const bool reached =
+        c.while_writing ? wait_until([&] { return temporary_in(maps.dir); }) : wait_until([&] {
+          return e2e::output_so_far(run).find("Nx,Ny,Nz=") != std::string::npos;
+        });
+    ASSERT_TRUE(reached) << c.signal_name;
+    kill(run.pid, c.signal_number);
+    const auto result = e2e::finish_vort2pelta(run);
+    EXPECT_EQ(result.status, 128 + c.signal_number) << c.signal_name;
+    const std::string consequence = c.while_writing
+                                        ? "the unfinished maps were removed, earlier files left "
+                                          "as they were"
+                                        : "no file was written";
+    EXPECT_EQ(result.err,
+              "VORT2Pelta: interrupted by " + c.signal_name + "; " + consequence + "\n");
+    maps.expect_untouched();
+  }
+}
+
+TEST(Replacement, TwoRunsAtOnceEachWriteWholeFiles) {
+  const fs::path dir = make_temp_dir();
+  write_file(dir / "t.txt", cube_table(40));
+  const std::vector<std::string> expected = reference_maps(counts_of(40, (dir / "t.txt").string()));
+  const auto first = e2e::start_vort2pelta(dir, counts_of(40, "t.txt"), answers);
+  const auto second = e2e::start_vort2pelta(dir, counts_of(40, "t.txt"), answers);
+  EXPECT_EQ(e2e::finish_vort2pelta(first).status, 0);
+  EXPECT_EQ(e2e::finish_vort2pelta(second).status, 0);
+  EXPECT_EQ(maps_in(dir), expected);
+  std::vector<std::string> names = outputs;
+  names.push_back("t.txt");
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(files_in(dir), names);
+  fs::remove_all(dir);
+}
+
+// An output name that is a symbolic link: the file it leads to is replaced, the link stays,
+// and the replaced file keeps its permissions.
+TEST(Replacement, ThroughASymbolicLink) {
+  const fs::path dir = make_temp_dir();
+  write_file(dir / "t.txt", cube_table(3));
+  fs::create_directory(dir / "maps");
+  write_file(dir / "maps" / "re-x", "earlier\n");
+  fs::permissions(dir / "maps" / "re-x",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("maps/re-x", dir / "3D_Re-cav.ex");
+  const auto run = run_vort2pelta(dir, counts_of(3, "t.txt"), answers);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::is_symlink(dir / "3D_Re-cav.ex"));
+  EXPECT_EQ(read_file(dir / "maps" / "re-x"),
+            reference_maps(counts_of(3, (dir / "t.txt").string()))[0]);
+  EXPECT_EQ(fs::status(dir / "maps" / "re-x").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(files_in(dir / "maps"), std::vector<std::string>{"re-x"});
+  fs::remove_all(dir);
+}
+
+// Address-space limits from far too small to ample: every run either refuses with the one
+// memory message and leaves everything as it was, or writes the same maps as an unlimited
+// run (in one thread where a second cannot be had). Both outcomes must occur.
+TEST(Replacement, AddressSpaceLimits) {
+  earlier_maps maps;
+  write_file(maps.dir / "t.txt", cube_table(40));
+  maps.before = files_in(maps.dir);
+  const std::vector<std::string> expected =
+      reference_maps(counts_of(40, (maps.dir / "t.txt").string()));
+  int refused = 0, converted = 0;
+  for (int megabytes = 8; megabytes <= 64; megabytes += 2) {
+    const run_options limited{.shell_prefix = "ulimit -v " + std::to_string(megabytes * 1024) + ";",
+                              .plain = true};
+    const auto run = run_vort2pelta(maps.dir, counts_of(40, "t.txt"), answers, limited);
+    if (run.status == 1) {
+      ++refused;
+      EXPECT_EQ(run.err, "VORT2Pelta: Allocation would exceed memory limit\n") << megabytes;
+      maps.expect_untouched();
+    } else {
+      ++converted;
+      EXPECT_EQ(run.status, 0) << megabytes << " MB: " << run.err;
+      EXPECT_EQ(maps_in(maps.dir), expected) << megabytes;
+      for (const std::string& name : outputs) write_file(maps.dir / name, "earlier " + name + "\n");
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(converted, 0);
+}
+
+}  // namespace
