@@ -38,15 +38,62 @@ TEST(CommandLine, ArgumentsAreTakenWhole) {
 
 TEST(CommandLine, HelpNoticeVersion) {
   const std::vector<std::pair<std::vector<std::string_view>, start_action>> cases = {
-      {{"help"}, start_action::help},         {{"helpme", "1"}, start_action::help},
-      {{"-h"}, start_action::help},           {{"--help"}, start_action::help},
-      {{"--version"}, start_action::version}, {{}, start_action::notice},
-      {{""}, start_action::notice},           {{"    7"}, start_action::notice},
-      {{"   7"}, start_action::convert},      {{"Help"}, start_action::convert},
+      {{"help"}, start_action::help},
+      {{"helpme", "1"}, start_action::help},
+      {{"-h"}, start_action::help_with_options},
+      {{"2", "--help"}, start_action::help_with_options},
+      {{"--inspect", "t.txt"}, start_action::inspect},
+      {{"--inspect=t.txt", "--no-grid-check"}, start_action::inspect},
+      {{"--", "-h"}, start_action::convert},
+      {{"--version"}, start_action::version},
+      {{}, start_action::notice},
+      {{""}, start_action::notice},
+      {{"    7"}, start_action::notice},
+      {{"   7"}, start_action::convert},
+      {{"Help"}, start_action::convert},
       {{"hel"}, start_action::convert},
   };
   for (const auto& [args, action] : cases) {
     EXPECT_EQ(parse(args).action, action) << (args.empty() ? "(none)" : args[0]);
+  }
+}
+
+TEST(Options, ValuesAndPlaces) {
+  const command_line line = parse({"3", "--mirror", "Y", "2", "--mesh=1,2,3 4 5 6 / 7", "1",
+                                   "t.txt", "--preview", "cav", "--", "--E"});
+  EXPECT_EQ(line.action, start_action::convert);
+  EXPECT_EQ(line.nx_text + line.ny_text + line.nz_text, "321");
+  EXPECT_EQ(line.o_file_name, "cav");
+  EXPECT_EQ(line.field_id, '-');  // after --, an argument is positional whatever it looks like
+  EXPECT_EQ(line.options.mirror, 'Y');
+  EXPECT_TRUE(line.options.preview);
+  ASSERT_TRUE(line.options.mesh.has_value());
+  EXPECT_EQ(line.options.mesh->zmax, 6.0f);
+  EXPECT_EQ(line.options.mesh->dx, 0.0f);  // left out by the slash
+  EXPECT_TRUE(parse({"--mesh", "auto", "1"}).options.mesh_auto);
+  EXPECT_EQ(parse({"-5", "1", "1"}).nx_text, "-5");  // a count, not an option
+}
+
+TEST(Options, RefusedUpFront) {
+  const std::vector<std::pair<std::vector<std::string_view>, std::string>> refused = {
+      {{"--frobnicate", "1"},
+       "unknown option \"--frobnicate\" (VORT2Pelta --help lists the options)"},
+      {{"1", "--mirror"}, "option --mirror needs a value (VORT2Pelta --help lists the options)"},
+      {{"--preview=yes"}, "option --preview takes no value (VORT2Pelta --help lists the options)"},
+      {{"--mirror=y"}, "--mirror=y: the mirror is Y, X or F; did you mean Y?"},
+      {{"--mirror=Yes"}, "--mirror=Yes: the mirror is Y, X or F"},
+      {{"--mesh=1,2,3"},
+       "--mesh gives 3 of the 9 mesh values (end it with a slash to leave the "
+       "rest zero)"},
+      {{"--mesh=1 2 x"}, "--mesh: cannot read \"x\" as a number (value 3 of the mesh data)"},
+      {{"--mesh=auto", "--no-grid-check"},
+       "--mesh=auto takes the mesh from the records' positions, which --no-grid-check leaves "
+       "unread"},
+      {{"--inspect", "t.txt", "3"}, "--inspect takes the table alone, not \"3\""},
+  };
+  for (const auto& [args, message] : refused) {
+    const std::vector<std::string_view> arguments = args;
+    EXPECT_EQ(failure_of([&] { parse(arguments); }), message);
   }
 }
 
@@ -63,7 +110,8 @@ TEST(Dialogue, GridCountTexts) {
       {"99999999999", "Nx (argument 1): \"99999999999\" is outside the 32-bit integer range"},
   };
   for (const auto& [text, message] : refused) {
-    EXPECT_EQ(failure_of([&] { parse_grid_count(text, "Nx", 1); }), message) << text;
+    const std::string& count = text;  // a lambda may not capture a structured binding
+    EXPECT_EQ(failure_of([&] { parse_grid_count(count, "Nx", 1); }), message) << text;
   }
 }
 

@@ -142,7 +142,8 @@ TEST(MemoryBudget, RefusesMoreThanTheRoom) {
       {room + 1, "Allocation would exceed memory limit"},
   };
   for (const auto& [bytes, message] : cases) {
-    EXPECT_EQ(failure_of([&] { check_memory_budget(bytes, room); }), message) << bytes;
+    const std::uint64_t asked = bytes;  // a lambda may not capture a structured binding
+    EXPECT_EQ(failure_of([&] { check_memory_budget(asked, room); }), message) << bytes;
   }
 }
 

@@ -48,15 +48,29 @@ std::int32_t parse_grid_count(const std::string& text, std::string_view name, in
   }
 }
 
-command_line parse_command_line(std::span<const std::string_view> args) {
+command_line parse_command_line(std::span<const std::string_view> all_args) {
+  split_arguments split = split_options(all_args);
+  const std::span<const std::string_view> args = split.positionals;
   command_line line;
+  line.options = std::move(split.options);
   const std::string first = argument(args, 1);
-  if (first == "--version") {
+  if (line.options.help) {
+    line.action = start_action::help_with_options;
+    return line;
+  }
+  if (line.options.version) {
     line.action = start_action::version;
     return line;
   }
-  if (first_four(first) == "help" || first == "-h" || first == "--help") {
+  if (first_four(first) == "help") {
     line.action = start_action::help;
+    return line;
+  }
+  if (line.options.inspect) {
+    if (!args.empty()) {
+      throw failure{"--inspect takes the table alone, not \"" + printable_item(first) + "\""};
+    }
+    line.action = start_action::inspect;
     return line;
   }
   if (first_four(first) == "    ") {

@@ -1,6 +1,7 @@
-// The command line: VORT2Pelta Nx Ny Nz vort_file_name output_files_names Field_flag.
-// A first argument whose first four characters are "help" (or -h, --help) asks for the help
-// page; a missing or blank first argument gets a notice that waits for Enter.
+// The command line: VORT2Pelta [options] Nx Ny Nz vort_file_name output_files_names Field_flag.
+// A first positional argument whose first four characters are "help" asks for the help page
+// (-h or --help for the page and the options); a missing or blank one gets a notice that
+// waits for Enter.
 #pragma once
 
 #include <cstdint>
@@ -9,19 +10,22 @@
 #include <string>
 #include <string_view>
 
+#include "app/options.hpp"
+
 namespace vort {
 
-enum class start_action { convert, help, notice, version };
+enum class start_action { convert, help, help_with_options, notice, version, inspect };
 
 struct command_line {
   start_action action = start_action::convert;
+  command_options options;
   std::string nx_text, ny_text, nz_text;  // whole arguments, parsed later
   std::string table_name;                 // trailing blanks dropped
   std::string o_file_name;                // trailing blanks dropped
   char field_id = ' ';                    // first character of argument 6, or a blank
 };
 
-// `args` without the program's own name.
+// `args` without the program's own name. Throws `failure` for a bad option.
 command_line parse_command_line(std::span<const std::string_view> args);
 
 // One integer from a grid-count argument, read as a free-form integer (leading blanks

@@ -2,17 +2,22 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 
 #include "app/command_line.hpp"
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
+#include "app/inspection.hpp"
 #include "common/failure.hpp"
 #include "common/memory_budget.hpp"
 #include "fieldmap/body_writer.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/output_files.hpp"
+#include "input/grid_check.hpp"
+#include "input/grid_inference.hpp"
 #include "input/line_counter.hpp"
 #include "input/mesh.hpp"
+#include "input/mesh_check.hpp"
 #include "input/record_table.hpp"
 #include "input/table_reader.hpp"
 
@@ -26,11 +31,6 @@ grid_counts parse_grid_counts(const command_line& line) {
           parse_grid_count(line.nz_text, "Nz", 3)};
 }
 
-// "1 knot", "2 knots".
-std::string counted(std::int64_t count, const std::string& noun) {
-  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
 std::string missing_records_warning(const std::string& table_name, std::int64_t read,
                                     std::int64_t knots) {
   const std::int64_t missing = knots - read;
@@ -41,12 +41,48 @@ std::string missing_records_warning(const std::string& table_name, std::int64_t 
          " written as zero";
 }
 
+// "; the positions fit a grid of 11 x 21 x 11 knots" when they fit a grid of other counts.
+std::string fitting_grid(const std::string& table_name, grid_counts counts) {
+  const inferred_grid grid = infer_grid(table_name);
+  const grid_counts fit = grid.counts;
+  if (!grid.reason.empty() || (fit.nx == counts.nx && fit.ny == counts.ny && fit.nz == counts.nz)) {
+    return "";
+  }
+  return "; the positions fit a grid of " + std::to_string(fit.nx) + " x " +
+         std::to_string(fit.ny) + " x " + std::to_string(fit.nz) + " knots";
+}
+
+// Refuses a table whose positions break the grid of the counts; then the mesh answer is
+// compared with the positions (a warning each kind of disagreement), or, for --mesh=auto,
+// taken from them.
+void check_positions(const command_line& line, const position_spread& spread, std::int64_t records,
+                     mirror_mode mode, std::optional<mesh::mesh_data>& mesh, run_result& result) {
+  if (find_spread_fault(spread)) {
+    throw failure{describe_first_break(line.table_name, spread, records) +
+                  fitting_grid(line.table_name, spread.counts)};
+  }
+  const std::array<table_axis, 3> axes = table_axes(spread);
+  if (line.options.mesh_auto) {
+    if (positions_all_zero(spread)) {
+      throw failure{"--mesh=auto: the positions in " + in_quotes(line.table_name) +
+                    " are all zero, they give no mesh"};
+    }
+    mesh = mesh_from_positions(axes);
+  } else if (!positions_all_zero(spread)) {
+    for (const std::string& warning : compare_mesh(*mesh, axes, mode)) {
+      result.diagnostics.push_back(program + "warning: " + warning);
+    }
+  }
+}
+
 void convert(const command_line& line, std::istream& in, std::ostream& out,
              progress_display* progress, run_result& result) {
   work_counter* const counter = progress != nullptr ? &progress->counter : nullptr;
+  const command_options& options = line.options;
   console_input console{&in, 0, {}};
-  const mesh::mesh_data mesh = ask_mesh_data(out, console);
-  const char mirror = ask_mirror(out, console);
+  std::optional<mesh::mesh_data> mesh = options.mesh;
+  if (!mesh && !options.mesh_auto) mesh = ask_mesh_data(out, console);
+  const char mirror = options.mirror ? *options.mirror : ask_mirror(out, console);
   echo_mirror(out, mirror);
   const std::int32_t nrec = files_analysis::file_record(line.table_name) - 2;
   say(out, "file record=" + int_field(nrec));
@@ -57,10 +93,16 @@ void convert(const command_line& line, std::istream& in, std::ostream& out,
   check_grid_counts(counts);
   const mirror_mode mode = mode_of(mirror);
   check_memory_budget(bytes_needed(counts, mode), memory_room());
-  mesh::axes axes = mesh::build_axes(counts, mesh, mode);
+  mesh::axes axes;
+  if (mesh) axes = mesh::build_axes(counts, *mesh, mode);
   record_table table = allocate_record_table(counts);
-  const std::int64_t read = read_table(line.table_name, nrec, table, counter);
+  const bool check = !options.no_grid_check;
+  position_spread spread = check ? start_spread(counts) : position_spread{};
+  const std::int64_t read =
+      read_table(line.table_name, nrec, table, check ? &spread : nullptr, counter);
   end_progress_phase(progress);
+  if (check) check_positions(line, spread, read, mode, mesh, result);
+  if (options.mesh_auto) axes = mesh::build_axes(counts, *mesh, mode);
   if (read < table.rows) {
     result.diagnostics.push_back(missing_records_warning(line.table_name, read, table.rows));
   }
@@ -77,6 +119,12 @@ void convert(const command_line& line, std::istream& in, std::ostream& out,
   close_output_files(files);
 }
 
+// A failed run says one thing: the warnings of its earlier steps are moot.
+void fail(run_result& result, const std::string& message) {
+  result.status = 1;
+  result.diagnostics = {program + message};
+}
+
 }  // namespace
 
 run_result run_converter(std::span<const std::string_view> args, std::istream& in,
@@ -87,6 +135,13 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
     switch (line.action) {
       case start_action::help:
         write_help(out);
+        break;
+      case start_action::help_with_options:
+        write_help(out);
+        write_option_list(out);
+        break;
+      case start_action::inspect:
+        inspect_table(*line.options.inspect, out);
         break;
       case start_action::version:
         write_version(out);
@@ -106,14 +161,11 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
     }
     flush_console(out);
   } catch (const failure& f) {
-    result.status = 1;
-    result.diagnostics.push_back(program + f.message);
+    fail(result, f.message);
   } catch (const std::bad_alloc&) {
-    result.status = 1;
-    result.diagnostics.push_back(program + allocation_message);
+    fail(result, allocation_message);
   } catch (const std::exception& e) {
-    result.status = 1;
-    result.diagnostics.push_back(program + e.what());
+    fail(result, e.what());
   }
   return result;
 }

@@ -15,26 +15,30 @@ namespace {
 
 constexpr int mesh_values = 9;
 
-[[noreturn]] void refuse_mesh_value(const bad_item& bad) {
+// `where` is "standard input:<line>" for the typed answer, "--mesh" for the option.
+[[noreturn]] void refuse_mesh_value(const bad_item& bad, const std::string& where) {
   const std::string reason =
       bad.error == item_error::out_of_range ? ": it is too large for a double" : "";
-  throw failure{"standard input:" + std::to_string(bad.line) + ": cannot read \"" +
-                printable_item(bad.text) + "\" as a number" + reason + " (value " +
-                std::to_string(bad.value_index + 1) + " of the mesh data)"};
+  throw failure{where + ": cannot read \"" + printable_item(bad.text) + "\" as a number" + reason +
+                " (value " + std::to_string(bad.value_index + 1) + " of the mesh data)"};
 }
 
-// Magnitudes from here on round to infinity in single precision; below it they round to a
-// finite value, FLT_MAX at most (3.4028235e38, the usual text of FLT_MAX, does).
-constexpr double single_overflow = 0x1.ffffffp127;
-
 float single_precision(double value, int index) {
-  if (std::fabs(value) >= single_overflow) {
+  if (std::fabs(value) >= mesh::single_overflow) {
     char text[32];
     std::snprintf(text, sizeof text, "%.9g", value);
     throw failure{"value " + std::to_string(index + 1) + " of the mesh data (" + text +
                   ") is too large for single precision"};
   }
   return static_cast<float>(value);
+}
+
+mesh::mesh_data mesh_of_values(const std::array<double, mesh_values>& values) {
+  mesh::mesh_data mesh;
+  float* fields[mesh_values] = {&mesh.xmin, &mesh.ymin, &mesh.zmin, &mesh.xmax, &mesh.ymax,
+                                &mesh.zmax, &mesh.dx,   &mesh.dy,   &mesh.dz};
+  for (int i = 0; i < mesh_values; ++i) *fields[i] = single_precision(values[i], i);
+  return mesh;
 }
 
 }  // namespace
@@ -69,14 +73,28 @@ mesh::mesh_data ask_mesh_data(std::ostream& out, console_input& console) {
     }
     text_cursor cursor = cursor_over(console.text, console.line);
     const read_status status = read_reals(cursor, state, values, &bad);
-    if (status == read_status::bad_value) refuse_mesh_value(bad);
+    if (status == read_status::bad_value) {
+      refuse_mesh_value(bad, "standard input:" + std::to_string(bad.line));
+    }
     if (status != read_status::need_more) break;
   }
-  mesh::mesh_data mesh;
-  float* fields[mesh_values] = {&mesh.xmin, &mesh.ymin, &mesh.zmin, &mesh.xmax, &mesh.ymax,
-                                &mesh.zmax, &mesh.dx,   &mesh.dy,   &mesh.dz};
-  for (int i = 0; i < mesh_values; ++i) *fields[i] = single_precision(values[i], i);
-  return mesh;
+  return mesh_of_values(values);
+}
+
+mesh::mesh_data parse_mesh_option(std::string_view text) {
+  std::array<double, mesh_values> values{};
+  list_read state;
+  bad_item bad;
+  text_cursor cursor = cursor_over(text, 1);
+  switch (read_reals(cursor, state, values, &bad)) {
+    case read_status::bad_value:
+      refuse_mesh_value(bad, "--mesh");
+    case read_status::need_more:
+      throw failure{"--mesh gives " + std::to_string(state.next) +
+                    " of the 9 mesh values (end it with a slash to leave the rest zero)"};
+    default:
+      return mesh_of_values(values);
+  }
 }
 
 char ask_mirror(std::ostream& out, console_input& console) {

@@ -6,6 +6,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "input/mesh.hpp"
 
@@ -23,6 +24,10 @@ bool next_console_line(console_input& console);
 
 // Asks for xmin, ymin, zmin, xmax, ymax, zmax, dx, dy, dz; values left out are zero.
 mesh::mesh_data ask_mesh_data(std::ostream& out, console_input& console);
+
+// The nine values of the mesh answer given as an option's text, read as the typed answer
+// is (a slash ends it early, values left out are zero). Throws `failure` naming --mesh.
+mesh::mesh_data parse_mesh_option(std::string_view text);
 
 // Asks for the mirror and returns the answer's first character (a blank for an empty line).
 char ask_mirror(std::ostream& out, console_input& console);

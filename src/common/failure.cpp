@@ -24,4 +24,8 @@ std::string printable_item(std::string_view text) {
   return out;
 }
 
+std::string counted(std::int64_t count, std::string_view noun) {
+  return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 }  // namespace vort

@@ -3,6 +3,7 @@
 // allocation turn them into a `failure`, and only the program's edge prints it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,8 @@ std::string in_quotes(const std::string& name);
 
 // The item as it may appear inside a one-line message: control bytes escaped, long texts cut.
 std::string printable_item(std::string_view text);
+
+// "1 knot", "2 knots": a count and its noun, for messages.
+std::string counted(std::int64_t count, std::string_view noun);
 
 }  // namespace vort

@@ -209,6 +209,7 @@ read_status read_list(text_cursor& cursor, list_read& state, std::span<T> values
       }
       ++state.next;
       state.after_comma = false;
+      if (state.first_line == 0) state.first_line = cursor.line;
       state.last_line = cursor.line;
     }
   }

@@ -32,9 +32,10 @@ inline text_cursor cursor_over(std::string_view text, std::int64_t line) {
 
 // Progress of one read of several values; survives a `need_more` return.
 struct list_read {
-  int next = 0;                // index of the next value to fill
-  bool after_comma = true;     // a comma seen now leaves a value out (so does one at the start)
-  std::int64_t last_line = 0;  // the line of the last value read, 0 before the first
+  int next = 0;                 // index of the next value to fill
+  bool after_comma = true;      // a comma seen now leaves a value out (so does one at the start)
+  std::int64_t first_line = 0;  // the line of the first value read, 0 before it
+  std::int64_t last_line = 0;   // the line of the last value read, 0 before the first
 };
 
 enum class read_status {

@@ -10,6 +10,10 @@
 
 namespace vort::mesh {
 
+// Magnitudes from here on round to infinity in single precision; below it they round to a
+// finite value, FLT_MAX at most (3.4028235e38, the usual text of FLT_MAX, does).
+inline constexpr double single_overflow = 0x1.ffffffp127;
+
 // The mesh answer of the dialogue, in metres. The maxima are read but take no part.
 struct mesh_data {
   float xmin = 0, ymin = 0, zmin = 0;

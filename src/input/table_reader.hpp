@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "common/work_counter.hpp"
+#include "input/grid_check.hpp"
 #include "input/record_table.hpp"
 
 namespace vort {
@@ -15,9 +17,23 @@ namespace vort {
 // Reads up to min(nrec, rows) records into rows 1, 2, ... and returns how many it read. An
 // end of file before a record's first value ends the read; inside a record it is an error.
 // When every row is filled and the rest of the file still holds a complete record, the
-// table has more records than the grid has knots and is refused. Throws `failure` with the
-// file, the line and the offending text.
+// table has more records than the grid has knots and is refused. The records' positions go
+// to `positions` when it is given. Throws `failure` with the file, the line and the
+// offending text.
 std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table& table,
-                        work_counter* counter = nullptr);
+                        position_spread* positions = nullptr, work_counter* counter = nullptr);
+
+// A record as the table holds it: its number (from 1), the line of its first value, and its
+// nine values, a position left out NaN and a field value left out zero.
+struct record_view {
+  std::int64_t number;
+  std::int64_t line;
+  const double* values;
+};
+
+// Reads the table's records in order, up to `limit`, and hands each to `visit`, which
+// returns false to stop; returns how many were read. Fails as `read_table` does.
+std::int64_t for_each_record(const std::string& name, std::int64_t limit,
+                             const std::function<bool(const record_view&)>& visit);
 
 }  // namespace vort

@@ -62,12 +62,14 @@ const std::string mesh_prompt =
     " Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):\n"
     " Magnetic mirror:Y,X,F(False)\n";
 
-// A table of `records` records whose value in column c of record r is r + c / 10.
+// A table of `records` records whose field value in column c of record r is r + c / 10, and
+// whose positions are all zero (such a table fits any grid).
 std::string numbered_table(int records, const std::string& last_line = "") {
   std::ostringstream text;
   text << " header line one\n header line two\n";
   for (int r = 1; r <= records; ++r) {
-    for (int c = 1; c <= 9; ++c) text << ' ' << r << '.' << c;
+    text << " 0 0 0";
+    for (int c = 4; c <= 9; ++c) text << ' ' << r << '.' << c;
     text << '\n';
   }
   text << last_line;
@@ -79,12 +81,23 @@ struct scratch {
   ~scratch() { fs::remove_all(dir); }
 };
 
+// "help" prints the page alone, byte for byte; -h and --help add the list of options.
 TEST(Transcript, HelpPage) {
   for (const std::string arg : {"help", "helpme", "help2", "-h", "--help"}) {
     scratch s;
     const auto run = run_vort2pelta(s.dir, {arg, "2", "2", "t.txt", "cav", "E"}, "");
     EXPECT_EQ(run.status, 0) << arg;
-    EXPECT_EQ(run.out, expected_help()) << arg;
+    if (arg.front() == '-') {
+      EXPECT_EQ(run.out.substr(0, expected_help().size()), expected_help()) << arg;
+      const std::string options = run.out.substr(expected_help().size());
+      EXPECT_EQ(options.rfind(" Options (anywhere on the command line; -- ends them):\n", 0), 0u);
+      for (const char* name : {"--mesh", "--mirror", "--preview", "--no-grid-check", "--inspect",
+                               "--help", "--version"}) {
+        EXPECT_NE(options.find(name), std::string::npos) << name;
+      }
+    } else {
+      EXPECT_EQ(run.out, expected_help()) << arg;
+    }
     EXPECT_EQ(run.err, "") << arg;
     EXPECT_TRUE(files_in(s.dir).empty()) << arg;
   }
@@ -190,6 +203,36 @@ TEST(Transcript, NegativeCountIsEchoedThenRefused) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find(" Nx,Ny,Nz=          -5           2           2\n"), std::string::npos);
   EXPECT_EQ(run.err, "VORT2Pelta: grid counts must be at least 1, got Nx=-5, Ny=2, Nz=2\n");
+}
+
+// The positions checked: counts that do not fit them are refused (the catalogue of failures
+// shows the message); --no-grid-check converts as before; a mesh answer that disagrees with
+// the positions converts with a warning.
+TEST(GridCheck, OptionOutAndMeshWarnings) {
+  const std::string table =
+      " h\n h\n0 0 0 1 1 1 1 1 1\n0 0 0.5 2 2 2 2 2 2\n0.1 0 0 3 3 3 3 3 3\n0.1 0 0.5 4 4 4 4 4 "
+      "4\n";
+  struct warning_case {
+    std::vector<std::string> args;
+    std::string answers;
+    std::string err;
+  };
+  const std::vector<warning_case> cases = {
+      {{"2", "1", "2", "t.txt", "cav", "E"}, "0 0 0 0.1 0 0.5 0.1 1 0.5\nF\n", ""},
+      {{"2", "1", "2", "t.txt", "cav", "E"},
+       "0 0 0 0.1 0 0.5 1 1 0.5\nF\n",
+       "VORT2Pelta: warning: the mesh data give dx = 1 m, the table's x step is 0.1 (10 times "
+       "smaller)\n"},
+      {{"1", "2", "2", "--no-grid-check", "t.txt", "cav", "E"}, "0 0 0 0 0 0 1 1 1\nF\n", ""},
+  };
+  for (const warning_case& c : cases) {
+    scratch s;
+    write_file(s.dir / "t.txt", table);
+    const auto run = run_vort2pelta(s.dir, c.args, c.answers);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(files_in(s.dir).size(), 7u);
+  }
 }
 
 // Golden runs: each directory under golden/ holds `args` (one argument per line), `stdin`,

@@ -44,6 +44,11 @@ void PrintTo(const bad_case& c, std::ostream* out) {
   *out << c.name;
 }
 
+// Records of a grid of 3 x 2 x 1 knots, 0.1 m apart along x and 0.2 m along y.
+const std::string grid_3_2_1 =
+    "h\nh\n0 0 0 1 1 1 1 1 1\n0 0.2 0 2 2 2 2 2 2\n0.1 0 0 3 3 3 3 3 3\n0.1 0.2 0 4 4 4 4 4 4\n"
+    "0.2 0 0 5 5 5 5 5 5\n0.2 0.2 0 6 6 6 6 6 6\n";
+
 auto table(const std::string& text) {
   return [text](const fs::path& dir) { write_file(dir / "t.txt", text); };
 }
@@ -193,6 +198,13 @@ std::vector<bad_case> catalogue() {
        "cannot read standard input: Is a directory",
        " Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):",
        {.stdin_path = "/"}},
+      {"counts swapped",
+       {"2", "3", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(grid_3_2_1),
+       "t.txt:5: record 3 is at x = 0.1 but knot (1, 3, 1) of a 2 x 3 x 1 grid shares x with "
+       "record 1 (x = 0); the positions fit a grid of 3 x 2 x 1 knots",
+       " Nx,Ny,Nz=           2           3           1"},
       {"more records than knots", counts_2_1_1, good_answers, table(table_of(3)),
        "\"t.txt\" holds more records than the grid has knots (2); check Nx, Ny and Nz",
        echo_counts},

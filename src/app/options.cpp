@@ -1,0 +1,130 @@
+#include "app/options.hpp"
+
+#include "app/console.hpp"
+#include "app/dialogue.hpp"
+#include "common/failure.hpp"
+
+namespace vort {
+namespace {
+
+enum class takes { nothing, value };
+enum class option_id { mesh, mirror, preview, no_grid_check, inspect, help, version };
+
+struct option_spec {
+  option_id id;
+  std::string_view name;
+  takes argument;
+  std::string_view help;  // the line of the option list
+};
+
+constexpr option_spec option_specs[] = {
+    {option_id::mesh, "--mesh", takes::value,
+     "--mesh=VALUES     the nine mesh values as at the first question, or auto (from the table)"},
+    {option_id::mirror, "--mirror", takes::value,
+     "--mirror=Y|X|F    the answer to the second question"},
+    {option_id::preview, "--preview", takes::nothing,
+     "--preview         also write 3D-<base>.png, a picture of the map"},
+    {option_id::no_grid_check, "--no-grid-check", takes::nothing,
+     "--no-grid-check   do not check the records' positions against the grid"},
+    {option_id::inspect, "--inspect", takes::value,
+     "--inspect TABLE   describe the table's grid, mesh and field; write nothing"},
+    {option_id::help, "--help", takes::nothing, "-h, --help        this page and this list"},
+    {option_id::version, "--version", takes::nothing, "--version         the version"},
+};
+
+const option_spec* find_option(std::string_view name) {
+  for (const option_spec& spec : option_specs) {
+    if (spec.name == name) return &spec;
+  }
+  return nullptr;
+}
+
+[[noreturn]] void refuse(const std::string& what) {
+  throw failure{what + " (VORT2Pelta --help lists the options)"};
+}
+
+char mirror_of(std::string_view value) {
+  if (value == "Y" || value == "X" || value == "F") return value.front();
+  std::string hint;
+  if (value == "y" || value == "x" || value == "f") {
+    hint = "; did you mean " + std::string(1, static_cast<char>(value.front() - 'a' + 'A')) + "?";
+  }
+  throw failure{"--mirror=" + printable_item(value) + ": the mirror is Y, X or F" + hint};
+}
+
+void apply(command_options& options, const option_spec& spec, std::string_view value) {
+  switch (spec.id) {
+    case option_id::mesh:
+      options.mesh_auto = value == "auto";
+      options.mesh.reset();
+      if (!options.mesh_auto) options.mesh = parse_mesh_option(value);
+      break;
+    case option_id::mirror:
+      options.mirror = mirror_of(value);
+      break;
+    case option_id::preview:
+      options.preview = true;
+      break;
+    case option_id::no_grid_check:
+      options.no_grid_check = true;
+      break;
+    case option_id::inspect:
+      options.inspect = std::string(value);
+      break;
+    case option_id::help:
+      options.help = true;
+      break;
+    case option_id::version:
+      options.version = true;
+      break;
+  }
+}
+
+}  // namespace
+
+split_arguments split_options(std::span<const std::string_view> args) {
+  split_arguments split;
+  bool options_ended = false;
+  for (std::size_t n = 0; n < args.size(); ++n) {
+    const std::string_view arg = args[n];
+    if (options_ended || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && arg != "-h")) {
+      split.positionals.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = arg == "-h" ? "--help" : arg.substr(0, equals);
+    const option_spec* spec = find_option(name);
+    if (spec == nullptr) refuse("unknown option \"" + printable_item(name) + "\"");
+    std::string_view value;
+    if (spec->argument == takes::nothing) {
+      if (equals != std::string_view::npos)
+        refuse("option " + std::string(name) + " takes no value");
+    } else if (equals != std::string_view::npos) {
+      value = arg.substr(equals + 1);
+    } else if (n + 1 < args.size()) {
+      value = args[++n];
+    } else {
+      refuse("option " + std::string(name) + " needs a value");
+    }
+    apply(split.options, *spec, value);
+  }
+  if (split.options.mesh_auto && split.options.no_grid_check) {
+    throw failure{
+        "--mesh=auto takes the mesh from the records' positions, which "
+        "--no-grid-check leaves unread"};
+  }
+  return split;
+}
+
+void write_option_list(std::ostream& out) {
+  say(out, "Options (anywhere on the command line; -- ends them):");
+  for (const option_spec& spec : option_specs) say(out, spec.help);
+  say(out, "With --mesh and --mirror nothing is read from standard input.");
+  say(out, "");
+}
+
+}  // namespace vort

@@ -1,0 +1,40 @@
+// Options, in the GNU manner: anywhere on the command line, `--name=value` or `--name value`,
+// and `--` ends them. Everything that is not an option is a positional argument and keeps the
+// rules it has always had (a single dash starts no option but -h: a count may be -5).
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "input/mesh.hpp"
+
+namespace vort {
+
+struct command_options {
+  bool help = false;  // -h or --help: the help page and the list of options
+  bool version = false;
+  bool no_grid_check = false;
+  bool preview = false;
+  std::optional<std::string> inspect;   // the table to inspect
+  bool mesh_auto = false;               // --mesh=auto: the mesh from the positions
+  std::optional<mesh::mesh_data> mesh;  // --mesh=VALUES, read up front
+  std::optional<char> mirror;           // Y, X or F
+};
+
+struct split_arguments {
+  command_options options;
+  std::vector<std::string_view> positionals;
+};
+
+// Throws `failure` for an unknown option, a missing or bad value, or options that do not go
+// together; nothing has been written or asked by then.
+split_arguments split_options(std::span<const std::string_view> args);
+
+// A line for each option, after the help page.
+void write_option_list(std::ostream& out);
+
+}  // namespace vort

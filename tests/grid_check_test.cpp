@@ -1,0 +1,270 @@
+// The positions of the records checked against the grid of the counts, the grid inferred
+// from the positions alone, and the mesh answer compared with them.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "failure_of.hpp"
+#include "input/grid_check.hpp"
+#include "input/grid_inference.hpp"
+#include "input/mesh_check.hpp"
+#include "input/table_reader.hpp"
+
+namespace vort {
+namespace {
+
+namespace fs = std::filesystem;
+
+// How a generated table writes its records.
+enum class style {
+  plain,          // one record a line, %.7e
+  split,          // positions on one line, field values on the next
+  slash_fields,   // positions, then a slash: the field values left out
+  null_position,  // the y position of every third record left out (two commas)
+  mixed_forms,    // positions as 1.5D-03, 0.0015 or 15e-4 by turns
+  x_fastest,      // x varies fastest
+  float_steps,    // positions accumulated in single precision, printed with 9 digits
+};
+
+// A table of a grid starting at (-0.08, -0.08, 0) with steps (0.008, 0.008, 0.01), or all
+// zero positions, of which the first `records` (all when negative) are written.
+std::string grid_table(grid_counts grid, style how, long records = -1, bool zero = false) {
+  std::string text = "header\nheader\n";
+  const long total = static_cast<long>(grid.nx) * grid.ny * grid.nz;
+  char line[256];
+  float accumulated[3] = {-0.08f, -0.08f, 0};
+  for (long r = 0; r < total && (records < 0 || r < records); ++r) {
+    long i = r / (grid.ny * grid.nz), j = r / grid.nz % grid.ny, k = r % grid.nz;
+    if (how == style::x_fastest)
+      i = r % grid.nx, j = r / grid.nx % grid.ny, k = r / (grid.nx * grid.ny);
+    double p[3] = {-0.08 + i * 0.008, -0.08 + j * 0.008, k * 0.01};
+    if (zero) p[0] = p[1] = p[2] = 0;
+    const double f = static_cast<double>(r);
+    switch (how) {
+      case style::split:
+        std::snprintf(line, sizeof line, "%.7e %.7e %.7e\n%g %g %g %g %g %g\n", p[0], p[1], p[2], f,
+                      -f, 2 * f, 0.0, 1.0, f);
+        break;
+      case style::slash_fields:
+        std::snprintf(line, sizeof line, "%.7e %.7e %.7e /\n", p[0], p[1], p[2]);
+        break;
+      case style::null_position:
+        if (r % 3 == 0) {
+          std::snprintf(line, sizeof line, "%.7e,,%.7e, 1,2,3,4,5,6\n", p[0], p[2]);
+        } else {
+          std::snprintf(line, sizeof line, "%.7e,%.7e,%.7e, 1,2,3,4,5,6\n", p[0], p[1], p[2]);
+        }
+        break;
+      case style::mixed_forms: {
+        const char* forms[3] = {"%.7fD+00", "%.9f", "%.6e"};
+        std::string format = std::string(forms[r % 3]) + " " + forms[(r + 1) % 3] + " " +
+                             forms[(r + 2) % 3] + " 1 2 3 4 5 6\n";
+        std::snprintf(line, sizeof line, format.c_str(), p[0], p[1], p[2]);
+        break;
+      }
+      case style::float_steps:
+        // The solver's own positions: a float knot coordinate, printed with 9 digits.
+        for (int a = 0; a < 3; ++a) {
+          const long n = a == 0 ? i : a == 1 ? j : k;
+          const float step = a == 2 ? 0.01f : 0.008f;
+          accumulated[a] = (a == 2 ? 0.0f : -0.08f) + static_cast<float>(n) * step;
+        }
+        std::snprintf(line, sizeof line, "%.8e %.8e %.8e 1 2 3 4 5 6\n", accumulated[0],
+                      accumulated[1], accumulated[2]);
+        break;
+      default:
+        std::snprintf(line, sizeof line, "%.7e %.7e %.7e %g %g %g %g %g %g\n", p[0], p[1], p[2], f,
+                      -f, 2 * f, 0.0, 1.0, f);
+    }
+    text += line;
+  }
+  return text;
+}
+
+struct temp_table {
+  fs::path path;
+  explicit temp_table(const std::string& text) {
+    static int serial = 0;
+    path = fs::temp_directory_path() /
+           ("vort2pelta-grid-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  ~temp_table() { fs::remove(path); }
+};
+
+// The check as a conversion makes it: "" when the table passes, else the description of the
+// first record that breaks the grid, with FILE for the table's name.
+std::string check(const std::string& text, grid_counts counts) {
+  const temp_table table(text);
+  record_table rows = allocate_record_table(counts);
+  position_spread spread = start_spread(counts);
+  const std::int64_t read = read_table(table.path.string(), 1 << 30, rows, &spread);
+  if (!find_spread_fault(spread)) return "";
+  std::string description = describe_first_break(table.path.string(), spread, read);
+  return description.replace(0, table.path.string().size(), "FILE");
+}
+
+struct check_case {
+  std::string name;
+  std::string table;
+  grid_counts counts;
+  std::string message;  // "" for a table that passes
+};
+
+TEST(GridCheck, PositionsAgainstTheCounts) {
+  const std::vector<check_case> cases = {
+      {"exact", grid_table({3, 4, 5}, style::plain), {3, 4, 5}, ""},
+      {"one knot along x", grid_table({1, 4, 5}, style::plain), {1, 4, 5}, ""},
+      {"one knot along y", grid_table({3, 1, 5}, style::plain), {3, 1, 5}, ""},
+      {"one knot along z", grid_table({3, 4, 1}, style::plain), {3, 4, 1}, ""},
+      {"a single knot", grid_table({1, 1, 1}, style::plain), {1, 1, 1}, ""},
+      {"records over two lines", grid_table({3, 4, 5}, style::split), {3, 4, 5}, ""},
+      {"field values left out", grid_table({3, 4, 5}, style::slash_fields), {3, 4, 5}, ""},
+      {"positions left out", grid_table({3, 4, 5}, style::null_position), {3, 4, 5}, ""},
+      {"positions in mixed forms", grid_table({3, 4, 5}, style::mixed_forms), {3, 4, 5}, ""},
+      {"float positions, 9 digits", grid_table({11, 21, 11}, style::float_steps), {11, 21, 11}, ""},
+      {"short table", grid_table({3, 4, 5}, style::plain, 47), {3, 4, 5}, ""},
+      {"all positions zero, counts swapped",
+       grid_table({3, 4, 5}, style::plain, -1, true),
+       {4, 3, 5},
+       ""},
+      {"counts swapped",
+       grid_table({3, 4, 5}, style::plain),
+       {4, 3, 5},
+       "FILE:18: record 16 is at y = -0.056 but knot (2, 1, 1) of a 4 x 3 x 5 grid shares y "
+       "with record 1 (y = -0.08)"},
+      {"Nz one too large, short table",
+       grid_table({3, 4, 5}, style::plain),
+       {3, 4, 6},
+       "FILE:8: record 6 is at y = -0.072 but knot (1, 1, 6) of a 3 x 4 x 6 grid shares y with "
+       "record 1 (y = -0.08)"},
+      {"x fastest",
+       grid_table({3, 4, 5}, style::x_fastest),
+       {3, 4, 5},
+       "FILE:4: record 2 is at x = -0.072 but knot (1, 1, 2) of a 3 x 4 x 5 grid shares x with "
+       "record 1 (x = -0.08)"},
+  };
+  for (const check_case& c : cases) EXPECT_EQ(check(c.table, c.counts), c.message) << c.name;
+
+  // One position a tenth of a step off, in the middle of the table: refused; a millionth of
+  // the largest position off: the rounding of a printed position, accepted.
+  std::string moved = grid_table({3, 4, 5}, style::plain);
+  const std::string knot_30 = "-7.2000000e-02 -5.6000000e-02";
+  ASSERT_NE(moved.find(knot_30), std::string::npos);
+  std::string nudged = moved;
+  moved.replace(moved.find(knot_30), knot_30.size(), "-7.2000000e-02 -5.5200000e-02");
+  nudged.replace(nudged.find(knot_30), knot_30.size(), "-7.2000000e-02 -5.6000040e-02");
+  EXPECT_EQ(check(moved, {3, 4, 5}),
+            "FILE:38: record 36 is at y = -0.0552 but knot (2, 4, 1) of a 3 x 4 x 5 grid shares y "
+            "with record 16 (y = -0.056)");
+  EXPECT_EQ(check(nudged, {3, 4, 5}), "");
+}
+
+struct inference_case {
+  std::string name;
+  std::string table;
+  grid_counts counts;  // when the positions form a grid
+  std::string reason;  // otherwise: its start
+};
+
+TEST(GridInference, CountsFromThePositions) {
+  const std::vector<inference_case> cases = {
+      {"3 x 4 x 5", grid_table({3, 4, 5}, style::plain), {3, 4, 5}, ""},
+      {"11 x 21 x 11", grid_table({11, 21, 11}, style::float_steps), {11, 21, 11}, ""},
+      {"one z line", grid_table({1, 1, 7}, style::plain), {1, 1, 7}, ""},
+      {"one x line", grid_table({7, 1, 1}, style::plain), {7, 1, 1}, ""},
+      {"one y line", grid_table({1, 6, 1}, style::plain), {1, 6, 1}, ""},
+      {"records over two lines", grid_table({2, 3, 4}, style::split), {2, 3, 4}, ""},
+      {"positions left out", grid_table({3, 4, 5}, style::null_position), {3, 4, 5}, ""},
+      {"short table",
+       grid_table({3, 4, 5}, style::plain, 59),
+       {},
+       "its 59 records are not a whole number of x planes of 20 records"},
+      {"x fastest",
+       grid_table({3, 4, 5}, style::x_fastest),
+       {},
+       "FILE:6: record 4 is at y = -0.072 but knot (4, 1, 1) of a 60 x 1 x 1 grid shares y with "
+       "record 1 (y = -0.08); x changes from the first record to the second: the table seems to "
+       "list x fastest, and records must list z fastest, x slowest"},
+      {"no records", "h\nh\n", {}, "it holds no records"},
+  };
+  for (const inference_case& c : cases) {
+    const temp_table table(c.table);
+    const inferred_grid grid = infer_grid(table.path.string());
+    std::string reason = grid.reason;
+    if (reason.rfind(table.path.string(), 0) == 0)
+      reason.replace(0, table.path.string().size(), "FILE");
+    if (c.reason.empty()) {
+      EXPECT_EQ(reason, "") << c.name;
+      EXPECT_EQ((std::array{grid.counts.nx, grid.counts.ny, grid.counts.nz}),
+                (std::array{c.counts.nx, c.counts.ny, c.counts.nz}))
+          << c.name;
+    } else {
+      EXPECT_EQ(reason.substr(0, c.reason.size()), c.reason) << c.name << ": " << reason;
+    }
+  }
+}
+
+struct mesh_case {
+  std::string name;
+  mesh::mesh_data mesh;
+  mirror_mode mode;
+  std::vector<std::string> warnings;
+};
+
+// The axes that a generated 11 x 21 x 11 table's positions show.
+std::array<table_axis, 3> axes_of_table(style how) {
+  const temp_table table(grid_table({11, 21, 11}, how));
+  record_table rows = allocate_record_table({11, 21, 11});
+  position_spread spread = start_spread({11, 21, 11});
+  read_table(table.path.string(), 1 << 30, rows, &spread);
+  return table_axes(spread);
+}
+
+TEST(MeshCheck, AnswerAgainstThePositions) {
+  const std::array<table_axis, 3> axes = axes_of_table(style::float_steps);
+  const std::vector<mesh_case> cases = {
+      {"the table's own mesh",
+       {-0.08f, -0.08f, 0, 0, 0.08f, 0.1f, 0.008f, 0.008f, 0.01f},
+       mirror_mode::none,
+       {}},
+      {"the whole map's maximum, Y mirror",
+       {-0.08f, -0.08f, 0, 0.08f, 0.08f, 0.1f, 0.008f, 0.008f, 0.01f},
+       mirror_mode::yz,
+       {}},
+      {"a step ten times too large",
+       {-0.08f, -0.08f, 0, 0, 0.08f, 0.1f, 0.08f, 0.008f, 0.01f},
+       mirror_mode::none,
+       {"the mesh data give dx = 0.08 m, the table's x step is 0.008 (10 times smaller)"}},
+      {"every kind, two axes",
+       {0, 0, 0, 0.08f, 0.08f, 0.1f, 0.008f, 0.004f, 0.02f},
+       mirror_mode::none,
+       {"the mesh data give xmin = 0 m and ymin = 0 m, the table's first x is -0.08 and the "
+        "table's first y is -0.08",
+        "the mesh data give dy = 0.004 m and dz = 0.02 m, the table's y step is 0.008 (2 times "
+        "larger) and the table's z step is 0.01 (2 times smaller)",
+        "the mesh data give xmax = 0.08 m, the table's last x is 7.45058e-09"}},
+      {"maximum of neither half nor whole, X mirror",
+       {-0.08f, -0.08f, 0, 0, 0.1f, 0.1f, 0.008f, 0.008f, 0.01f},
+       mirror_mode::xz,
+       {"the mesh data give ymax = 0.1 m, the table's last y is 0.08 (0.24 over the whole map)"}},
+  };
+  for (const mesh_case& c : cases) {
+    EXPECT_EQ(compare_mesh(c.mesh, axes, c.mode), c.warnings) << c.name;
+  }
+  const mesh::mesh_data from_table = mesh_from_positions(axes_of_table(style::plain));
+  EXPECT_EQ(from_table.xmin, -0.08f);
+  EXPECT_EQ(from_table.ymax, 0.08f);
+  EXPECT_EQ(from_table.dx, 0.008f);
+  EXPECT_EQ(from_table.dz, 0.01f);
+}
+
+}  // namespace
+}  // namespace vort
