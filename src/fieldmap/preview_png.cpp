@@ -1,0 +1,89 @@
+// The preview as a PNG, through libpng. libpng reports an error by longjmp, so the one
+// function that calls it under setjmp holds no C++ object with a destructor, and the C++
+// failure is thrown only after libpng has returned.
+#include <png.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/failure.hpp"
+#include "fieldmap/preview.hpp"
+
+namespace vort {
+namespace {
+
+struct png_sink {
+  std::FILE* out;
+  int error;  // errno of the write that failed, 0 while none has
+};
+
+// The cause of a failed stdio call; errno is cleared before each, so it is never stale.
+int cause_of_failure() {
+  return errno != 0 ? errno : EIO;
+}
+
+void write_bytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* sink = static_cast<png_sink*>(png_get_io_ptr(png));
+  errno = 0;
+  if (std::fwrite(data, 1, length, sink->out) == length) return;
+  sink->error = cause_of_failure();
+  png_error(png, "write failed");
+}
+
+void flush_bytes(png_structp png) {
+  auto* sink = static_cast<png_sink*>(png_get_io_ptr(png));
+  errno = 0;
+  if (std::fflush(sink->out) == 0) return;
+  sink->error = cause_of_failure();
+  png_error(png, "flush failed");
+}
+
+// libpng's own handlers would print to standard error; the caller reports instead.
+[[noreturn]] void quiet_error(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
+void quiet_warning(png_structp, png_const_charp) {}
+
+// The panels are mostly flat colour: the "sub" filter turns a run of one colour into zero
+// bytes, and run-length deflate codes such runs at a fraction of the cost of a full match
+// search (the adaptive choice among filters would cost more than it saves).
+bool encode(png_structp png, png_infop info, const preview_image& image) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
+               static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  png_set_compression_level(png, 1);
+  png_set_compression_strategy(png, Z_RLE);
+  png_write_info(png, info);
+  const std::size_t row_bytes = static_cast<std::size_t>(image.width) * 3;
+  for (int y = 0; y < image.height; ++y) {
+    png_write_row(png, image.rgb.data() + static_cast<std::size_t>(y) * row_bytes);
+  }
+  png_write_end(png, info);
+  return true;
+}
+
+}  // namespace
+
+void write_png(const preview_image& image, std::FILE* out, const std::string& name) {
+  png_sink sink{out, 0};
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  bool written = false;
+  if (info != nullptr) {
+    png_set_write_fn(png, &sink, write_bytes, flush_bytes);
+    written = encode(png, info, image);
+  }
+  png_destroy_write_struct(&png, &info);
+  errno = 0;
+  if (written && std::fflush(out) != 0) sink.error = cause_of_failure();
+  if (!written && sink.error == 0) sink.error = ENOMEM;  // libpng fails otherwise only for memory
+  if (sink.error != 0) {
+    throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(sink.error)};
+  }
+}
+
+}  // namespace vort
