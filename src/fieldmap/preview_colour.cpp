@@ -56,11 +56,11 @@ constexpr std::array<rgb, 2 * levels + 1> palette = [] {
 
 rgb colour_of(double value, double scale) {
   if (!(scale > 0)) return zero_colour;
-  double t = value / scale;
-  if (!(std::fabs(t) <= 1)) t = t > 0 ? 1 : t < 0 ? -1 : 0;
-  const double level = t * levels;
-  const int n = static_cast<int>(level < 0 ? level - 0.5 : level + 0.5);
-  return palette[static_cast<std::size_t>(levels + n)];
+  double level = value / scale * levels;
+  // Only a value beyond the scale, or not a number, takes this branch: it stays predictable.
+  if (!(std::fabs(level) <= levels)) level = level > 0 ? levels : level < 0 ? -levels : 0;
+  // Rounding half to even treats +v and -v alike, so their colours mirror each other.
+  return palette[static_cast<std::size_t>(levels + std::lrint(level))];
 }
 
 }  // namespace vort
