@@ -29,7 +29,7 @@ struct component_panels {
 
 // Everything that is drawn, before it is placed.
 struct preview_content {
-  std::string header;
+  std::array<std::string, header_lines> header;
   std::array<std::string, 2> captions{"transverse: x right, y down",
                                       "longitudinal: z right, x down"};
   std::array<axis_view, 3> views;  // of the map's x, y and z axis
@@ -42,15 +42,27 @@ std::string formatted(const char* format, double value) {
   return text;
 }
 
-// "z = 0.05 m" for knot n (1-based) of the axis. A coordinate that is zero but for the
-// single-precision rounding of min + n * step (-0.08 + 10 * 0.008 gives 7.45e-09) is shown as
-// 0, the plane the user means.
-std::string position_label(char name, const std::vector<float>& axis, std::size_t n) {
+// Coordinate of knot n (1-based) of the axis as labels show it. A coordinate that is zero but
+// for the single-precision rounding of min + n * step (-0.08 + 10 * 0.008 gives 7.45e-09) is
+// shown as 0, the plane the user means.
+std::string metres(const std::vector<float>& axis, std::size_t n) {
   const std::size_t knots = axis.size() - 1;
   const float spacing =
       knots > 1 ? std::fabs(axis[knots] - axis[1]) / static_cast<float>(knots - 1) : 0.0f;
   const float coordinate = std::fabs(axis[n]) <= 1e-3f * spacing ? 0.0f : axis[n] + 0.0f;
-  return std::string{name} + " = " + formatted("%.4g", static_cast<double>(coordinate)) + " m";
+  return formatted("%.4g", static_cast<double>(coordinate)) + " m";
+}
+
+// "z = 0.05 m"
+std::string position_label(char name, const std::vector<float>& axis, std::size_t n) {
+  return std::string{name} + " = " + metres(axis, n);
+}
+
+// "x -0.08 to 0.08 m"
+std::string extent_label(char name, const std::vector<float>& axis) {
+  const std::string first = metres(axis, 1);
+  return std::string{name} + " " + first.substr(0, first.size() - 2) + " to " +
+         metres(axis, axis.size() - 1);
 }
 
 // "Bx" from the extension ".bx".
@@ -68,18 +80,22 @@ panel_axes axes_of_panel(std::size_t slot) {
   return is_transverse(slot) ? panel_axes{0, 1} : panel_axes{2, 0};
 }
 
-std::string header_of(mesh::map_knots knots, mirror_mode mode,
-                      const std::array<axis_view, 3>& views) {
+// The grid, the mirror and any pooling; then the extent of each axis, with a reminder that
+// every knot is drawn the same size whatever the steps.
+std::array<std::string, header_lines> header_of(mesh::map_knots knots, mirror_mode mode,
+                                                const mesh::axes& axes,
+                                                const std::array<axis_view, 3>& views) {
   static constexpr const char* mirror_text[] = {"no mirror", "YZ mirror", "XZ mirror"};
-  std::string header = std::to_string(knots.x) + " x " + std::to_string(knots.y) + " x " +
-                       std::to_string(knots.z) + " knots, " + mirror_text[static_cast<int>(mode)];
+  std::string grid = std::to_string(knots.x) + " x " + std::to_string(knots.y) + " x " +
+                     std::to_string(knots.z) + " knots, " + mirror_text[static_cast<int>(mode)];
   const std::int64_t blocks[] = {views[0].largest_block(), views[1].largest_block(),
                                  views[2].largest_block()};
   if (blocks[0] > 1 || blocks[1] > 1 || blocks[2] > 1) {
-    header += ", a cell shows the extreme of up to " + std::to_string(blocks[0]) + " x " +
-              std::to_string(blocks[1]) + " x " + std::to_string(blocks[2]) + " knots";
+    grid += ", a cell shows the extreme of up to " + std::to_string(blocks[0]) + " x " +
+            std::to_string(blocks[1]) + " x " + std::to_string(blocks[2]) + " knots";
   }
-  return header;
+  return {grid, extent_label('x', axes.xcoo) + ", " + extent_label('y', axes.ycoo) + ", " +
+                    extent_label('z', axes.zcoo) + " (drawn by knot, not to scale)"};
 }
 
 // Where the planes of the map lie in the table, found once for all components.
@@ -147,7 +163,9 @@ layout_needs needs_of(const preview_content& content) {
   for (std::size_t pair = 0; pair < 2; ++pair) {
     needs.caption_width[pair] = text_width(content.captions[pair]);
   }
-  needs.header_width = text_width(content.header);
+  for (const std::string& line : content.header) {
+    needs.header_width = std::max(needs.header_width, text_width(line));
+  }
   return needs;
 }
 
@@ -211,7 +229,7 @@ drawn_preview draw_preview(const record_table& table, const field_kind& kind, mi
   const mesh::map_knots knots = mesh::knots_of_map(table.counts, mode);
   preview_content content;
   content.views = views_of_map(knots);
-  content.header = header_of(knots, mode, content.views);
+  content.header = header_of(knots, mode, axes, content.views);
   const map_cuts cuts = cuts_of(table, mode);
   for (std::size_t c = 0; c < 3; ++c) {
     content.components[c] = panels_of(table, kind, mode, axes, cuts, content.views, c);
@@ -219,7 +237,10 @@ drawn_preview draw_preview(const record_table& table, const field_kind& kind, mi
   drawn_preview out;
   out.layout = lay_out_preview(needs_of(content));
   out.image = blank_image(out.layout.width, out.layout.height, background);
-  draw_text(out.image, out.layout.column_x[0], out.layout.header_y, content.header, ink);
+  for (std::size_t n = 0; n < header_lines; ++n) {
+    draw_text(out.image, out.layout.column_x[0],
+              out.layout.header_y + static_cast<int>(n) * line_height, content.header[n], ink);
+  }
   draw_text(out.image, out.layout.column_x[re_transverse], out.layout.caption_y,
             content.captions[0], ink);
   draw_text(out.image, out.layout.column_x[re_longitudinal], out.layout.caption_y,

@@ -57,7 +57,7 @@ int lay_out_row(const layout_needs& needs, const preview_layout& layout, int bar
 preview_layout lay_out_preview(const layout_needs& needs) {
   preview_layout layout;
   layout.header_y = margin;
-  layout.caption_y = layout.header_y + line_height + line_height / 2;
+  layout.caption_y = layout.header_y + header_lines * line_height + line_height / 2;
   const std::array<int, panel_slots> width = column_widths(needs);
   int x = margin;
   for (std::size_t p = 0; p < panel_slots; ++p) {

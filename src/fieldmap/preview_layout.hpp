@@ -3,6 +3,7 @@
 // longitudinal plane) and the component's colour bar at the right end.
 //
 //   header                                           (grid, mirror, pooling)
+//   header                                           (extent of each axis)
 //   transverse: x right, y down    longitudinal: z right, x down
 //   Re Bx z = ..   Im Bx z = ..    Re Bx y = ..   Im Bx y = ..      Bx
 //   max ..         max ..          max ..         max ..
@@ -40,7 +41,7 @@ struct component_row {
 struct preview_layout {
   int width = 0;
   int height = 0;
-  int header_y = 0;
+  int header_y = 0;  // the first of `header_lines`
   int caption_y = 0;
   std::array<int, panel_slots> column_x{};  // where each column's labels start
   std::array<component_row, 3> rows{};
@@ -53,8 +54,10 @@ struct layout_needs {
   std::array<int, panel_slots> label_width{};  // the widest label of each column
   std::array<int, 2> caption_width{};          // above the transverse and longitudinal pairs
   int bar_label_width = 0;
-  int header_width = 0;
+  int header_width = 0;  // of the widest header line
 };
+
+inline constexpr int header_lines = 2;
 
 // The picture is at least 200 pixels each way, however small the grid.
 inline constexpr int min_image_px = 200;
