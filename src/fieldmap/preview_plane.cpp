@@ -1,0 +1,167 @@
+#include "fieldmap/preview_plane.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vort {
+namespace {
+
+// The longest axis is drawn this long while its knots can be whole pixels of one size.
+constexpr int panel_px = 240;
+constexpr int max_knot_px = 32;
+// A panel side is never shorter, however few its knots: a 3 x 1 grid must show three cells,
+// not a three-pixel smear.
+constexpr int min_axis_px = 64;
+// Beyond this an axis is pooled: four panels side by side then stay within about 2000 pixels.
+constexpr int max_axis_px = 400;
+
+// A stored knot's offset along the axis, in rows, for each map knot. With a mirror, map knot
+// p (1-based) past the n stored ones is the image of stored knot 2n - p.
+template <typename row_offset_of>
+map_axis walk_axis(std::int32_t stored, bool mirrored, row_offset_of offset) {
+  const std::int64_t knots = mirrored ? 2 * std::int64_t{stored} - 1 : stored;
+  map_axis axis;
+  axis.row_offset.resize(static_cast<std::size_t>(knots));
+  axis.image.resize(static_cast<std::size_t>(knots));
+  for (std::int64_t p = 1; p <= knots; ++p) {
+    const bool image = p > stored;
+    const auto knot = static_cast<std::int32_t>(image ? 2 * std::int64_t{stored} - p : p);
+    axis.row_offset[static_cast<std::size_t>(p - 1)] = offset(knot);
+    axis.image[static_cast<std::size_t>(p - 1)] = image;
+  }
+  return axis;
+}
+
+// How many cells of at most `block` knots an axis needs: an odd axis needs an odd count, for
+// a middle cell that the partition below can centre.
+std::int64_t cells_for(std::int64_t knots, std::int64_t block) {
+  const std::int64_t cells = (knots + block - 1) / block;
+  return knots % 2 == 1 && cells % 2 == 0 ? cells + 1 : cells;
+}
+
+// Cells of near-equal size (differing by one knot at most) laid symmetrically about the middle
+// of the axis, so a map that is symmetric about its middle, as a mirrored one is, stays
+// symmetric when pooled.
+std::vector<std::int64_t> centred_cells(std::int64_t knots, std::int64_t cells) {
+  const std::int64_t base = knots / cells, extra = knots % cells;
+  const std::int64_t half = cells / 2, pairs = extra / 2;
+  std::vector<std::int64_t> size(static_cast<std::size_t>(cells), base);
+  for (std::int64_t c = 0; c < half; ++c) {
+    const std::int64_t wider = (c + 1) * pairs / half - c * pairs / half;
+    size[static_cast<std::size_t>(c)] += wider;
+    size[static_cast<std::size_t>(cells - 1 - c)] += wider;
+  }
+  if (cells % 2 == 1) size[static_cast<std::size_t>(half)] += extra % 2;
+  std::vector<std::int64_t> start(1, 0);
+  for (const std::int64_t s : size) start.push_back(start.back() + s);
+  return start;
+}
+
+std::vector<std::int64_t> single_knot_cells(std::int64_t knots) {
+  std::vector<std::int64_t> start(static_cast<std::size_t>(knots) + 1);
+  for (std::size_t n = 0; n < start.size(); ++n) start[n] = static_cast<std::int64_t>(n);
+  return start;
+}
+
+// The knots of one map line that fall in the cells of `out`, pooled into them.
+struct knot_line {
+  const double* first;  // the field's value at the line's first knot, before the across offset
+  bool image;           // the whole line is a mirror image
+};
+
+void pool_line(const knot_line& line, const map_axis& across, const axis_view& view,
+               file_factors factors, double* out) {
+  for (int c = 0; c < view.cells(); ++c) {
+    double& cell = out[c];
+    for (std::int64_t a = view.cell_start[static_cast<std::size_t>(c)];
+         a < view.cell_start[static_cast<std::size_t>(c) + 1]; ++a) {
+      const auto n = static_cast<std::size_t>(a);
+      const double factor = line.image || across.image[n] ? factors.image : factors.stored;
+      const double value = line.first[across.row_offset[n] * field_values] * factor;
+      if (std::fabs(value) > std::fabs(cell)) cell = value;
+    }
+  }
+}
+
+}  // namespace
+
+map_walk walk_map(const record_table& table, mirror_mode mode) {
+  const std::int64_t first = row_of(table, 1, 1, 1);
+  const grid_counts& counts = table.counts;
+  return {
+      walk_axis(counts.nx, mode == mirror_mode::yz,
+                [&](std::int32_t i) { return row_of(table, i, 1, 1) - first; }),
+      walk_axis(counts.ny, mode == mirror_mode::xz,
+                [&](std::int32_t j) { return row_of(table, 1, j, 1) - first; }),
+      walk_axis(counts.nz, false, [&](std::int32_t k) { return row_of(table, 1, 1, k) - first; })};
+}
+
+std::int64_t axis_view::largest_block() const {
+  std::int64_t largest = 0;
+  for (std::size_t c = 1; c < cell_start.size(); ++c) {
+    largest = std::max(largest, cell_start[c] - cell_start[c - 1]);
+  }
+  return largest;
+}
+
+axis_view view_of_axis(std::int64_t knots, int common_px) {
+  if (knots * common_px > max_axis_px) {
+    std::int64_t block = (knots + max_axis_px - 1) / max_axis_px;
+    while (cells_for(knots, block) > max_axis_px) ++block;
+    return {centred_cells(knots, cells_for(knots, block)), 1};
+  }
+  const auto stretched = static_cast<int>((min_axis_px + knots - 1) / knots);
+  return {single_knot_cells(knots), std::max(common_px, stretched)};
+}
+
+std::array<axis_view, 3> views_of_map(mesh::map_knots knots) {
+  const std::int64_t longest = std::max({knots.x, knots.y, knots.z});
+  const auto common_px =
+      static_cast<int>(std::clamp<std::int64_t>(panel_px / longest, 1, max_knot_px));
+  return {view_of_axis(knots.x, common_px), view_of_axis(knots.y, common_px),
+          view_of_axis(knots.z, common_px)};
+}
+
+preview_plane sample_plane(const record_table& table, int field, file_factors factors,
+                           const plane_cut& cut, const axis_view& across, const axis_view& down) {
+  preview_plane plane{across.cells(), down.cells(), {}, 0};
+  plane.cells.assign(static_cast<std::size_t>(plane.across) * static_cast<std::size_t>(plane.down),
+                     0.0);
+  const double* first = table.row(row_of(table, 1, 1, 1)) + field;
+  for (int c = 0; c < plane.down; ++c) {
+    double* out = plane.cells.data() + static_cast<std::ptrdiff_t>(c) * plane.across;
+    for (std::int64_t b = down.cell_start[static_cast<std::size_t>(c)];
+         b < down.cell_start[static_cast<std::size_t>(c) + 1]; ++b) {
+      const auto n = static_cast<std::size_t>(b);
+      const knot_line line{first + (cut.fixed_offset + cut.down->row_offset[n]) * field_values,
+                           cut.fixed_image || cut.down->image[n] != 0};
+      pool_line(line, *cut.across, across, factors, out);
+    }
+  }
+  for (const double v : plane.cells) plane.largest = std::max(plane.largest, std::fabs(v));
+  return plane;
+}
+
+std::array<std::int32_t, 3> peak_z_knots(const record_table& table) {
+  std::array<double, 3> largest{};
+  std::array<std::int32_t, 3> peak{1, 1, 1};
+  const grid_counts& counts = table.counts;
+  for (std::int32_t i = 1; i <= counts.nx; ++i) {
+    for (std::int32_t j = 1; j <= counts.ny; ++j) {
+      const double* row = table.row(row_of(table, i, j, 1));
+      for (std::int32_t k = 1; k <= counts.nz; ++k, row += field_values) {
+        // Component c's real and imaginary parts are fields 2c and 2c + 1 of a row.
+        for (std::size_t c = 0; c < 3; ++c) {
+          const double magnitude = std::max(std::fabs(row[2 * c]), std::fabs(row[2 * c + 1]));
+          if (magnitude > largest[c]) {
+            largest[c] = magnitude;
+            peak[c] = k;
+          }
+        }
+      }
+    }
+  }
+  return peak;
+}
+
+}  // namespace vort
