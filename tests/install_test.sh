@@ -11,6 +11,6 @@ page="$prefix/share/man/man1/VORT2Pelta.1"
 test -f "$page"
 warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
 [ -z "$warnings" ] || { echo "$warnings"; exit 1; }
-MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q "VORT2Pelta Nx Ny Nz vort_file_name"
+MANWIDTH=80 man -l "$page" 2>/dev/null | grep -Eq "VORT2Pelta +\[options\] +Nx +Ny +Nz +vort_file_name"
 "$prefix/bin/VORT2Pelta" --version | grep -q "^VORT2Pelta [0-9]"
 echo "installed and rendered"

@@ -13,6 +13,7 @@
 #include "fieldmap/body_writer.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/output_files.hpp"
+#include "fieldmap/preview.hpp"
 #include "input/grid_check.hpp"
 #include "input/grid_inference.hpp"
 #include "input/line_counter.hpp"
@@ -110,13 +111,22 @@ void convert(const command_line& line, std::istream& in, std::ostream& out,
   const field_kind kind = select_field_kind(line.field_id);
   say(out, std::string("field_id=") + line.field_id);
   flush_console(out);
+  const std::string picture_name = "3D-" + line.o_file_name + ".png";
+  if (options.preview) check_replaceable(picture_name);
   output_set files =
       open_output_files(build_output_names(line.o_file_name, kind), bytes_per_file(axes));
   write_headers(files, axes);
   write_body(files, table, kind, mode, counter);
   end_progress_phase(progress);
+  std::vector<staged_file*> finished = staged_files(files);
+  staged_file picture;
+  if (options.preview) {
+    picture = stage_preview(picture_name, render_preview(table, kind, mode, axes));
+    finished.push_back(&picture);
+  }
   release_arrays(table, axes);
-  close_output_files(files);
+  finish_output_files(files);
+  commit_staged(finished);
 }
 
 // A failed run says one thing: the warnings of its earlier steps are moot.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/grid.hpp"
+#include "common/staged_file.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/preview_canvas.hpp"
 #include "fieldmap/preview_layout.hpp"
@@ -32,5 +33,9 @@ drawn_preview draw_preview(const record_table& table, const field_kind& kind, mi
 // Encodes the image as an 8-bit RGB PNG into `out`, which stays open. Throws `failure`
 // "cannot write "<name>": <cause>" when a write fails.
 void write_png(const preview_image& image, std::FILE* out, const std::string& name);
+
+// The picture as a complete PNG under a temporary name beside `name`, closed: it replaces
+// the file of that name only when committed, with the maps. Throws `failure` naming `name`.
+staged_file stage_preview(const std::string& name, const preview_image& image);
 
 }  // namespace vort

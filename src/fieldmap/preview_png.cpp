@@ -2,11 +2,13 @@
 // function that calls it under setjmp holds no C++ object with a destructor, and the C++
 // failure is thrown only after libpng has returned.
 #include <png.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "common/failure.hpp"
+#include "common/file_handle.hpp"
 #include "fieldmap/preview.hpp"
 
 namespace vort {
@@ -83,6 +85,24 @@ void write_png(const preview_image& image, std::FILE* out, const std::string& na
   if (sink.error != 0) {
     throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(sink.error)};
   }
+}
+
+staged_file stage_preview(const std::string& name, const preview_image& image) {
+  staged_file file = stage_file(name);
+  errno = 0;
+  const int descriptor = ::dup(file.fd);
+  file_handle stream(descriptor < 0 ? nullptr : ::fdopen(descriptor, "wb"));
+  if (!stream) {
+    if (descriptor >= 0) ::close(descriptor);
+    throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(cause_of_failure())};
+  }
+  write_png(image, stream.get(), name);
+  errno = 0;
+  if (std::fclose(stream.release()) != 0) {
+    throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(cause_of_failure())};
+  }
+  close_staged(file);
+  return file;
 }
 
 }  // namespace vort

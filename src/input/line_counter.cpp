@@ -5,16 +5,16 @@
 #include <vector>
 
 #include "common/failure.hpp"
-#include "input/line_blocks.hpp"
+#include "input/byte_source.hpp"
 
 namespace vort::files_analysis {
 
 std::int32_t file_record(const std::string& name) {
-  file_handle file = open_input_file(name);
-  std::vector<char> block(block_size_for(size_of_file(name), std::size_t{1} << 20));
+  byte_source source = open_byte_source(name);
+  std::vector<char> block(block_size_for(source, std::size_t{1} << 20));
   std::int64_t lines = 0;
   char last = '\n';
-  while (const std::size_t got = read_block(file.get(), name, block.data(), block.size())) {
+  while (const std::size_t got = read_bytes(source, block.data(), block.size())) {
     const char* p = block.data();
     const char* const end = p + got;
     while (const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {

@@ -19,21 +19,22 @@ struct table_source {
 };
 
 bool more_lines(table_source& source) {
-  const std::uint64_t before = source.blocks.bytes_read;
+  const std::uint64_t before = bytes_consumed(source.blocks.source);
   const bool more = next_lines(source.blocks, source.cursor);
-  add_done(source.counter, source.blocks.bytes_read - before);
+  add_done(source.counter, bytes_consumed(source.blocks.source) - before);
   return more;
 }
 
 std::string where(const table_source& source, std::int64_t line) {
-  return printable_item(source.blocks.name) + ":" + std::to_string(line) + ": ";
+  return printable_item(source.blocks.source.name) + ":" + std::to_string(line) + ": ";
 }
 
 void skip_header_lines(table_source& source) {
   for (int header = 1; header <= 2; ++header) {
     if (source.cursor.pos == source.cursor.end && !more_lines(source)) {
-      throw failure{in_quotes(source.blocks.name) + " ends before its two header lines (it has " +
-                    std::to_string(header - 1) + " line" + (header == 2 ? "" : "s") + ")"};
+      throw failure{in_quotes(source.blocks.source.name) +
+                    " ends before its two header lines (it has " + std::to_string(header - 1) +
+                    " line" + (header == 2 ? "" : "s") + ")"};
     }
     skip_rest_of_line(source.cursor);
   }
@@ -131,7 +132,7 @@ std::int64_t read_records(table_source& source, std::int64_t limit, Take take) {
 std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table& table,
                         position_spread* positions, work_counter* counter) {
   table_source source{open_line_blocks(name), {nullptr, nullptr, 1}, counter};
-  start_phase(counter, work_phase::reading, source.blocks.file_size);
+  start_phase(counter, work_phase::reading, source.blocks.source.file_size);
   const std::int64_t due = std::min<std::int64_t>(std::max(nrec, 0), table.rows);
   const std::int64_t read =
       read_records(source, due, [&](std::int64_t r, const double* values, std::int64_t) {
