@@ -57,6 +57,15 @@ TEST(NumberForm, DoublePrecisionFields) {
       {std::numeric_limits<double>::max(), "  1.7976931348623157E+308"},
       {-std::numeric_limits<double>::denorm_min(), " -4.9406564584124654E-324"},
       {2.5, "  2.5000000000000000     "},
+      // The point after every count of leading digits, either sign.
+      {0.99999999999999989, " 0.99999999999999989     "},
+      {-9.9999999999999982, " -9.9999999999999982     "},
+      {-123.456, " -123.45600000000000     "},
+      {12345678.9, "  12345678.900000000     "},
+      {-1234567890123456.8, " -1234567890123456.8     "},
+      {1e16, "  10000000000000000.     "},
+      {-0.0125, " -1.2500000000000001E-002"},
+      {-4.5e-320, " -4.4999499023220735E-320"},
   };
   for (const form_case& c : cases) {
     EXPECT_EQ(field(c.value, double_form), c.text) << c.value;

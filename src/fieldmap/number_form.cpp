@@ -9,6 +9,17 @@
 namespace vort {
 namespace {
 
+// Both forms place the digits alike: a blank, the sign's place, the first digit (or "0" of a
+// fixed form below 1) and the point, then the digits from here on, and after them the
+// closing blanks or the exponent.
+constexpr int digits_start = 3;
+
+constexpr bool lays_out(const number_form& form) {
+  return form.width == digits_start + form.digits + form.closing_blanks &&
+         form.width == digits_start + form.digits + 2 + form.exponent_digits;
+}
+static_assert(lays_out(single_form) && lays_out(double_form));
+
 char* right_aligned(char* out, int width, const char* text, int length) {
   const int pad = width - length;
   std::memset(out, ' ', static_cast<std::size_t>(pad));
@@ -48,44 +59,36 @@ int significant_digits(double value, int count, char* digits) {
 char* write_number(char* out, double value, const number_form& form) {
   if (!std::isfinite(value)) return write_word(out, value, form);
 
-  char digits[24];
+  // The digits go straight into the field, from where the exponent form has its point; the
+  // digits before the point then move one place left, in front of it.
+  char* const digits = out + digits_start;
   const int exponent = significant_digits(value, form.digits, digits);
-
-  char text[40];
-  int length = 0;
-  if (std::signbit(value)) text[length++] = '-';
-
   const bool fixed = value == 0 || (exponent >= -1 && exponent < form.fixed_below);
-  if (fixed) {
-    const int before_point = exponent < 0 ? 0 : exponent + 1;
-    if (before_point == 0) {
-      text[length++] = '0';
-    } else {
-      std::memcpy(text + length, digits, static_cast<std::size_t>(before_point));
-      length += before_point;
-    }
-    text[length++] = '.';
-    const int after_point = form.digits - before_point;
-    std::memcpy(text + length, digits + before_point, static_cast<std::size_t>(after_point));
-    length += after_point;
-    char* field_end = right_aligned(out, form.width - form.closing_blanks, text, length);
-    std::memset(field_end, ' ', static_cast<std::size_t>(form.closing_blanks));
-    return field_end + form.closing_blanks;
+  const int before_point = fixed ? exponent + 1 : 1;
+  out[0] = ' ';
+  out[1] = ' ';
+  if (before_point == 1) {  // every exponent form: a one-byte move needs no call
+    digits[-1] = digits[0];
+  } else {
+    std::memmove(digits - 1, digits, static_cast<std::size_t>(before_point));
   }
+  digits[before_point - 1] = '.';
+  if (before_point == 0) out[1] = '0';
+  if (std::signbit(value)) out[before_point == 0 ? 0 : 1] = '-';
 
-  text[length++] = digits[0];
-  text[length++] = '.';
-  std::memcpy(text + length, digits + 1, static_cast<std::size_t>(form.digits - 1));
-  length += form.digits - 1;
-  text[length++] = 'E';
-  text[length++] = exponent < 0 ? '-' : '+';
+  char* const digits_end = digits + form.digits;
+  if (fixed) {
+    std::memset(digits_end, ' ', static_cast<std::size_t>(form.closing_blanks));
+    return digits_end + form.closing_blanks;
+  }
+  digits_end[0] = 'E';
+  digits_end[1] = exponent < 0 ? '-' : '+';
   int magnitude = exponent < 0 ? -exponent : exponent;
-  for (int place = form.exponent_digits - 1; place >= 0; --place) {
-    text[length + place] = static_cast<char>('0' + magnitude % 10);
+  for (int place = form.exponent_digits + 1; place >= 2; --place) {
+    digits_end[place] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   }
-  length += form.exponent_digits;
-  return right_aligned(out, form.width, text, length);
+  return digits_end + 2 + form.exponent_digits;
 }
 
 }  // namespace vort
