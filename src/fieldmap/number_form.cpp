@@ -32,6 +32,22 @@ char* write_word(char* out, double value, const number_form& form) {
   return right_aligned(out, form.width, word, static_cast<int>(std::strlen(word)));
 }
 
+// The 9 digits of the single-precision header values, and any count of digits the kernels
+// do not take. Not inlined: its buffer and call would cost the 17-digit path a frame.
+[[gnu::noinline]] int digits_from_to_chars(double value, int count, char* digits) {
+  // Scientific digits "[-]d.ddd...e[+-]xx[x]", correctly rounded.
+  char sci[48];
+  const char* const sci_end = std::to_chars(sci, sci + sizeof sci, std::fabs(value),
+                                            std::chars_format::scientific, count - 1)
+                                  .ptr;
+  const char* exponent_mark = sci + 1 + count;  // after "d." and the decimals
+  int exponent = 0;
+  std::from_chars(exponent_mark + (exponent_mark[1] == '+' ? 2 : 1), sci_end, exponent);
+  digits[0] = sci[0];
+  std::memcpy(digits + 1, sci + 2, static_cast<std::size_t>(count - 1));
+  return exponent;
+}
+
 }  // namespace
 
 int significant_digits(double value, int count, char* digits) {
@@ -44,16 +60,7 @@ int significant_digits(double value, int count, char* digits) {
                       exact_seventeen_digits(value, digits, exponent))) {
     return exponent;
   }
-  // Scientific digits "[-]d.ddd...e[+-]xx[x]", correctly rounded.
-  char sci[48];
-  const char* const sci_end = std::to_chars(sci, sci + sizeof sci, std::fabs(value),
-                                            std::chars_format::scientific, count - 1)
-                                  .ptr;
-  const char* exponent_mark = sci + 1 + count;  // after "d." and the decimals
-  std::from_chars(exponent_mark + (exponent_mark[1] == '+' ? 2 : 1), sci_end, exponent);
-  digits[0] = sci[0];
-  std::memcpy(digits + 1, sci + 2, static_cast<std::size_t>(count - 1));
-  return exponent;
+  return digits_from_to_chars(value, count, digits);
 }
 
 char* write_number(char* out, double value, const number_form& form) {
