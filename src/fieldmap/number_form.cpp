@@ -9,9 +9,10 @@
 namespace vort {
 namespace {
 
-// Both forms place the digits alike: a blank, the sign's place, the first digit (or "0" of a
-// fixed form below 1) and the point, then the digits from here on, and after them the
-// closing blanks or the exponent.
+// Both forms lay a number out alike: a blank, the sign's place, then the digits with the
+// point among them, ending where the closing blanks or the exponent begin. With the point
+// the digits start one place before digits_start; the "0." of a fixed form below 1 takes the
+// sign's place too, and its sign the blank's.
 constexpr int digits_start = 3;
 
 constexpr bool lays_out(const number_form& form) {
