@@ -281,10 +281,9 @@ std::optional<std::uint64_t> rounded_scaled(const binary_value& v, const decade_
 constexpr bool kernel_ranges_hold() {
   for (int q = smallest_binary_exponent; q <= largest_binary_exponent; ++q) {
     const int first = decimal_exponent_of_power_of_two(q + 52);
+    // At least 72 for the exact comparison, and a shifted mantissa within 64 bits.
     const int threshold_shift = q - binary_power_exponent(first + 1);
-    if (first + 1 < smallest_power || threshold_shift < 72 || threshold_shift > 64 + 11) {
-      return false;
-    }
+    if (first + 1 < smallest_power || threshold_shift < 72 || threshold_shift > 75) return false;
     // A mantissa below 2^53 reaches a power of 2^127 or more only from a shift of 75.
     const int last = threshold_shift == 75 ? first + 1 : first;
     for (int e = first; e <= last; ++e) {
