@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -65,6 +66,47 @@ void BM_format_double(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_format_double);
+
+// Values of the sizes a field map holds: a mu0-like scale times 1e-3 .. 1e6, either sign,
+// with one value in eight zero (the air around the structure) unless `zeros` is false.
+std::vector<double> field_like_values(bool zeros) {
+  std::mt19937_64 random(4);
+  std::uniform_real_distribution<double> unit(-1, 1);
+  std::uniform_real_distribution<double> decades(-3, 6);
+  std::vector<double> values(4096);
+  for (double& v : values) {
+    v = zeros && random() % 8 == 0
+            ? 0.0
+            : unit(random) * 1.2566370060085319e-6 * std::pow(10.0, decades(random));
+  }
+  return values;
+}
+
+// The 17-digit kernel alone, without the field around the digits; argument 1 leaves the
+// zeros out, so that only the digit work is timed.
+void BM_format_significant_digits(benchmark::State& state) {
+  const std::vector<double> values = field_like_values(state.range(0) == 0);
+  char digits[24];
+  std::size_t n = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(vort::significant_digits(values[n++ & 4095], 17, digits));
+    benchmark::DoNotOptimize(digits);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_format_significant_digits)->Arg(0)->Arg(1);
+
+// The whole field for the same field-like values, zeros included.
+void BM_format_double_field_like(benchmark::State& state) {
+  const std::vector<double> values = field_like_values(true);
+  char out[32];
+  std::size_t n = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(vort::write_number(out, values[n++ & 4095], vort::double_form));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_format_double_field_like);
 
 // A 100 x 100 x 100 table of the usual %15.7e records, made once (and kept for later runs).
 const fs::path& big_table() {

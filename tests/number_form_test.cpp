@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "fieldmap/seventeen_digits.hpp"
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -53,6 +57,15 @@ TEST(NumberForm, DoublePrecisionFields) {
       {std::numeric_limits<double>::max(), "  1.7976931348623157E+308"},
       {-std::numeric_limits<double>::denorm_min(), " -4.9406564584124654E-324"},
       {2.5, "  2.5000000000000000     "},
+      // The point after every count of leading digits, either sign.
+      {0.99999999999999989, " 0.99999999999999989     "},
+      {-9.9999999999999982, " -9.9999999999999982     "},
+      {-123.456, " -123.45600000000000     "},
+      {12345678.9, "  12345678.900000000     "},
+      {-1234567890123456.8, " -1234567890123456.8     "},
+      {1e16, "  10000000000000000.     "},
+      {-0.0125, " -1.2500000000000001E-002"},
+      {-4.5e-320, " -4.4999499023220735E-320"},
   };
   for (const form_case& c : cases) {
     EXPECT_EQ(field(c.value, double_form), c.text) << c.value;
@@ -176,6 +189,187 @@ TEST(NumberForm, SeventeenDigitsAgreeWithToChars) {
     const std::string expected = reference_digits(value, 17, expected_exponent);
     ASSERT_EQ(std::string(digits, 17), expected) << std::hexfloat << value;
     ASSERT_EQ(exponent, expected_exponent) << std::hexfloat << value;
+  }
+}
+
+// ---- The 17-digit kernels against to_chars ------------------------------------------------
+
+double from_bits(std::uint64_t bits) {
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// `per_binade` random mantissas of either sign in every binary exponent, subnormals included.
+std::vector<double> every_binade(std::mt19937_64& random, int per_binade) {
+  std::vector<double> values;
+  for (std::uint64_t biased = 0; biased < 0x7ff; ++biased) {
+    for (int n = 0; n < per_binade; ++n) {
+      const std::uint64_t bits = (random() & 0x800fffffffffffffULL) | biased << 52;
+      if ((bits & 0x7fffffffffffffffULL) != 0) values.push_back(from_bits(bits));
+    }
+  }
+  return values;
+}
+
+// Exact ties between two 17-digit neighbours and the doubles one ulp either side. A tie
+// v * 10^k = I + 1/2 makes v = c * 2^-(k + 1) with c = (2I + 1) / 5^k odd and below 2^53,
+// which 17 digits allow for k = 1 .. 24 only.
+std::vector<double> ties_and_neighbours(std::mt19937_64& random, int per_decade) {
+  std::vector<double> values;
+  for (int k = 1; k <= 24; ++k) {
+    const auto five_to_k = static_cast<std::uint64_t>(std::pow(5.0, k));
+    const std::uint64_t lowest = (20000000000000000ULL + five_to_k - 1) / five_to_k;
+    const std::uint64_t highest = std::min(199999999999999999ULL / five_to_k, (1ULL << 53) - 1);
+    for (int n = 0; n < per_decade; ++n) {
+      const std::uint64_t c = (lowest + random() % (highest - lowest + 1)) | 1;
+      if (c > highest) continue;
+      const double tie = std::ldexp(static_cast<double>(c), -(k + 1));
+      values.insert(values.end(), {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e300)});
+    }
+  }
+  return values;
+}
+
+// Every power of ten and of two a double comes nearest to, and their neighbours.
+std::vector<double> powers_and_neighbours() {
+  std::vector<double> values;
+  for (int j = -323; j <= 308; ++j) {
+    const std::string text = "1e" + std::to_string(j);
+    double power = 0;
+    std::from_chars(text.data(), text.data() + text.size(), power);
+    values.insert(values.end(), {power, std::nextafter(power, 0.0), std::nextafter(power, 1e300)});
+  }
+  for (int j = -1074; j <= 1023; ++j) {
+    const double power = std::ldexp(1.0, j);
+    values.insert(values.end(), {power, std::nextafter(power, 0.0), std::nextafter(power, 1e300)});
+  }
+  values.erase(std::remove(values.begin(), values.end(), 0.0), values.end());
+  return values;
+}
+
+struct value_family {
+  std::string name;
+  std::vector<double> values;
+};
+
+const std::vector<value_family>& families() {
+  static const std::vector<value_family> all = [] {
+    std::mt19937_64 random(20261208);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    std::vector<double> bit_patterns;
+    std::vector<double> field_like;
+    for (int n = 0; n < 100000; ++n) {
+      const double value = from_bits(random());
+      if (std::isfinite(value) && value != 0) bit_patterns.push_back(value);
+      const int decade = static_cast<int>(random() % 10) - 3;
+      field_like.push_back(unit(random) * 1.2566370060085319e-6 * std::pow(10.0, decade));
+    }
+    return std::vector<value_family>{{"random bit patterns", bit_patterns},
+                                     {"every binade", every_binade(random, 24)},
+                                     {"field-like", field_like},
+                                     {"ties", ties_and_neighbours(random, 2000)},
+                                     {"powers", powers_and_neighbours()}};
+  }();
+  return all;
+}
+
+using digits_function = bool (*)(double, char*, int&);
+
+// Runs `kernel` over every family; returns how many values it declined, per family, and
+// fails on any digits or exponent it wrote that differ from to_chars.
+std::vector<int> declined_by(digits_function kernel) {
+  std::vector<int> declined(families().size(), 0);
+  for (std::size_t f = 0; f < families().size(); ++f) {
+    for (const double value : families()[f].values) {
+      char digits[24];
+      int exponent = 0;
+      if (!kernel(value, digits, exponent)) {
+        ++declined[f];
+        continue;
+      }
+      int expected_exponent = 0;
+      const std::string expected = reference_digits(value, 17, expected_exponent);
+      EXPECT_EQ(std::string(digits, 17), expected)
+          << families()[f].name << " " << std::hexfloat << value;
+      EXPECT_EQ(exponent, expected_exponent) << families()[f].name << " " << std::hexfloat << value;
+      if (::testing::Test::HasFailure()) return declined;
+    }
+  }
+  return declined;
+}
+
+// With the full table the fast kernel decides every double; the exact path stays right over
+// its range, which covers the field-like values, ties and part of the rest.
+TEST(NumberFormKernel, FastAndExactPathsMatchToChars) {
+  const std::vector<int> fast_declined = declined_by(fast_seventeen_digits<0>);
+  for (const int declined : fast_declined) EXPECT_EQ(declined, 0);
+  const std::vector<int> exact_declined = declined_by(exact_seventeen_digits);
+  for (std::size_t f = 0; f < families().size(); ++f) {
+    EXPECT_LT(exact_declined[f], static_cast<int>(families()[f].values.size()))
+        << families()[f].name;
+  }
+  EXPECT_EQ(exact_declined[2], 0) << "field-like values left to to_chars";
+}
+
+// A table cut to 64 bits widens the undecided window to about 2^-8.5 of a unit, so about 0.3%
+// of random values land in it; every value the cruder kernel still decides has to come out
+// right, which holds only if the window sits on the right side of the half and is wide
+// enough, and the count holds only if it is not much wider.
+TEST(NumberFormKernel, CoarseTableFallsBackWhereItCannotDecide) {
+  const std::vector<int> declined = declined_by(fast_seventeen_digits<coarse_table_dropped_bits>);
+  EXPECT_GT(declined[0], 100) << "random bit patterns";
+  EXPECT_LT(declined[0], 1000) << "random bit patterns";
+  EXPECT_GT(declined[1], 50) << "every binade";
+  EXPECT_LT(declined[1], 500) << "every binade";
+}
+
+struct digits_case {
+  double value;
+  std::string digits;
+  int exponent;
+};
+
+// The doubles nearest below a 17-digit tie in the whole range, 2^-64.5 .. 2^-60 of a unit
+// from it (found by a search over every binade and decade; digits by exact rational
+// arithmetic): the hardest cases for a truncated power, but still outside its window.
+TEST(NumberFormKernel, NearestApproachesToTies) {
+  const std::vector<digits_case> cases = {
+      {0x1.3de005bd620dfp+216, "13076622631878654", 65},
+      {0x1.7c0747bd76fa1p-814, "13588129002659584", -245},
+      {0x1.3de005bd620dfp+215, "65383113159393268", 64},
+      {0x1.7c0747bd76fa1p-815, "67940645013297918", -246},
+      {0x1.59a2783ce70abp-329, "12345501366327440", -99},
+      {0x1.edac8039173c0p+532, "27111767708322121", 160},
+      {0x1.1d467e94b856ep-752, "47040027951341198", -227},
+      {0x1.6e22db4568793p-247, "63240271545917571", -75},
+      {0x1.e735b3003e352p+455, "17706146115181413", 137},
+  };
+  for (const digits_case& c : cases) {
+    char digits[24];
+    int exponent = 0;
+    ASSERT_TRUE(fast_seventeen_digits(c.value, digits, exponent)) << std::hexfloat << c.value;
+    EXPECT_EQ(std::string(digits, 17), c.digits) << std::hexfloat << c.value;
+    EXPECT_EQ(exponent, c.exponent) << std::hexfloat << c.value;
+  }
+}
+
+// Millions of random mantissas in every binade; minutes under the sanitizers, so only with
+// VORT2PELTA_LONG_TESTS set.
+TEST(NumberFormKernel, LongSweepOfEveryBinade) {
+  if (std::getenv("VORT2PELTA_LONG_TESTS") == nullptr)
+    GTEST_SKIP() << "VORT2PELTA_LONG_TESTS unset";
+  std::mt19937_64 random(7);
+  for (int round = 0; round < 64; ++round) {
+    for (const double value : every_binade(random, 1024)) {
+      char digits[24];
+      int exponent = 0;
+      int expected_exponent = 0;
+      ASSERT_TRUE(fast_seventeen_digits(value, digits, exponent)) << std::hexfloat << value;
+      ASSERT_EQ(std::string(digits, 17), reference_digits(value, 17, expected_exponent))
+          << std::hexfloat << value;
+      ASSERT_EQ(exponent, expected_exponent) << std::hexfloat << value;
+    }
   }
 }
 
