@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,7 @@
 #include "common/failure.hpp"
 #include "common/memory_budget.hpp"
 #include "failure_of.hpp"
+#include "input/grid_check.hpp"
 #include "input/line_blocks.hpp"
 #include "input/line_counter.hpp"
 #include "input/mesh.hpp"
@@ -253,10 +256,83 @@ TEST(TableReader, StoresRecordsInFileOrderAcrossBlocks) {
   }
 }
 
+// A table read in two parts at once gives what one reading gives, whatever lies at the
+// split: the second part assumes that its first line starts a record, and the first part
+// must end exactly there for that to hold.
+struct split_case {
+  std::string name;
+  std::string around_split;  // inserted before the line where the split falls
+  std::string after_split;   // that line's replacement
+  std::string message;       // the failure both readings give, or ""
+};
+
+TEST(TableReader, TwoPartsReadAsOne) {
+  constexpr int records = 120000, split_record = 60001;
+  const std::vector<split_case> cases = {
+      {"one record a line", "", "", ""},
+      {"a blank line before the split", "\n", "", ""},
+      {"a record over the split", "1 2 3 4 5\n", "6 7 8 9\n", ""},
+      {"a slash at the split", "", "1 2 3 /\n", ""},
+      {"text after the values at the split", "", "1 2 3 4 5 6 7 8 9 and more text\n", ""},
+      {"a line of text at the split", "", "no numbers here\n",
+       "FILE:60003: cannot read \"no\" as a number (value 1 of record 60001)"},
+      {"a bad value after the split", "", "1 2 3 4 5 6 7 8 1.2.3\n",
+       "FILE:60003: cannot read \"1.2.3\" as a number (value 9 of record 60001)"},
+  };
+  for (const split_case& c : cases) {
+    std::string text = "h\nh\n";
+    std::uint64_t split = 0;
+    std::int64_t lines_before = 0;
+    for (int r = 1; r <= records; ++r) {
+      if (r == split_record) {
+        text += c.around_split;
+        split = text.size();
+        lines_before = std::count(text.begin(), text.end(), '\n');
+        if (!c.after_split.empty()) {
+          text += c.after_split;
+          continue;
+        }
+      }
+      text += std::to_string(r) + " 0 0 " + std::to_string(r * 2) + " 5 6 7 8 " +
+              std::to_string(r % 7) + "\n";
+    }
+    temp_file file(text);
+    const grid_counts counts{records, 1, 1};
+    const files_analysis::line_count hint{std::count(text.begin(), text.end(), '\n'), split,
+                                          lines_before};
+    std::array<record_table, 2> tables{allocate_record_table(counts),
+                                       allocate_record_table(counts)};
+    std::array<position_spread, 2> spreads{start_spread(counts), start_spread(counts)};
+    std::array<std::string, 2> messages;
+    std::array<std::int64_t, 2> read{};
+    for (int parts = 0; parts < 2; ++parts) {
+      messages[parts] = failure_of([&] {
+        read[parts] =
+            read_table(file.name(), static_cast<std::int32_t>(hint.lines) - 2, tables[parts],
+                       &spreads[parts], nullptr, parts == 1 ? &hint : nullptr);
+      });
+    }
+    std::string expected = c.message.empty() ? "(no failure)" : c.message;
+    if (!c.message.empty()) expected.replace(0, 4, file.name());
+    EXPECT_EQ(messages[0], expected) << c.name;
+    EXPECT_EQ(messages[1], expected) << c.name;
+    if (!c.message.empty()) continue;
+    EXPECT_EQ(read[1], read[0]) << c.name;
+    EXPECT_TRUE(std::equal(tables[0].row(1), tables[0].row(records + 1), tables[1].row(1)))
+        << c.name;
+    for (int a = 0; a < 3; ++a) {
+      const auto same = [](double x, double y) { return x == y || (x != x && y != y); };
+      EXPECT_TRUE(std::equal(spreads[0].axes[a].low.begin(), spreads[0].axes[a].low.end(),
+                             spreads[1].axes[a].low.begin(), same))
+          << c.name;
+    }
+  }
+}
+
 TEST(LineBlocks, GrowForALineLongerThanTheBlock) {
   const std::string long_line(100000, '7');
   temp_file file("a\n" + long_line + "\nb");
-  line_blocks blocks = open_line_blocks(file.name(), 4096);
+  line_blocks blocks = open_line_blocks(open_byte_source(file.name()), 4096);
   text_cursor cursor{nullptr, nullptr, 1};
   std::string seen;
   while (next_lines(blocks, cursor)) {

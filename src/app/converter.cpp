@@ -85,7 +85,8 @@ void convert(const command_line& line, std::istream& in, std::ostream& out,
   if (!mesh && !options.mesh_auto) mesh = ask_mesh_data(out, console);
   const char mirror = options.mirror ? *options.mirror : ask_mirror(out, console);
   echo_mirror(out, mirror);
-  const std::int32_t nrec = files_analysis::file_record(line.table_name) - 2;
+  files_analysis::line_count lines;
+  const std::int32_t nrec = files_analysis::file_record(line.table_name, &lines) - 2;
   say(out, "file record=" + int_field(nrec));
   const grid_counts counts = parse_grid_counts(line);
   say(out, "Nx,Ny,Nz=" + int_field(counts.nx) + int_field(counts.ny) + int_field(counts.nz));
@@ -100,7 +101,7 @@ void convert(const command_line& line, std::istream& in, std::ostream& out,
   const bool check = !options.no_grid_check;
   position_spread spread = check ? start_spread(counts) : position_spread{};
   const std::int64_t read =
-      read_table(line.table_name, nrec, table, check ? &spread : nullptr, counter);
+      read_table(line.table_name, nrec, table, check ? &spread : nullptr, counter, &lines);
   end_progress_phase(progress);
   if (check) check_positions(line, spread, read, mode, mesh, result);
   if (options.mesh_auto) axes = mesh::build_axes(counts, *mesh, mode);

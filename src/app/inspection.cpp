@@ -49,8 +49,7 @@ void take_field(field_extremes& field, const record_view& record) {
 
 std::string knot_of_record(std::int64_t record, grid_counts counts) {
   const std::int64_t r = record - 1, plane = std::int64_t{counts.ny} * counts.nz;
-  return "(" + std::to_string(r / plane + 1) + ", " + std::to_string(r % plane / counts.nz + 1) +
-         ", " + std::to_string(r % counts.nz + 1) + ")";
+  return knot_text(r / plane, r % plane / counts.nz, r % counts.nz);
 }
 
 // The mirror a half table is made for: its last x (YZ) or y (XZ) knot on the plane 0.

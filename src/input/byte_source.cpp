@@ -65,8 +65,6 @@ byte_source open_byte_source(const std::string& name) {
       refuse_read(name, "cannot start decompressing it");
     }
     gzbuffer(source.gz.get(), 1 << 20);
-  } else {
-    std::setvbuf(source.file.get(), nullptr, _IONBF, 0);  // callers read large blocks
   }
   return source;
 }
@@ -84,16 +82,28 @@ std::size_t read_bytes(byte_source& source, char* data, std::size_t size) {
     }
     return static_cast<std::size_t>(got);
   }
-  errno = 0;
-  const std::size_t got = std::fread(data, 1, size, source.file.get());
-  if (got < size && std::ferror(source.file.get())) refuse_read(source.name, std::strerror(errno));
-  return got;
+  if (source.offset >= source.end) return 0;
+  size = static_cast<std::size_t>(std::min<std::uint64_t>(size, source.end - source.offset));
+  for (;;) {
+    const ssize_t got =
+        ::pread(fileno(source.file.get()), data, size, static_cast<off_t>(source.offset));
+    if (got >= 0) {
+      source.offset += static_cast<std::uint64_t>(got);
+      return static_cast<std::size_t>(got);
+    }
+    if (errno != EINTR) refuse_read(source.name, std::strerror(errno));
+  }
 }
 
 std::uint64_t bytes_consumed(const byte_source& source) {
-  if (source.gz) return static_cast<std::uint64_t>(gzoffset(source.gz.get()));
-  const long offset = std::ftell(source.file.get());
-  return offset < 0 ? 0 : static_cast<std::uint64_t>(offset);
+  return source.gz ? static_cast<std::uint64_t>(gzoffset(source.gz.get())) : source.offset;
+}
+
+byte_source open_byte_range(const std::string& name, std::uint64_t begin, std::uint64_t end) {
+  byte_source source = open_byte_source(name);
+  source.offset = begin;
+  source.end = end;
+  return source;
 }
 
 std::size_t block_size_for(const byte_source& source, std::size_t largest) {

@@ -21,15 +21,22 @@ struct gz_closer {
 
 struct byte_source {
   std::string name;
-  file_handle file;                         // a plain file
-  std::unique_ptr<gzFile_s, gz_closer> gz;  // a compressed one
+  file_handle file;                         // a plain file, read at `offset` up to `end`
+  std::unique_ptr<gzFile_s, gz_closer> gz;  // a compressed one, read whole
   std::uint64_t file_size = 0;              // on disk, as far as it could be told
+  std::uint64_t offset = 0;
+  std::uint64_t end = unlimited;
+
+  static constexpr std::uint64_t unlimited = ~std::uint64_t{0};
 };
 
 // Opens a regular file for reading. Throws `failure` naming the file and the cause: missing,
 // unreadable, a directory, or not a regular file (a device or a pipe may never end, and a
 // table is read twice).
 byte_source open_byte_source(const std::string& name);
+
+// The part [begin, end) of a plain file, for reading a table in parts at once.
+byte_source open_byte_range(const std::string& name, std::uint64_t begin, std::uint64_t end);
 
 // Reads up to `size` bytes of the (decompressed) text; returns the count, 0 at its end.
 // Throws `failure` on a read error or a damaged compressed file.

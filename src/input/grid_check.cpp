@@ -38,10 +38,20 @@ table_axis axis_of(const axis_spread& spread, std::int32_t knots, double scale) 
   return axis;
 }
 
-std::string knot_text(std::int32_t i, std::int32_t j, std::int32_t k) {
-  return "(" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ", " + std::to_string(k + 1) +
-         ")";
+}  // namespace
+
+std::string knot_text(std::int64_t i, std::int64_t j, std::int64_t k) {
+  std::string text = "(";
+  text += std::to_string(i + 1);
+  text += ", ";
+  text += std::to_string(j + 1);
+  text += ", ";
+  text += std::to_string(k + 1);
+  text += ")";
+  return text;
 }
+
+namespace {
 
 std::string grid_text(grid_counts counts) {
   return std::to_string(counts.nx) + " x " + std::to_string(counts.ny) + " x " +

@@ -96,6 +96,9 @@ std::optional<spread_fault> find_spread_fault(const position_spread& spread);
 std::string describe_first_break(const std::string& table_name, const position_spread& spread,
                                  std::int64_t records);
 
+// "(i, j, k)" for the 0-based knot indices i, j, k: the knot as messages name it, from 1.
+std::string knot_text(std::int64_t i, std::int64_t j, std::int64_t k);
+
 // The shortest text that reads back as `value`.
 std::string shortest_text(double value);
 

@@ -6,9 +6,9 @@
 
 namespace vort {
 
-line_blocks open_line_blocks(const std::string& name, std::size_t block_size) {
+line_blocks open_line_blocks(byte_source source, std::size_t block_size) {
   line_blocks blocks;
-  blocks.source = open_byte_source(name);
+  blocks.source = std::move(source);
   blocks.buffer.resize(block_size_for(blocks.source, block_size));
   return blocks;
 }

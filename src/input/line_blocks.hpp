@@ -21,7 +21,7 @@ struct line_blocks {
 
 inline constexpr std::size_t default_block_size = std::size_t{1} << 20;
 
-line_blocks open_line_blocks(const std::string& name, std::size_t block_size = default_block_size);
+line_blocks open_line_blocks(byte_source source, std::size_t block_size = default_block_size);
 
 // Hands out the next whole lines in `cursor` (keeping its line number); the previous ones
 // must be used up. Returns false at the end of the file.

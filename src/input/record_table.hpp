@@ -20,16 +20,20 @@ namespace vort {
 inline constexpr int record_values = 9;  // in a record of the file: x, y, z, then the fields
 inline constexpr int field_values = 6;   // in a row of the table
 
-struct free_deleter {
-  void operator()(double* p) const { std::free(p); }
+// Gives the table's storage back: a mapping of `mapped_bytes`, or, when that is 0, memory
+// from the allocator.
+struct storage_release {
+  std::size_t mapped_bytes = 0;
+  void operator()(double* storage) const;
 };
+using table_storage = std::unique_ptr<double[], storage_release>;
 
 struct record_table {
   grid_counts counts;
   std::int64_t rows = 0;
-  std::int64_t plane_rows = 0;                        // Ny * Nz: rows of one x plane
-  std::vector<std::int32_t> plane_start;              // entry i - 1 is plane_start(i)
-  std::unique_ptr<double[], free_deleter> field_tab;  // rows * 6 values, zero-filled
+  std::int64_t plane_rows = 0;            // Ny * Nz: rows of one x plane
+  std::vector<std::int32_t> plane_start;  // entry i - 1 is plane_start(i)
+  table_storage field_tab;                // rows * 6 values, zero-filled
 
   double* row(std::int64_t r) { return field_tab.get() + (r - 1) * field_values; }
   const double* row(std::int64_t r) const { return field_tab.get() + (r - 1) * field_values; }

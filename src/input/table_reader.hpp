@@ -10,6 +10,7 @@
 
 #include "common/work_counter.hpp"
 #include "input/grid_check.hpp"
+#include "input/line_counter.hpp"
 #include "input/record_table.hpp"
 
 namespace vort {
@@ -18,10 +19,12 @@ namespace vort {
 // end of file before a record's first value ends the read; inside a record it is an error.
 // When every row is filled and the rest of the file still holds a complete record, the
 // table has more records than the grid has knots and is refused. The records' positions go
-// to `positions` when it is given. Throws `failure` with the file, the line and the
-// offending text.
+// to `positions` when it is given. With the split that counting the lines found, a large
+// plain table is read in two parts at once; the result is the same. Throws `failure` with the
+// file, the line and the offending text.
 std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table& table,
-                        position_spread* positions = nullptr, work_counter* counter = nullptr);
+                        position_spread* positions = nullptr, work_counter* counter = nullptr,
+                        const files_analysis::line_count* lines = nullptr);
 
 // A record as the table holds it: its number (from 1), the line of its first value, and its
 // nine values, a position left out NaN and a field value left out zero.
