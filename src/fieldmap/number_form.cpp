@@ -49,6 +49,22 @@ char* write_word(char* out, double value, const number_form& form) {
   return exponent;
 }
 
+// A zero field, written whole: zeros are most of a field map (everything outside the
+// structure). The fixed form "0." and zeros, with '-' in the sign's place for -0.
+char* write_zero(char* out, double value, const number_form& form) {
+  static constexpr char double_zero[] = "  0.0000000000000000     ";
+  static constexpr char single_zero[] = "  0.00000000    ";
+  static_assert(sizeof double_zero - 1 == double_form.width);
+  static_assert(sizeof single_zero - 1 == single_form.width);
+  if (form.width == double_form.width) {
+    std::memcpy(out, double_zero, double_form.width);
+  } else {
+    std::memcpy(out, single_zero, single_form.width);
+  }
+  if (std::signbit(value)) out[1] = '-';
+  return out + form.width;
+}
+
 }  // namespace
 
 int significant_digits(double value, int count, char* digits) {
@@ -65,6 +81,7 @@ int significant_digits(double value, int count, char* digits) {
 }
 
 char* write_number(char* out, double value, const number_form& form) {
+  if (value == 0) return write_zero(out, value, form);
   if (!std::isfinite(value)) return write_word(out, value, form);
 
   // The digits go straight into the field, from where the exponent form has its point; the
@@ -86,7 +103,12 @@ char* write_number(char* out, double value, const number_form& form) {
 
   char* const digits_end = digits + form.digits;
   if (fixed) {
-    std::memset(digits_end, ' ', static_cast<std::size_t>(form.closing_blanks));
+    // Fixed-size copies, which compile to plain stores.
+    if (form.closing_blanks == 5) {
+      std::memcpy(digits_end, "     ", 5);
+    } else {
+      std::memcpy(digits_end, "    ", 4);
+    }
     return digits_end + form.closing_blanks;
   }
   digits_end[0] = 'E';

@@ -40,7 +40,8 @@ output_set open_output_files(const output_names& names, std::uint64_t bytes_per_
   output_set set;
   for (std::size_t u = 0; u < map_files; ++u) {
     set.files[u].staged = stage_file(*file_names[u]);
-    set.files[u].buffer.resize(buffer_size);
+    set.files[u].buffer = std::make_unique_for_overwrite<char[]>(buffer_size);
+    set.files[u].capacity = buffer_size;
   }
   return set;
 }
@@ -54,7 +55,7 @@ void write_headers(output_set& set, const mesh::axes& axes) {
 }
 
 void flush_output(output_file& file) {
-  write_staged(file.staged, file.buffer.data(), file.used);
+  write_staged(file.staged, file.buffer.get(), file.used);
   file.used = 0;
 }
 

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,10 @@ output_names build_output_names(const std::string& o_file_name, const field_kind
 
 struct output_file {
   staged_file staged;
-  std::vector<char> buffer;
+  // Not cleared when made: the writing thread touches its pages first, and nothing reads
+  // past `used`.
+  std::unique_ptr<char[]> buffer;
+  std::size_t capacity = 0;
   std::size_t used = 0;
 };
 
@@ -81,14 +85,14 @@ void close_output_files(output_set& set);
 
 // One value of a line: its separating blank and its field.
 inline void put_value(output_file& file, double value, const number_form& form) {
-  if (file.buffer.size() - file.used < max_field_width + 2) flush_output(file);
-  char* out = file.buffer.data() + file.used;
+  if (file.capacity - file.used < max_field_width + 2) flush_output(file);
+  char* out = file.buffer.get() + file.used;
   *out++ = ' ';
-  file.used = static_cast<std::size_t>(write_number(out, value, form) - file.buffer.data());
+  file.used = static_cast<std::size_t>(write_number(out, value, form) - file.buffer.get());
 }
 
 inline void end_line(output_file& file) {
-  if (file.used == file.buffer.size()) flush_output(file);
+  if (file.used == file.capacity) flush_output(file);
   file.buffer[file.used++] = '\n';
 }
 
