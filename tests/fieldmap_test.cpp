@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -74,56 +72,29 @@ TEST(OutputNames, PrefixWholeBaseNameExtension) {
             "3D_Im-a_base_name_of_25_letters.ez");
 }
 
-}  // namespace
-}  // namespace vort
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include "fieldmap/mirror.hpp"
-
-namespace vort {
-namespace {
-
-namespace fs = std::filesystem;
-
-std::string contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The XZ mirror writes a gathered copy of each plane when it is small and reads the table
-// again otherwise; both must give the same bytes.
-TEST(MirrorExpansion, GatheredAndDirectPlanesWriteTheSameBytes) {
-  record_table table = allocate_record_table({3, 4, 2});
-  for (std::int64_t r = 1; r <= table.rows; ++r) {
-    for (int f = 0; f < field_values; ++f) table.row(r)[f] = static_cast<double>(r * 10 + f) / 7;
+// The reader stores records as they come (z fastest) and the body takes lines along x: the
+// line (j, k) of a field must hold the values of the records of knots (1 .. Nx, j, k).
+TEST(RecordLayout, LinesAlongXHoldTheirRecords) {
+  const grid_counts counts{3, 4, 2};
+  record_table table = allocate_record_table(counts);
+  knot_walk knot = walk_from(counts, 0);
+  for (std::int64_t r = 1; r <= table.rows; ++r, next_knot(knot)) {
+    double fields[field_values];
+    for (int f = 0; f < field_values; ++f) fields[f] = static_cast<double>(r * 10 + f);
+    store_fields(table, knot, fields);
   }
-  const field_kind kind = select_field_kind('B');
-  const fs::path before = fs::current_path();
-  std::vector<std::string> written[2];
-  for (int direct = 0; direct < 2; ++direct) {
-    const fs::path dir =
-        fs::temp_directory_path() /
-        ("vort2pelta-mirror-" + std::to_string(::getpid()) + "-" + std::to_string(direct));
-    fs::create_directories(dir);
-    fs::current_path(dir);
-    output_set set = open_output_files(build_output_names("m", kind));
-    std::vector<double> scratch;
-    std::atomic<bool> stop{false};
-    const body_group group{&table,  mirror_mode::xz, body_files(set, kind, mirror_mode::xz),
-                           nullptr, &stop,           direct == 1 ? nullptr : &scratch};
-    for (std::int32_t k = 1; k <= table.counts.nz; ++k) write_xz_mirror_plane(group, k);
-    close_output_files(set);
-    for (const output_file& file : set.files) written[direct].push_back(contents(file.staged.name));
-    fs::current_path(before);
-    fs::remove_all(dir);
+  for (std::int32_t k = 1; k <= counts.nz; ++k) {
+    for (std::int32_t j = 1; j <= counts.ny; ++j) {
+      for (int f = 0; f < field_values; ++f) {
+        const line_values line = table_line(table, f, j, k);
+        for (std::int32_t i = 1; i <= counts.nx; ++i) {
+          EXPECT_EQ(line.first[(i - 1) * line.stride],
+                    static_cast<double>(row_of(table, i, j, k) * 10 + f))
+              << i << " " << j << " " << k << " " << f;
+        }
+      }
+    }
   }
-  EXPECT_EQ(written[0], written[1]);
-  EXPECT_EQ(std::count(written[0][0].begin(), written[0][0].end(), '\n'), 2 * 7);
 }
 
 }  // namespace

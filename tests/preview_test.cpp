@@ -29,8 +29,9 @@ record_table table_of(grid_counts counts, const field_function& value) {
   for (int i = 1; i <= counts.nx; ++i) {
     for (int j = 1; j <= counts.ny; ++j) {
       for (int k = 1; k <= counts.nz; ++k) {
-        double* row = table.row(row_of(table, i, j, k));
-        for (int f = 0; f < field_values; ++f) row[f] = value(f, i, j, k);
+        for (int f = 0; f < field_values; ++f) {
+          field_array(table, f)[place_of(table, i, j, k)] = value(f, i, j, k);
+        }
       }
     }
   }

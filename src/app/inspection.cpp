@@ -110,7 +110,8 @@ void inspect_table(const std::string& table_name, std::ostream& out) {
   }
   for (const float value : {mesh.xmin, mesh.ymin, mesh.zmin, mesh.xmax, mesh.ymax, mesh.zmax,
                             mesh.dx, mesh.dy, mesh.dz}) {
-    mesh_text += (mesh_text.empty() ? "" : ",") + single_text(value);
+    if (!mesh_text.empty()) mesh_text += ',';
+    mesh_text += single_text(value);
   }
   line(out, "mesh: " + mesh_text);
   const char mirror = guessed_mirror(axes);

@@ -29,6 +29,31 @@ struct grid_counts {
 // bits): what a message that refuses the grid shows.
 std::string knot_product_text(grid_counts counts);
 
+// The knot of a record as the records follow one another in a table: z fastest, then y, x
+// slowest. Indices from 0.
+struct knot_walk {
+  grid_counts counts;
+  std::int32_t i = 0, j = 0, k = 0;
+};
+
+// The knot of record `record` (from 0).
+inline knot_walk walk_from(grid_counts counts, std::int64_t record) {
+  const std::int64_t plane = std::int64_t{counts.ny} * counts.nz;
+  return {counts, static_cast<std::int32_t>(record / plane),
+          static_cast<std::int32_t>(record % plane / counts.nz),
+          static_cast<std::int32_t>(record % counts.nz)};
+}
+
+inline void next_knot(knot_walk& walk) {
+  if (++walk.k == walk.counts.nz) {
+    walk.k = 0;
+    if (++walk.j == walk.counts.ny) {
+      walk.j = 0;
+      ++walk.i;
+    }
+  }
+}
+
 enum class mirror_mode { none, yz, xz };
 
 // Case-sensitive: only `Y` and `X` select a mirror; `y`, `x`, `F` and anything else do not.

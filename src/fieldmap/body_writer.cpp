@@ -47,17 +47,14 @@ void write_body(output_set& set, const record_table& table, const field_kind& ki
   start_phase(counter, work_phase::writing, values);
   std::vector<body_file> files = body_files(set, kind, mode);
   std::atomic<bool> stop{false};
-  std::vector<double> real_scratch, imaginary_scratch;
-  const body_group all{&table, mode, files, counter, &stop, &real_scratch};
+  const body_group all{&table, mode, files, counter, &stop};
   if (values < values_worth_a_thread || std::thread::hardware_concurrency() < 2) {
     write_group_body(all);
     return;
   }
   // Real parts here, imaginary parts in a second thread.
-  const body_group real{&table,  mode,  {files.begin(), files.begin() + 3},
-                        counter, &stop, &real_scratch};
-  const body_group imaginary{&table,  mode,  {files.begin() + 3, files.end()},
-                             counter, &stop, &imaginary_scratch};
+  const body_group real{&table, mode, {files.begin(), files.begin() + 3}, counter, &stop};
+  const body_group imaginary{&table, mode, {files.begin() + 3, files.end()}, counter, &stop};
   std::exception_ptr imaginary_failure;
   std::thread helper;
   try {

@@ -34,8 +34,7 @@ std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirro
 }
 
 line_values table_line(const record_table& table, int field, std::int32_t j, std::int32_t k) {
-  return {table.row(row_of(table, 1, j, k)) + field,
-          static_cast<std::ptrdiff_t>(table.plane_rows * field_values)};
+  return {field_array(table, field) + place_of(table, 1, j, k), 1};
 }
 
 void append_values(output_file& file, line_values line, std::int32_t i_first, std::int32_t i_last,

@@ -31,7 +31,6 @@ struct body_group {
   std::vector<body_file> files;
   work_counter* counter;
   const std::atomic<bool>* stop;  // another group has failed: end early
-  std::vector<double>* scratch;   // the group's own buffer for a gathered z plane
 };
 
 // The factors of a file's values, each formed in single precision and widened: the field

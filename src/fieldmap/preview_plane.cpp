@@ -77,7 +77,7 @@ void pool_line(const knot_line& line, const map_axis& across, const axis_view& v
          a < view.cell_start[static_cast<std::size_t>(c) + 1]; ++a) {
       const auto n = static_cast<std::size_t>(a);
       const double factor = line.image || across.image[n] ? factors.image : factors.stored;
-      const double value = line.first[across.row_offset[n] * field_values] * factor;
+      const double value = line.first[across.row_offset[n]] * factor;
       if (std::fabs(value) > std::fabs(cell)) cell = value;
     }
   }
@@ -86,14 +86,14 @@ void pool_line(const knot_line& line, const map_axis& across, const axis_view& v
 }  // namespace
 
 map_walk walk_map(const record_table& table, mirror_mode mode) {
-  const std::int64_t first = row_of(table, 1, 1, 1);
+  const std::int64_t first = place_of(table, 1, 1, 1);
   const grid_counts& counts = table.counts;
-  return {
-      walk_axis(counts.nx, mode == mirror_mode::yz,
-                [&](std::int32_t i) { return row_of(table, i, 1, 1) - first; }),
-      walk_axis(counts.ny, mode == mirror_mode::xz,
-                [&](std::int32_t j) { return row_of(table, 1, j, 1) - first; }),
-      walk_axis(counts.nz, false, [&](std::int32_t k) { return row_of(table, 1, 1, k) - first; })};
+  return {walk_axis(counts.nx, mode == mirror_mode::yz,
+                    [&](std::int32_t i) { return place_of(table, i, 1, 1) - first; }),
+          walk_axis(counts.ny, mode == mirror_mode::xz,
+                    [&](std::int32_t j) { return place_of(table, 1, j, 1) - first; }),
+          walk_axis(counts.nz, false,
+                    [&](std::int32_t k) { return place_of(table, 1, 1, k) - first; })};
 }
 
 std::int64_t axis_view::largest_block() const {
@@ -127,13 +127,13 @@ preview_plane sample_plane(const record_table& table, int field, file_factors fa
   preview_plane plane{across.cells(), down.cells(), {}, 0};
   plane.cells.assign(static_cast<std::size_t>(plane.across) * static_cast<std::size_t>(plane.down),
                      0.0);
-  const double* first = table.row(row_of(table, 1, 1, 1)) + field;
+  const double* first = field_array(table, field) + place_of(table, 1, 1, 1);
   for (int c = 0; c < plane.down; ++c) {
     double* out = plane.cells.data() + static_cast<std::ptrdiff_t>(c) * plane.across;
     for (std::int64_t b = down.cell_start[static_cast<std::size_t>(c)];
          b < down.cell_start[static_cast<std::size_t>(c) + 1]; ++b) {
       const auto n = static_cast<std::size_t>(b);
-      const knot_line line{first + (cut.fixed_offset + cut.down->row_offset[n]) * field_values,
+      const knot_line line{first + cut.fixed_offset + cut.down->row_offset[n],
                            cut.fixed_image || cut.down->image[n] != 0};
       pool_line(line, *cut.across, across, factors, out);
     }
@@ -145,18 +145,18 @@ preview_plane sample_plane(const record_table& table, int field, file_factors fa
 std::array<std::int32_t, 3> peak_z_knots(const record_table& table) {
   std::array<double, 3> largest{};
   std::array<std::int32_t, 3> peak{1, 1, 1};
-  const grid_counts& counts = table.counts;
-  for (std::int32_t i = 1; i <= counts.nx; ++i) {
-    for (std::int32_t j = 1; j <= counts.ny; ++j) {
-      const double* row = table.row(row_of(table, i, j, 1));
-      for (std::int32_t k = 1; k <= counts.nz; ++k, row += field_values) {
-        // Component c's real and imaginary parts are fields 2c and 2c + 1 of a row.
-        for (std::size_t c = 0; c < 3; ++c) {
-          const double magnitude = std::max(std::fabs(row[2 * c]), std::fabs(row[2 * c + 1]));
-          if (magnitude > largest[c]) {
-            largest[c] = magnitude;
-            peak[c] = k;
-          }
+  const std::int64_t plane = std::int64_t{table.counts.nx} * table.counts.ny;
+  // Component c's real and imaginary parts are fields 2c and 2c + 1; each z plane is one run
+  // of every field's array.
+  for (std::size_t c = 0; c < 3; ++c) {
+    const double* real = field_array(table, static_cast<int>(2 * c));
+    const double* imaginary = field_array(table, static_cast<int>(2 * c + 1));
+    for (std::int32_t k = 1; k <= table.counts.nz; ++k, real += plane, imaginary += plane) {
+      for (std::int64_t n = 0; n < plane; ++n) {
+        const double magnitude = std::max(std::fabs(real[n]), std::fabs(imaginary[n]));
+        if (magnitude > largest[c]) {
+          largest[c] = magnitude;
+          peak[c] = k;
         }
       }
     }

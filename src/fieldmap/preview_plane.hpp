@@ -14,8 +14,9 @@
 
 namespace vort {
 
-// The map knots of one axis (0-based) as the table holds them: the rows each lies past the
-// table's first knot along this axis, and whether it is the mirror image of a stored knot.
+// The map knots of one axis (0-based) as the table holds them: how far each lies past the
+// table's first knot along this axis in a field's array, and whether it is the mirror image
+// of a stored knot.
 struct map_axis {
   std::vector<std::int64_t> row_offset;
   std::vector<std::uint8_t> image;
@@ -46,7 +47,7 @@ std::array<axis_view, 3> views_of_map(mesh::map_knots knots);
 axis_view view_of_axis(std::int64_t knots, int common_px);
 
 // A plane through the map: the axis drawn across, the one drawn down, and the fixed knot of
-// the third axis (its row offset and whether it is a mirror image).
+// the third axis (its offset and whether it is a mirror image).
 struct plane_cut {
   const map_axis* across;
   const map_axis* down;

@@ -75,10 +75,7 @@ position_spread start_spread(grid_counts counts, std::int64_t first_record) {
     spread.axes[static_cast<std::size_t>(a)].low.assign(knots, nan);
     spread.axes[static_cast<std::size_t>(a)].high.assign(knots, nan);
   }
-  const std::int64_t plane = std::int64_t{counts.ny} * counts.nz;
-  spread.i = static_cast<std::int32_t>(first_record / plane);
-  spread.j = static_cast<std::int32_t>(first_record % plane / counts.nz);
-  spread.k = static_cast<std::int32_t>(first_record % counts.nz);
+  spread.knot = walk_from(counts, first_record);
   return spread;
 }
 
@@ -124,7 +121,7 @@ std::string describe_first_break(const std::string& table_name, const position_s
     references[static_cast<std::size_t>(a)].resize(
         static_cast<std::size_t>(axis_count(spread.counts, a)));
   }
-  position_spread knot = start_spread(spread.counts);  // only its knot counter is used
+  knot_walk knot = walk_from(spread.counts, 0);
   std::string description;
   for_each_record(table_name, records, [&](const record_view& record) {
     const std::int32_t index[3] = {knot.i, knot.j, knot.k};

@@ -29,28 +29,17 @@ struct axis_spread {
 
 struct position_spread {
   grid_counts counts;
-  std::array<axis_spread, 3> axes;   // x, y, z
-  double scale = 0;                  // the largest magnitude of any position
-  std::int32_t i = 0, j = 0, k = 0;  // the knot of the next record, 0-based
+  std::array<axis_spread, 3> axes;  // x, y, z
+  double scale = 0;                 // the largest magnitude of any position
+  knot_walk knot;                   // the knot of the next record
 };
 
 // A spread for records from `first_record` (0-based) on.
 position_spread start_spread(grid_counts counts, std::int64_t first_record = 0);
 
-// Moves to the knot of the next record: z fastest, then y, x slowest.
-inline void next_knot(position_spread& spread) {
-  if (++spread.k == spread.counts.nz) {
-    spread.k = 0;
-    if (++spread.j == spread.counts.ny) {
-      spread.j = 0;
-      ++spread.i;
-    }
-  }
-}
-
 // Takes the positions of the next record (NaN for one left out) and moves to the next knot.
 inline void add_positions(position_spread& spread, const double* xyz) {
-  const std::int32_t index[3] = {spread.i, spread.j, spread.k};
+  const std::int32_t index[3] = {spread.knot.i, spread.knot.j, spread.knot.k};
   for (int a = 0; a < 3; ++a) {
     const double p = xyz[a];
     if (p != p) continue;  // left out
@@ -61,7 +50,7 @@ inline void add_positions(position_spread& spread, const double* xyz) {
     const double magnitude = p < 0 ? -p : p;
     if (magnitude > spread.scale) spread.scale = magnitude;
   }
-  next_knot(spread);
+  next_knot(spread.knot);
 }
 
 void merge_spread(position_spread& into, const position_spread& from);

@@ -1,10 +1,13 @@
-// The record table: the field values of every record of the solver table in memory, six
-// doubles a row (real x, imaginary x, real y, imaginary y, real z, imaginary z), rows in file
-// order and numbered from 1, so field f (0-based) of row r is element (r - 1) * 6 + f. The
-// positions that lead each record are not kept.
-// Knot (i, j, k) lives in row plane_start(i) + (j - 1) * Nz + (k - 1), that is
-// (i - 1) * Ny * Nz + (j - 1) * Nz + k: z fastest, x slowest, as the solver writes them.
-// Rows that no record fills hold zero.
+// The record table: the six field values of every record of the solver table (real x,
+// imaginary x, real y, imaginary y, real z, imaginary z) in memory, as six arrays, one per
+// field, each in the order the map's lines are written: x fastest, then y, z slowest. A grid
+// line along x, which the body writes as one line, is then one contiguous run of values.
+// The positions that lead each record are not kept.
+//
+// The records come z fastest, x slowest: record r (from 1) is knot (i, j, k), where
+// r = plane_start(i) + (j - 1) * Nz + (k - 1) = (i - 1) * Ny * Nz + (j - 1) * Nz + k; its
+// values go to place ((k - 1) * Ny + (j - 1)) * Nx + (i - 1) of each array. Knots that no
+// record fills hold zero.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +21,7 @@
 namespace vort {
 
 inline constexpr int record_values = 9;  // in a record of the file: x, y, z, then the fields
-inline constexpr int field_values = 6;   // in a row of the table
+inline constexpr int field_values = 6;   // kept for each knot
 
 // Gives the table's storage back: a mapping of `mapped_bytes`, or, when that is 0, memory
 // from the allocator.
@@ -30,20 +33,38 @@ using table_storage = std::unique_ptr<double[], storage_release>;
 
 struct record_table {
   grid_counts counts;
-  std::int64_t rows = 0;
-  std::int64_t plane_rows = 0;            // Ny * Nz: rows of one x plane
+  std::int64_t rows = 0;                  // records the grid holds: Nx * Ny * Nz
+  std::int64_t plane_rows = 0;            // Ny * Nz: records of one x plane
   std::vector<std::int32_t> plane_start;  // entry i - 1 is plane_start(i)
-  table_storage field_tab;                // rows * 6 values, zero-filled
-
-  double* row(std::int64_t r) { return field_tab.get() + (r - 1) * field_values; }
-  const double* row(std::int64_t r) const { return field_tab.get() + (r - 1) * field_values; }
+  table_storage field_tab;                // six arrays of `rows` values, zero-filled
 };
 
-// The row of knot (i, j, k), all 1-based: the one formula every reader of the table uses.
+// The record of knot (i, j, k), all 1-based: which record of the table describes it.
 inline std::int64_t row_of(const record_table& table, std::int32_t i, std::int32_t j,
                            std::int32_t k) {
   return table.plane_start[static_cast<std::size_t>(i - 1)] +
          std::int64_t{j - 1} * table.counts.nz + (k - 1);
+}
+
+// Where knot (i, j, k), all 1-based, lies in each field's array: the one formula every
+// reader of the table uses.
+inline std::int64_t place_of(const record_table& table, std::int32_t i, std::int32_t j,
+                             std::int32_t k) {
+  return (std::int64_t{k - 1} * table.counts.ny + (j - 1)) * table.counts.nx + (i - 1);
+}
+
+inline double* field_array(record_table& table, int field) {
+  return table.field_tab.get() + field * table.rows;
+}
+inline const double* field_array(const record_table& table, int field) {
+  return table.field_tab.get() + field * table.rows;
+}
+
+// Stores the six field values of the record at `knot` (0-based, as the records come).
+inline void store_fields(record_table& table, const knot_walk& knot, const double* fields) {
+  const std::int64_t place = place_of(table, knot.i + 1, knot.j + 1, knot.k + 1);
+  double* const values = table.field_tab.get() + place;
+  for (int f = 0; f < field_values; ++f) values[f * table.rows] = fields[f];
 }
 
 // Refuses grids that the record table cannot describe: a count below 1, more knots than a

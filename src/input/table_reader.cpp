@@ -29,6 +29,7 @@ struct table_source {
   work_counter* counter = nullptr;
   const std::atomic<bool>* stop = nullptr;  // the other part has failed: end early
   std::int64_t records = 0;                 // records read so far
+  knot_walk knot;                           // the knot of the next record
   std::int64_t boundary_records = -1;
   std::function<void()> leave_range;
   bool stopped_at_boundary = false;
@@ -156,9 +157,10 @@ void read_records(table_source& source, std::int64_t limit, Take take) {
 // Reads records into the table's rows (and their positions into `positions`) up to `limit`.
 void read_rows(table_source& source, std::int64_t limit, record_table& table,
                position_spread* positions) {
-  read_records(source, limit, [&](std::int64_t r, const double* values, std::int64_t) {
+  read_records(source, limit, [&](std::int64_t, const double* values, std::int64_t) {
     if (positions != nullptr) add_positions(*positions, values);
-    std::copy_n(values + 3, field_values, table.row(r));
+    store_fields(table, source.knot, values + 3);
+    next_knot(source.knot);
     return true;
   });
 }
@@ -212,6 +214,7 @@ table_source* read_in_two_parts(const std::string& name, table_source& first,
       open_line_blocks(open_byte_range(name, lines.split, byte_source::unlimited));
   second.source.cursor.line = lines.lines_before_split + 1;
   second.source.records = first_records;
+  second.source.knot = walk_from(table.counts, first_records);
   second.source.counter = first.counter;
   second.source.stop = &second.stop;
   if (positions != nullptr) second.spread = start_spread(positions->counts, first_records);
@@ -246,6 +249,7 @@ std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table
   const std::int64_t due = std::min<std::int64_t>(std::max(nrec, 0), table.rows);
   const bool two_parts = worth_two_parts(lines, due);
   table_source first = open_table(name, two_parts ? lines->split : byte_source::unlimited, counter);
+  first.knot = walk_from(table.counts, 0);
   start_phase(counter, work_phase::reading, first.blocks.source.file_size);
   skip_header_lines(first);
   second_part second;
@@ -262,8 +266,11 @@ std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table
   }
   // A second part that read on its own assumption may have filled rows after the last
   // record; those hold zero, as every row without a record does.
-  if (last == &first && second.source.records > read) {
-    std::fill(table.row(read + 1), table.row(second.source.records + 1), 0.0);
+  if (last == &first) {
+    constexpr double zeros[field_values] = {};
+    for (std::int64_t r = read; r < second.source.records; ++r, next_knot(first.knot)) {
+      store_fields(table, first.knot, zeros);
+    }
   }
   return read;
 }
