@@ -97,6 +97,14 @@ TEST(FreeFormReader, RefusesWhatIsNotANumber) {
       {"1e400\n", "1e400", 1, 0, item_error::out_of_range},
       {"-1D400\n", "-1D400", 1, 0, item_error::out_of_range},
       {std::string("1\0002\n", 4), std::string("1\0002", 3), 1, 0, item_error::malformed},
+      // The bytes just below '0' and above '9' inside a run of digits after the point, where
+      // eight are looked at together.
+      {"0.1234567:8 1 2\n", "0.1234567:8", 1, 0, item_error::malformed},
+      {"-1.25\x80"
+       "00000 1 2\n",
+       "-1.25\x80"
+       "00000",
+       1, 0, item_error::malformed},
   };
   for (const refused& c : cases) {
     read_status status{};
@@ -189,6 +197,34 @@ TEST(FreeFormReader, RandomItemsReadAsStrtodReadsThem) {
     for (int i = 0; i < n; ++i) text += static_cast<char>('0' + random() % 10);
     return text;
   };
+  auto random_item = [&] {
+    std::string item = (random() % 3 == 0) ? "-" : (random() % 5 == 0 ? "+" : "");
+    const int before = static_cast<int>(random() % 12);
+    const int after = static_cast<int>(random() % 14);
+    item += digits(before);
+    if (after > 0 || before == 0) item += "." + digits(after == 0 && before == 0 ? 1 : after);
+    if (random() % 2 == 0) item += "e" + std::to_string(static_cast<int>(random() % 40) - 20);
+    return item;
+  };
+  // Items in lines, as a table holds them: each value ends at a blank, a comma, a tab or
+  // the line end, wherever it falls in the buffer.
+  const char* separators[] = {" ", ",", "\t", " , ", "   "};
+  for (int n = 0; n < 20000; ++n) {
+    std::string line;
+    std::array<std::string, 9> items;
+    for (std::string& item : items) {
+      item = random_item();
+      line += item + separators[random() % 5];
+    }
+    line += "\r\n";
+    std::array<double, 9> values{};
+    text_cursor cursor = cursor_over(line, 1);
+    list_read state;
+    ASSERT_EQ(read_reals(cursor, state, values, nullptr), read_status::complete) << line;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      ASSERT_EQ(values[i], std::strtod(items[i].c_str(), nullptr)) << line;
+    }
+  }
   for (int n = 0; n < 200000; ++n) {
     std::string item = (random() % 3 == 0) ? "-" : (random() % 5 == 0 ? "+" : "");
     const int before = static_cast<int>(random() % 12);
