@@ -16,6 +16,7 @@
 #include "fieldmap/output_files.hpp"
 #include "fieldmap/preview.hpp"
 #include "input/free_form.hpp"
+#include "input/grid_check.hpp"
 #include "input/line_counter.hpp"
 #include "input/record_table.hpp"
 #include "input/table_reader.hpp"
@@ -124,17 +125,29 @@ const fs::path& big_table() {
   return path;
 }
 
+// Arguments: whether the positions are checked (kept as spreads), and in how many parts at
+// once the table is read.
 void BM_read_table(benchmark::State& state) {
+  const bool check = state.range(0) != 0;
   const std::string name = big_table().string();
   const auto bytes = static_cast<std::int64_t>(fs::file_size(name));
+  vort::files_analysis::line_count lines;
+  vort::files_analysis::file_record(name, state.range(1) == 2 ? &lines : nullptr);
   vort::record_table table = vort::allocate_record_table({100, 100, 100});
   for (auto _ : state) {
-    benchmark::DoNotOptimize(vort::read_table(name, 1000001, table));
+    vort::position_spread spread = vort::start_spread(table.counts);
+    benchmark::DoNotOptimize(vort::read_table(name, 1000001, table, check ? &spread : nullptr,
+                                              nullptr, state.range(1) == 2 ? &lines : nullptr));
   }
   state.SetBytesProcessed(state.iterations() * bytes);
   state.SetItemsProcessed(state.iterations() * 1000000);
 }
-BENCHMARK(BM_read_table)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_read_table)
+    ->ArgsProduct({{0, 1}, {1, 2}})
+    ->ArgNames({"check", "parts"})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0)
+    ->UseRealTime();
 
 void BM_write_body(benchmark::State& state) {
   const auto mode = static_cast<vort::mirror_mode>(state.range(0));
