@@ -2,12 +2,8 @@
 // from the positions alone, and the mesh answer compared with them.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,11 +12,10 @@
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
 #include "input/table_reader.hpp"
+#include "temp_file.hpp"
 
 namespace vort {
 namespace {
-
-namespace fs = std::filesystem;
 
 // How a generated table writes its records.
 enum class style {
@@ -88,27 +83,16 @@ std::string grid_table(grid_counts grid, style how, long records = -1, bool zero
   return text;
 }
 
-struct temp_table {
-  fs::path path;
-  explicit temp_table(const std::string& text) {
-    static int serial = 0;
-    path = fs::temp_directory_path() /
-           ("vort2pelta-grid-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  ~temp_table() { fs::remove(path); }
-};
-
 // The check as a conversion makes it: "" when the table passes, else the description of the
 // first record that breaks the grid, with FILE for the table's name.
 std::string check(const std::string& text, grid_counts counts) {
-  const temp_table table(text);
+  const temp_file table(text);
   record_table rows = allocate_record_table(counts);
   position_spread spread = start_spread(counts);
-  const std::int64_t read = read_table(table.path.string(), 1 << 30, rows, &spread);
+  const std::int64_t read = read_table(table.name(), 1 << 30, rows, &spread);
   if (!find_spread_fault(spread)) return "";
-  std::string description = describe_first_break(table.path.string(), spread, read);
-  return description.replace(0, table.path.string().size(), "FILE");
+  std::string description = describe_first_break(table.name(), spread, read);
+  return description.replace(0, table.name().size(), "FILE");
 }
 
 struct check_case {
@@ -196,11 +180,10 @@ TEST(GridInference, CountsFromThePositions) {
       {"no records", "h\nh\n", {}, "it holds no records"},
   };
   for (const inference_case& c : cases) {
-    const temp_table table(c.table);
-    const inferred_grid grid = infer_grid(table.path.string());
+    const temp_file table(c.table);
+    const inferred_grid grid = infer_grid(table.name());
     std::string reason = grid.reason;
-    if (reason.rfind(table.path.string(), 0) == 0)
-      reason.replace(0, table.path.string().size(), "FILE");
+    if (reason.rfind(table.name(), 0) == 0) reason.replace(0, table.name().size(), "FILE");
     if (c.reason.empty()) {
       EXPECT_EQ(reason, "") << c.name;
       EXPECT_EQ((std::array{grid.counts.nx, grid.counts.ny, grid.counts.nz}),
@@ -221,10 +204,10 @@ struct mesh_case {
 
 // The axes that a generated 11 x 21 x 11 table's positions show.
 std::array<table_axis, 3> axes_of_table(style how) {
-  const temp_table table(grid_table({11, 21, 11}, how));
+  const temp_file table(grid_table({11, 21, 11}, how));
   record_table rows = allocate_record_table({11, 21, 11});
   position_spread spread = start_spread({11, 21, 11});
-  read_table(table.path.string(), 1 << 30, rows, &spread);
+  read_table(table.name(), 1 << 30, rows, &spread);
   return table_axes(spread);
 }
 

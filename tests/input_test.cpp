@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,24 +16,10 @@
 #include "input/mesh.hpp"
 #include "input/record_table.hpp"
 #include "input/table_reader.hpp"
+#include "temp_file.hpp"
 
 namespace vort {
 namespace {
-
-namespace fs = std::filesystem;
-
-// A file in the test's temporary directory, removed afterwards.
-struct temp_file {
-  fs::path path;
-  explicit temp_file(const std::string& text) {
-    static int serial = 0;
-    path = fs::temp_directory_path() /
-           ("vort2pelta-unit-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  ~temp_file() { fs::remove(path); }
-  std::string name() const { return path.string(); }
-};
 
 TEST(LineCounter, CountsEveryLine) {
   const std::vector<std::pair<std::string, std::int32_t>> cases = {
