@@ -26,6 +26,7 @@ enum class style {
   mixed_forms,    // positions as 1.5D-03, 0.0015 or 15e-4 by turns
   x_fastest,      // x varies fastest
   float_steps,    // positions accumulated in single precision, printed with 9 digits
+  far_out,        // a beamline's frame: z near 150 m in steps of 1 mm, x and y steps of 0.1 mm
 };
 
 // A table of a grid starting at (-0.08, -0.08, 0) with steps (0.008, 0.008, 0.01), or all
@@ -40,6 +41,8 @@ std::string grid_table(grid_counts grid, style how, long records = -1, bool zero
     if (how == style::x_fastest)
       i = r % grid.nx, j = r / grid.nx % grid.ny, k = r / (grid.nx * grid.ny);
     double p[3] = {-0.08 + i * 0.008, -0.08 + j * 0.008, k * 0.01};
+    if (how == style::far_out)
+      p[0] = -2e-4 + i * 1e-4, p[1] = -2e-4 + j * 1e-4, p[2] = 150 + k * 1e-3;
     if (zero) p[0] = p[1] = p[2] = 0;
     const double f = static_cast<double>(r);
     switch (how) {
@@ -73,6 +76,9 @@ std::string grid_table(grid_counts grid, style how, long records = -1, bool zero
         }
         std::snprintf(line, sizeof line, "%.8e %.8e %.8e 1 2 3 4 5 6\n", accumulated[0],
                       accumulated[1], accumulated[2]);
+        break;
+      case style::far_out:
+        std::snprintf(line, sizeof line, "%.8e %.8e %.8e 1 2 3 4 5 6\n", p[0], p[1], p[2]);
         break;
       default:
         std::snprintf(line, sizeof line, "%.7e %.7e %.7e %g %g %g %g %g %g\n", p[0], p[1], p[2], f,
@@ -115,6 +121,12 @@ TEST(GridCheck, PositionsAgainstTheCounts) {
       {"positions in mixed forms", grid_table({3, 4, 5}, style::mixed_forms), {3, 4, 5}, ""},
       {"float positions, 9 digits", grid_table({11, 21, 11}, style::float_steps), {11, 21, 11}, ""},
       {"short table", grid_table({3, 4, 5}, style::plain, 47), {3, 4, 5}, ""},
+      {"far from the origin", grid_table({5, 5, 4}, style::far_out), {5, 5, 4}, ""},
+      {"far from the origin, counts swapped",
+       grid_table({5, 4, 4}, style::far_out),
+       {4, 5, 4},
+       "FILE:19: record 17 is at x = -1e-04 but knot (1, 5, 1) of a 4 x 5 x 4 grid shares x "
+       "with record 1 (x = -2e-04)"},
       {"all positions zero, counts swapped",
        grid_table({3, 4, 5}, style::plain, -1, true),
        {4, 3, 5},
@@ -178,11 +190,24 @@ TEST(GridInference, CountsFromThePositions) {
        "record 1 (y = -0.08); x changes from the first record to the second: the table seems to "
        "list x fastest, and records must list z fastest, x slowest"},
       {"no records", "h\nh\n", {}, "it holds no records"},
+      {"far from the origin", grid_table({5, 5, 4}, style::far_out), {5, 5, 4}, ""},
+      {"a text trailer", grid_table({3, 4, 5}, style::plain) + "end of table\n", {3, 4, 5}, ""},
+      {"a record cut short at the end",
+       grid_table({3, 4, 5}, style::plain) + "1 2 3\n",
+       {3, 4, 5},
+       ""},
+      {"text with records after it",
+       grid_table({3, 4, 5}, style::plain) + "a remark\n" +
+           grid_table({1, 1, 2}, style::plain).substr(14),
+       {},
+       "FILE:63: cannot read \"a\" as a number"},
   };
   for (const inference_case& c : cases) {
     const temp_file table(c.table);
-    const inferred_grid grid = infer_grid(table.name());
-    std::string reason = grid.reason;
+    inferred_grid grid;
+    // A table that cannot be read fails as a conversion does; its message is the reason here.
+    const std::string thrown = failure_of([&] { grid = infer_grid(table.name()); });
+    std::string reason = thrown == "(no failure)" ? grid.reason : thrown;
     if (reason.rfind(table.name(), 0) == 0) reason.replace(0, table.name().size(), "FILE");
     if (c.reason.empty()) {
       EXPECT_EQ(reason, "") << c.name;

@@ -32,19 +32,31 @@ grid_counts parse_grid_counts(const command_line& line) {
           parse_grid_count(line.nz_text, "Nz", 3)};
 }
 
+// Whole x planes without a record hint at Nx (a positions check cannot see a plane that no
+// record describes).
 std::string missing_records_warning(const std::string& table_name, std::int64_t read,
-                                    std::int64_t knots) {
-  const std::int64_t missing = knots - read;
+                                    const record_table& table) {
+  const std::int64_t missing = table.rows - read;
+  // Planes read, and whole planes missing after them.
+  const std::int64_t planes = read >= table.plane_rows ? missing / table.plane_rows : 0;
   return program + "warning: " + in_quotes(table_name) + " holds " + counted(read, "record") +
-         " for " + counted(knots, "knot") + "; " +
+         " for " + counted(table.rows, "knot") + "; " +
          (missing == 1 ? "the last knot has no record and is"
                        : "the last " + std::to_string(missing) + " knots have no record and are") +
-         " written as zero";
+         " written as zero" +
+         (planes > 0 ? ", " + std::string(planes == 1 ? "a whole x plane" : "whole x planes") +
+                           " among them: is Nx too large?"
+                     : "");
 }
 
 // "; the positions fit a grid of 11 x 21 x 11 knots" when they fit a grid of other counts.
 std::string fitting_grid(const std::string& table_name, grid_counts counts) {
-  const inferred_grid grid = infer_grid(table_name);
+  inferred_grid grid;
+  try {
+    grid = infer_grid(table_name);
+  } catch (const failure&) {
+    return "";  // the refusal stands on its own
+  }
   const grid_counts fit = grid.counts;
   if (!grid.reason.empty() || (fit.nx == counts.nx && fit.ny == counts.ny && fit.nz == counts.nz)) {
     return "";
@@ -106,7 +118,7 @@ void convert(const command_line& line, std::istream& in, std::ostream& out,
   if (check) check_positions(line, spread, read, mode, mesh, result);
   if (options.mesh_auto) axes = mesh::build_axes(counts, *mesh, mode);
   if (read < table.rows) {
-    result.diagnostics.push_back(missing_records_warning(line.table_name, read, table.rows));
+    result.diagnostics.push_back(missing_records_warning(line.table_name, read, table));
   }
 
   const field_kind kind = select_field_kind(line.field_id);

@@ -96,7 +96,7 @@ void inspect_table(const std::string& table_name, std::ostream& out) {
   const grid_counts counts = grid.counts;
   const std::array<table_axis, 3> axes = table_axes(grid.spread);
   const mesh::mesh_data mesh = mesh_from_positions(axes);
-  line(out, "table: " + table_name + ", " + counted(grid.records, "record"));
+  line(out, "table: " + printable_item(table_name) + ", " + counted(grid.records, "record"));
   line(out, "grid: " + std::to_string(counts.nx) + " x " + std::to_string(counts.ny) + " x " +
                 std::to_string(counts.nz) + " knots");
   const float minima[3] = {mesh.xmin, mesh.ymin, mesh.zmin};
@@ -123,9 +123,11 @@ void inspect_table(const std::string& table_name, std::ostream& out) {
   }
   line(out, "field: largest |F| " + rough_text(std::sqrt(field.largest)) + " at knot " +
                 knot_of_record(field.record, counts) + "; largest " + parts);
-  line(out, "convert: VORT2Pelta --mesh=auto --mirror=" + std::string(1, mirror) + " " +
-                std::to_string(counts.nx) + " " + std::to_string(counts.ny) + " " +
-                std::to_string(counts.nz) + " " + shell_word(table_name) + " <base> <E or B>");
+  // A table named like an option needs "--" before the positional arguments.
+  line(out, "convert: VORT2Pelta --mesh=auto --mirror=" + std::string(1, mirror) +
+                (table_name.front() == '-' ? " -- " : " ") + std::to_string(counts.nx) + " " +
+                std::to_string(counts.ny) + " " + std::to_string(counts.nz) + " " +
+                shell_word(table_name) + " <base> <E or B>");
 }
 
 }  // namespace vort

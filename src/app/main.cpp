@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
   const vort::run_result result =
       vort::run_converter(args, std::cin, std::cout, show_progress ? &progress : nullptr);
   vort::stop_progress(progress);
+  vort::remove_interrupt_cleanup();
 
   std::cout.flush();
   for (const std::string& line : result.diagnostics) std::cerr << line << '\n';

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -17,9 +18,17 @@ constexpr int caught_count = 3;
 std::atomic<const char*> temporaries[max_temporaries];
 std::atomic<bool> files_in_place{false};
 
-// The handler's lines, made when the handlers are installed: a handler may not allocate.
-// For each signal: with temporaries removed, before any file was written, after.
-std::string messages[caught_count][3];
+// The handler's lines, made when the handlers are installed: a handler may not allocate,
+// and static arrays outlive everything the program destroys at its exit. For each signal:
+// with temporaries removed, before any file was written, after.
+constexpr std::size_t message_room = 256;
+char messages[caught_count][3][message_room];
+struct sigaction previous_actions[caught_count];
+bool installed[caught_count];
+
+void set_message(char* line, const std::string& text) {
+  std::snprintf(line, message_room, "%s\n", text.c_str());
+}
 
 sigset_t caught_set() {
   sigset_t set;
@@ -39,8 +48,8 @@ extern "C" void on_interrupt(int signal_number) {
   }
   int which = 0;
   while (which < caught_count - 1 && caught[which] != signal_number) ++which;
-  const std::string& line = messages[which][removed ? 0 : files_in_place.load() ? 2 : 1];
-  if (::write(STDERR_FILENO, line.data(), line.size()) < 0) {
+  const char* line = messages[which][removed ? 0 : files_in_place.load() ? 2 : 1];
+  if (::write(STDERR_FILENO, line, std::strlen(line)) < 0) {
     // Nothing more can be said.
   }
   errno = saved_errno;
@@ -54,14 +63,25 @@ extern "C" void on_interrupt(int signal_number) {
 void install_interrupt_cleanup(const char* program) {
   for (int i = 0; i < caught_count; ++i) {
     const std::string head = std::string(program) + "interrupted by " + caught_names[i];
-    messages[i][0] = head + "; the unfinished maps were removed, earlier files left as they were\n";
-    messages[i][1] = head + "; no file was written\n";
-    messages[i][2] = head + "\n";
+    set_message(messages[i][0],
+                head + "; the unfinished maps were removed, earlier files left as they were");
+    set_message(messages[i][1], head + "; no file was written");
+    set_message(messages[i][2], head);
+    // A signal that the caller ignores (nohup ignores SIGHUP) stays ignored.
+    sigaction(caught[i], nullptr, &previous_actions[i]);
+    if (previous_actions[i].sa_handler == SIG_IGN) continue;
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    sigaction(caught[i], &action, nullptr);
+    installed[i] = sigaction(caught[i], &action, nullptr) == 0;
+  }
+}
+
+void remove_interrupt_cleanup() {
+  for (int i = 0; i < caught_count; ++i) {
+    if (installed[i]) sigaction(caught[i], &previous_actions[i], nullptr);
+    installed[i] = false;
   }
 }
 

@@ -11,8 +11,10 @@
 
 namespace vort {
 
-// Installs the handlers; `program` prefixes the line they write ("VORT2Pelta: ").
+// Installs the handlers, but for signals the caller ignores; `program` prefixes the line they
+// write ("VORT2Pelta: "). Removed again when the run is over, before the program's exit.
 void install_interrupt_cleanup(const char* program);
+void remove_interrupt_cleanup();
 
 // Temporaries that an interrupt removes: a path is registered before its file is created
 // and forgotten before the path's storage goes. At most `max_temporaries` at once.

@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "common/failure.hpp"
 #include "common/interrupts.hpp"
@@ -19,8 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+[[noreturn]] void refuse(const char* what, const std::string& name, const std::string& reason) {
+  throw failure{std::string(what) + in_quotes(name) + ": " + reason};
+}
+
 [[noreturn]] void refuse(const char* what, const std::string& name, int error) {
-  throw failure{std::string(what) + in_quotes(name) + ": " + std::strerror(error)};
+  refuse(what, name, std::string(std::strerror(error)));
 }
 
 // The file that a name stands for once its symbolic links are followed (a dangling link
@@ -39,13 +45,28 @@ std::string resolved_target(const std::string& name) {
 
 // A name beside `target` that no other run can choose: hidden, with the process id and a
 // random number, and short enough for any file system.
-std::string temporary_path(const std::string& target) {
+std::string hidden_path(const std::string& target, const char* suffix) {
   static std::mt19937_64 random{std::random_device{}()};
   const fs::path path = target;
   const std::string base = path.filename().string().substr(0, 200);
   const std::string unique =
       std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000000000);
-  return (path.parent_path() / ("." + base + "." + unique + ".tmp")).string();
+  return (path.parent_path() / ("." + base + "." + unique + suffix)).string();
+}
+
+std::string temporary_path(const std::string& target) {
+  return hidden_path(target, ".tmp");
+}
+
+// In a sticky directory (/tmp, a shared scratch area) only the owner of a file or of the
+// directory may replace it, whatever the file's permissions say.
+bool sticky_and_not_ours(const std::string& target, const struct stat& file) {
+  struct stat directory {};
+  const fs::path parent = fs::path(target).parent_path();
+  if (::stat(parent.empty() ? "." : parent.c_str(), &directory) != 0) return false;
+  const uid_t user = ::geteuid();
+  return (directory.st_mode & S_ISVTX) != 0 && user != 0 && file.st_uid != user &&
+         directory.st_uid != user;
 }
 
 void forget_and_remove(staged_file& file) {
@@ -80,7 +101,10 @@ void check_replaceable(const std::string& name) {
   struct stat status {};
   if (::stat(target.c_str(), &status) != 0) return;  // a new file
   if (S_ISDIR(status.st_mode)) refuse("cannot create ", name, EISDIR);
+  // A device or a pipe (an output sent to /dev/null, say) would be replaced by a file.
+  if (!S_ISREG(status.st_mode)) refuse("cannot create ", name, "it is not a regular file");
   if (::access(target.c_str(), W_OK) != 0) refuse("cannot create ", name, errno);
+  if (sticky_and_not_ours(target, status)) refuse("cannot create ", name, EPERM);
 }
 
 staged_file stage_file(const std::string& name) {
@@ -128,38 +152,76 @@ void close_staged(staged_file& file) {
 
 namespace {
 
-// Renames each file onto its target; returns the first failure's errno and the file, or 0.
-int rename_into_place(std::span<staged_file* const> files, staged_file*& failed) {
-  for (staged_file* file : files) {
-    if (::rename(file->temporary.get(), file->target.c_str()) != 0) {
-      failed = file;
-      return errno;
+// One file of a commit: the earlier file kept under a second name while the set is renamed
+// (empty where there was none, or the file system has no hard links), and whether the new
+// file is in place.
+struct commit_step {
+  staged_file* file;
+  std::string kept;
+  bool renamed = false;
+  int error = 0;
+};
+
+// Renames each file onto its target, up to the first that fails.
+void rename_into_place(std::span<commit_step> steps) {
+  for (commit_step& step : steps) {
+    if (::rename(step.file->temporary.get(), step.file->target.c_str()) != 0) {
+      step.error = errno;
+      return;
+    }
+    step.renamed = true;
+  }
+}
+
+// Puts every earlier file back where a rename took its place, and removes what took the
+// place of nothing.
+void undo(std::span<commit_step> steps) {
+  for (commit_step& step : steps) {
+    if (!step.renamed) continue;
+    if (step.kept.empty()) {
+      ::unlink(step.file->target.c_str());
+    } else if (::rename(step.kept.c_str(), step.file->target.c_str()) == 0) {
+      step.kept.clear();
     }
   }
-  return 0;
 }
 
 }  // namespace
 
 void commit_staged(std::span<staged_file* const> files) {
   const interrupts_held held;
+  std::vector<commit_step> steps;
+  for (staged_file* file : files) {
+    commit_step step{file, {}};
+    // A second name for the earlier file (a hard link: nothing is copied), so that a
+    // rename that fails can be undone for the whole set.
+    const std::string kept = hidden_path(file->target, ".old");
+    if (::link(file->target.c_str(), kept.c_str()) == 0) step.kept = kept;
+    steps.push_back(std::move(step));
+  }
   // A rename onto a file of tens of megabytes costs milliseconds (the file system starts
-  // writing the new file out, and frees the old one), so two threads share them.
-  const std::size_t half = files.size() / 2;
-  staged_file* failed_first = nullptr;
-  staged_file* failed_second = nullptr;
-  int second_error = 0;
+  // writing the new file out), so two threads share them.
+  const std::span<commit_step> all(steps);
+  const std::size_t half = steps.size() / 2;
   std::thread helper;
   try {
-    helper = thread_without_interrupts(
-        [&] { second_error = rename_into_place(files.subspan(half), failed_second); });
+    helper = thread_without_interrupts([&] { rename_into_place(all.subspan(half)); });
   } catch (const std::system_error&) {
-    second_error = rename_into_place(files.subspan(half), failed_second);
+    rename_into_place(all.subspan(half));
   }
-  const int first_error = rename_into_place(files.first(half), failed_first);
+  rename_into_place(all.first(half));
   if (helper.joinable()) helper.join();
-  if (first_error != 0) refuse("cannot create ", failed_first->name, first_error);
-  if (second_error != 0) refuse("cannot create ", failed_second->name, second_error);
+  const auto failed = std::find_if(steps.begin(), steps.end(),
+                                   [](const commit_step& step) { return step.error != 0; });
+  if (failed != steps.end()) undo(all);
+  for (commit_step& step : steps) {
+    // The second name goes: after a commit it frees the earlier file; after a failure it is
+    // only a second name of a file in place again (one that could not be put back keeps it).
+    if (!step.kept.empty() && (failed == steps.end() || !step.renamed)) {
+      ::unlink(step.kept.c_str());
+    }
+  }
+  if (failed != steps.end()) refuse("cannot create ", failed->file->name, failed->error);
   for (staged_file* file : files) {
     forget_temporary(file->temporary.get());
     file->temporary.reset();

@@ -23,9 +23,9 @@ struct staged_file {
   ~staged_file();  // removes a temporary that was not renamed
 };
 
-// Refuses, before anything is written, a name that could not be replaced as it could be
-// rewritten in place: a directory, or a file without write permission. Throws `failure`
-// "cannot create "name": reason".
+// Refuses, before anything is written, a name that could not be replaced: a directory, a
+// device or a pipe, a file without write permission, another user's file in a sticky
+// directory. Throws `failure` "cannot create "name": reason".
 void check_replaceable(const std::string& name);
 
 // Creates the temporary beside the target, with the target's permissions when it exists.
@@ -38,8 +38,10 @@ void write_staged(staged_file& file, const char* data, std::size_t size);
 // Closes the temporary; a failure to close is a failure to write.
 void close_staged(staged_file& file);
 
-// Renames the closed temporaries onto their targets, with interrupts held back meanwhile.
-// Throws `failure` "cannot create "name": reason" for one that cannot be renamed.
+// Renames the closed temporaries onto their targets, all or none, with interrupts held back
+// meanwhile: the earlier files are kept under second names until every rename has been done,
+// and put back when one fails. Throws `failure` "cannot create "name": reason" for the file
+// that could not be renamed.
 void commit_staged(std::span<staged_file* const> files);
 
 // Closes and removes the temporary, leaving the target as it was.

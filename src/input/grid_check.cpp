@@ -1,5 +1,6 @@
 #include "input/grid_check.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -34,7 +35,16 @@ table_axis axis_of(const axis_spread& spread, std::int32_t knots, double scale) 
       axis.smallest_step = distance;  // NaN distances (an index without positions) fail `> 0`
     }
   }
-  axis.tolerance = std::max(0.01 * axis.smallest_step, 1e-6 * scale);
+  // The rounding of a printed position grows with the position itself, so the floor comes
+  // from this axis's own magnitudes (a beamline's z may lie 150 m out, its x within mm of 0);
+  // it never reaches a quarter of a step, or a neighbouring knot could pass for the same.
+  double magnitude = 0;
+  for (std::size_t n = 0; n < spread.low.size(); ++n) {
+    magnitude =
+        std::fmax(magnitude, std::fmax(std::fabs(spread.low[n]), std::fabs(spread.high[n])));
+  }
+  axis.tolerance = std::max({0.01 * axis.smallest_step, 1e-6 * magnitude, 1e-9 * scale});
+  if (axis.smallest_step > 0) axis.tolerance = std::min(axis.tolerance, 0.25 * axis.smallest_step);
   return axis;
 }
 

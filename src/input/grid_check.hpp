@@ -2,8 +2,9 @@
 // Record r is knot (i, j, k), z fastest; along each axis every record with the same index
 // must sit at the same position, within a tolerance that the rounding of printed positions
 // never exceeds and a neighbouring knot always does: 1% of the smallest step the table shows
-// along the axis, and never less than 1e-6 of the largest position (which is all there is
-// where an axis has one knot or all its positions are equal).
+// along the axis, but not less than 1e-6 of the largest position along the axis (which is all
+// there is where an axis has one knot or all its positions are equal) and never more than a
+// quarter of the step.
 //
 // While the table is read, only the least and the largest position of each index are kept
 // (a few values per axis, whatever the table's size); spreads from several parts of a table

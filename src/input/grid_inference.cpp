@@ -20,9 +20,12 @@ struct leading_runs {
   bool x_moves_first = false;  // the second record differs from the first in x alone
 };
 
-// Positions that differ by no more than rounding; a position left out matches any.
+// Positions that are the same knot's; a position left out matches any. The records of one
+// knot print its position alike, so a little more than the rounding of a double suffices,
+// and far from the origin (z at 150 m) a step of 0.1 mm still shows.
 bool same_position(double a, double b, double scale) {
-  return std::isnan(a) || std::isnan(b) || std::fabs(a - b) <= 1e-6 * scale;
+  return std::isnan(a) || std::isnan(b) ||
+         std::fabs(a - b) <= 1e-9 * std::fmax(std::fabs(a), std::fabs(b)) + 1e-12 * scale;
 }
 
 leading_runs find_leading_runs(const std::string& table_name) {

@@ -94,10 +94,17 @@ mesh::mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes) {
   float* const maxima[3] = {&mesh.xmax, &mesh.ymax, &mesh.zmax};
   float* const steps[3] = {&mesh.dx, &mesh.dy, &mesh.dz};
   for (std::size_t a = 0; a < 3; ++a) {
+    const std::string name = axis_names[a];
+    if (std::isnan(axes[a].first) || std::isnan(axes[a].last)) {
+      throw failure{"no record gives the position of the " +
+                    std::string(std::isnan(axes[a].first) ? "first " : "last ") + name + " knot (" +
+                    name + " knot " +
+                    std::to_string(std::isnan(axes[a].first) ? 1 : axes[a].knots) +
+                    "), so the positions give no mesh; is N" + name + " too large?"};
+    }
     for (const double value : {axes[a].first, axes[a].last, axes[a].step}) {
       if (!(std::fabs(value) < mesh::single_overflow)) {
-        throw failure{std::string("the table's positions give no ") + axis_names[a] +
-                      " mesh values that single precision can hold"};
+        throw failure{"the table's " + name + " positions lie beyond single precision"};
       }
     }
     *minima[a] = static_cast<float>(axes[a].first);

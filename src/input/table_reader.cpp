@@ -108,19 +108,20 @@ record_outcome read_record(table_source& source, std::span<double, record_values
   }
 }
 
-[[noreturn]] void refuse_record(const table_source& source, const record_outcome& outcome,
-                                std::int64_t record) {
+// Made while the offending text is still in the buffer.
+failure record_failure(const table_source& source, const record_outcome& outcome,
+                       std::int64_t record) {
   if (outcome.end == record_end::cut_short) {
-    throw failure{where(source, outcome.last_line) + "the file ends inside record " +
-                  std::to_string(record) + " (" + std::to_string(outcome.values) +
-                  " of 9 values read)"};
+    return failure{where(source, outcome.last_line) + "the file ends inside record " +
+                   std::to_string(record) + " (" + std::to_string(outcome.values) +
+                   " of 9 values read)"};
   }
   const bad_item& bad = outcome.bad;
   const std::string reason =
       bad.error == item_error::out_of_range ? ": it is too large for a double" : "";
-  throw failure{where(source, bad.line) + "cannot read \"" + printable_item(bad.text) +
-                "\" as a number" + reason + " (value " + std::to_string(bad.value_index + 1) +
-                " of record " + std::to_string(record) + ")"};
+  return failure{where(source, bad.line) + "cannot read \"" + printable_item(bad.text) +
+                 "\" as a number" + reason + " (value " + std::to_string(bad.value_index + 1) +
+                 " of record " + std::to_string(record) + ")"};
 }
 
 // After the last row: is there one more complete record? Anything that does not read as
@@ -129,6 +130,20 @@ bool holds_another_record(table_source& source) {
   std::array<double, record_values> spare{};
   return read_record(source, spare).end == record_end::read;
 }
+
+// From a line that holds no record: does a complete record follow anywhere after it?
+bool any_record_follows(table_source& source) {
+  std::array<double, record_values> spare{};
+  for (;;) {
+    skip_rest_of_line(source.cursor);
+    const record_end end = read_record(source, spare).end;
+    if (end == record_end::read) return true;
+    if (end == record_end::end_of_file || end == record_end::cut_short) return false;
+  }
+}
+
+// What may follow the last record: nothing, or lines that hold no complete record.
+enum class trailer { refused, ends_table };
 
 // A record as read: positions left out are NaN (and go unchecked), field values left out
 // are zero.
@@ -139,7 +154,8 @@ constexpr std::array<double, record_values> unread_record{left_out, left_out, le
 // Reads records until `limit` are read or the part ends, handing each to `take(record,
 // values, line)` (record numbers go on from `source.records`); `take` returns false to stop.
 template <class Take>
-void read_records(table_source& source, std::int64_t limit, Take take) {
+void read_records(table_source& source, std::int64_t limit, Take take,
+                  trailer after_last = trailer::refused) {
   std::array<double, record_values> record;
   while (source.records < limit) {
     if (source.stop != nullptr && source.stop->load(std::memory_order_relaxed)) return;
@@ -147,7 +163,12 @@ void read_records(table_source& source, std::int64_t limit, Take take) {
     const record_outcome outcome = read_record(source, record);
     if (outcome.end == record_end::end_of_file) return;
     if (outcome.end != record_end::read && outcome.end != record_end::ended_by_slash) {
-      refuse_record(source, outcome, source.records + 1);
+      failure refusal = record_failure(source, outcome, source.records + 1);
+      if (after_last == trailer::ends_table &&
+          (outcome.end == record_end::cut_short || !any_record_follows(source))) {
+        return;
+      }
+      throw refusal;
     }
     ++source.records;
     if (!take(source.records, record.data(), outcome.first_line)) return;
@@ -279,9 +300,12 @@ std::int64_t for_each_record(const std::string& name, std::int64_t limit,
                              const std::function<bool(const record_view&)>& visit) {
   table_source source = open_table(name, byte_source::unlimited, nullptr);
   skip_header_lines(source);
-  read_records(source, limit, [&](std::int64_t r, const double* values, std::int64_t line) {
-    return visit(record_view{r, line, values});
-  });
+  read_records(
+      source, limit,
+      [&](std::int64_t r, const double* values, std::int64_t line) {
+        return visit(record_view{r, line, values});
+      },
+      trailer::ends_table);
   return source.records;
 }
 

@@ -35,7 +35,9 @@ struct record_view {
 };
 
 // Reads the table's records in order, up to `limit`, and hands each to `visit`, which
-// returns false to stop; returns how many were read. Fails as `read_table` does.
+// returns false to stop; returns how many were read. Lines after the last record that hold
+// no complete record (a trailer of text, a record cut short) end the table; otherwise it
+// fails as `read_table` does.
 std::int64_t for_each_record(const std::string& name, std::int64_t limit,
                              const std::function<bool(const record_view&)>& visit);
 

@@ -224,6 +224,11 @@ TEST(GridCheck, OptionOutAndMeshWarnings) {
        "VORT2Pelta: warning: the mesh data give dx = 1 m, the table's x step is 0.1 (10 times "
        "smaller)\n"},
       {{"1", "2", "2", "--no-grid-check", "t.txt", "cav", "E"}, "0 0 0 0 0 0 1 1 1\nF\n", ""},
+      // Nx one too large: the missing plane has no positions to check.
+      {{"3", "1", "2", "t.txt", "cav", "E"},
+       "0 0 0 0.2 0 0.5 0.1 1 0.5\nF\n",
+       "VORT2Pelta: warning: \"t.txt\" holds 4 records for 6 knots; the last 2 knots have no "
+       "record and are written as zero, a whole x plane among them: is Nx too large?\n"},
   };
   for (const warning_case& c : cases) {
     scratch s;

@@ -3,6 +3,8 @@
 // exactly as they were, and no other file left behind, whichever step failed.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -235,6 +237,28 @@ std::vector<bad_case> catalogue() {
        [](const fs::path&) {},
        "cannot open \"t.txt\": No such file or directory",
        ""},
+      {"output file is a pipe", counts_2_1_1, good_answers,
+       [](const fs::path& dir) {
+         write_file(dir / "t.txt", table_of(2));
+         fs::remove(dir / "3D_Im-cav.ex");
+         mkfifo((dir / "3D_Im-cav.ex").c_str(), 0600);
+       },
+       "cannot create \"3D_Im-cav.ex\": it is not a regular file", " field_id=E"},
+      {"output name links to a pipe", counts_2_1_1, good_answers,
+       [](const fs::path& dir) {
+         write_file(dir / "t.txt", table_of(2));
+         mkfifo((dir / "pipe").c_str(), 0600);
+         fs::remove(dir / "3D_Re-cav.ez");
+         fs::create_symlink("pipe", dir / "3D_Re-cav.ez");
+       },
+       "cannot create \"3D_Re-cav.ez\": it is not a regular file", " field_id=E"},
+      {"counts swapped, a trailer after the table",
+       {"2", "3", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(grid_3_2_1 + "end of table\n"),
+       "t.txt:5: record 3 is at x = 0.1 but knot (1, 3, 1) of a 2 x 3 x 1 grid shares x with "
+       "record 1 (x = 0); the positions fit a grid of 3 x 2 x 1 knots",
+       " Nx,Ny,Nz=           2           3           1"},
       {"counts swapped",
        {"2", "3", "1", "t.txt", "cav", "E"},
        good_answers,

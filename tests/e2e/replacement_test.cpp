@@ -185,6 +185,23 @@ TEST_F(Interrupts, LeaveEarlierMapsAndNoTemporary) {
   }
 }
 
+// A signal that the caller ignores (nohup ignores SIGHUP) stays ignored: the run completes.
+TEST_F(Interrupts, IgnoredByTheCallerStayIgnored) {
+  const std::vector<std::pair<int, std::string>> cases = {
+      {SIGHUP, "HUP"}, {SIGINT, "INT"}, {SIGTERM, "TERM"}};
+  for (const auto& [signal_number, name] : cases) {
+    earlier_maps maps;
+    const e2e::running run =
+        e2e::start_vort2pelta(maps.dir, counts_of(n, (table_dir / "big.txt").string()), answers,
+                              {.shell_prefix = "trap '' " + name + ";"});
+    ASSERT_TRUE(wait_until([&] { return temporary_in(maps.dir); })) << name;
+    kill(run.pid, signal_number);
+    const auto result = e2e::finish_vort2pelta(run);
+    EXPECT_EQ(result.status, 0) << name << result.err;
+    EXPECT_NE(read_file(maps.dir / outputs[0]), "earlier " + outputs[0] + "\n") << name;
+  }
+}
+
 TEST(Replacement, TwoRunsAtOnceEachWriteWholeFiles) {
   const fs::path dir = make_temp_dir();
   write_file(dir / "t.txt", cube_table(40));
