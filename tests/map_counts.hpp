@@ -9,7 +9,7 @@
 
 inline std::pair<long, long> lines_and_values(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
-  std::vector<char> block(1 << 20);
+  std::vector<char> block(1 << 16);
   long lines = 0, values = 0;
   bool in_value = false;
   while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
