@@ -2,11 +2,13 @@
 // built on them (a whole table read into the record table, a whole body written, the preview
 // picture drawn and encoded).
 #include <benchmark/benchmark.h>
+#include <zlib.h>
 
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -124,6 +126,37 @@ const fs::path& big_table() {
   }();
   return path;
 }
+
+// The same table compressed with gzip (at zlib's default level), made once.
+const fs::path& big_compressed_table() {
+  static const fs::path path = [] {
+    const fs::path file = fs::temp_directory_path() / "vort2pelta-bench-table.txt.gz";
+    if (fs::exists(file) && fs::file_size(file) > 1000000) return file;
+    std::ifstream in(big_table(), std::ios::binary);
+    gzFile out = gzopen(file.c_str(), "wb");
+    std::vector<char> block(1 << 20);
+    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+      gzwrite(out, block.data(), static_cast<unsigned>(in.gcount()));
+    }
+    gzclose(out);
+    return file;
+  }();
+  return path;
+}
+
+// Reading a gzip-compressed table: one part (zlib inflates the stream in order); the rate is
+// that of the decompressed text.
+void BM_read_compressed_table(benchmark::State& state) {
+  const std::string name = big_compressed_table().string();
+  const auto bytes = static_cast<std::int64_t>(fs::file_size(big_table()));
+  vort::record_table table = vort::allocate_record_table({100, 100, 100});
+  for (auto _ : state) {
+    vort::position_spread spread = vort::start_spread(table.counts);
+    benchmark::DoNotOptimize(vort::read_table(name, 1000001, table, &spread));
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+}
+BENCHMARK(BM_read_compressed_table)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 
 // Arguments: whether the positions are checked (kept as spreads), and in how many parts at
 // once the table is read.
