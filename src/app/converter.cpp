@@ -61,8 +61,7 @@ std::string fitting_grid(const std::string& table_name, grid_counts counts) {
   if (!grid.reason.empty() || (fit.nx == counts.nx && fit.ny == counts.ny && fit.nz == counts.nz)) {
     return "";
   }
-  return "; the positions fit a grid of " + std::to_string(fit.nx) + " x " +
-         std::to_string(fit.ny) + " x " + std::to_string(fit.nz) + " knots";
+  return "; the positions fit a grid of " + counts_text(fit) + " knots";
 }
 
 // Refuses a table whose positions break the grid of the counts; then the mesh answer is

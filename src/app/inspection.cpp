@@ -97,8 +97,7 @@ void inspect_table(const std::string& table_name, std::ostream& out) {
   const std::array<table_axis, 3> axes = table_axes(grid.spread);
   const mesh::mesh_data mesh = mesh_from_positions(axes);
   line(out, "table: " + printable_item(table_name) + ", " + counted(grid.records, "record"));
-  line(out, "grid: " + std::to_string(counts.nx) + " x " + std::to_string(counts.ny) + " x " +
-                std::to_string(counts.nz) + " knots");
+  line(out, "grid: " + counts_text(counts) + " knots");
   const float minima[3] = {mesh.xmin, mesh.ymin, mesh.zmin};
   const float maxima[3] = {mesh.xmax, mesh.ymax, mesh.zmax};
   const float steps[3] = {mesh.dx, mesh.dy, mesh.dz};

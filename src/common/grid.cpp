@@ -4,6 +4,11 @@
 
 namespace vort {
 
+std::string counts_text(grid_counts counts) {
+  return std::to_string(counts.nx) + " x " + std::to_string(counts.ny) + " x " +
+         std::to_string(counts.nz);
+}
+
 std::string knot_product_text(grid_counts counts) {
   std::vector<std::int64_t> digits{1};  // least significant first
   for (const std::int64_t factor : {counts.nx, counts.ny, counts.nz}) {

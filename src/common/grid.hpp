@@ -25,6 +25,9 @@ struct grid_counts {
   }
 };
 
+// "Nx x Ny x Nz", as messages name a grid.
+std::string counts_text(grid_counts counts);
+
 // The exact decimal product Nx * Ny * Nz of counts of at least 1, however large (up to 93
 // bits): what a message that refuses the grid shows.
 std::string knot_product_text(grid_counts counts);

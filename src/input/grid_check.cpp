@@ -63,11 +63,6 @@ std::string knot_text(std::int64_t i, std::int64_t j, std::int64_t k) {
 
 namespace {
 
-std::string grid_text(grid_counts counts) {
-  return std::to_string(counts.nx) + " x " + std::to_string(counts.ny) + " x " +
-         std::to_string(counts.nz);
-}
-
 // The first record with an index of one axis, and the spread of that index so far.
 struct index_reference {
   std::int64_t record = 0;  // 0 while no record has given a position
@@ -148,7 +143,7 @@ std::string describe_first_break(const std::string& table_name, const position_s
       description = printable_item(table_name) + ":" + std::to_string(record.line) + ": record " +
                     std::to_string(record.number) + " is at " + axis + " = " + shortest_text(p) +
                     " but knot " + knot_text(knot.i, knot.j, knot.k) + " of a " +
-                    grid_text(spread.counts) + " grid shares " + axis + " with record " +
+                    counts_text(spread.counts) + " grid shares " + axis + " with record " +
                     std::to_string(ref.record) + " (" + axis + " = " + shortest_text(ref.position) +
                     ")";
     }

@@ -64,8 +64,7 @@ void check_grid_counts(grid_counts counts) {
                   ", Ny=" + std::to_string(counts.ny) + ", Nz=" + std::to_string(counts.nz)};
   }
   if (counts.knots() < 0) {
-    throw failure{"a grid of " + std::to_string(counts.nx) + " x " + std::to_string(counts.ny) +
-                  " x " + std::to_string(counts.nz) + " = " + knot_product_text(counts) +
+    throw failure{"a grid of " + counts_text(counts) + " = " + knot_product_text(counts) +
                   " knots is more than the 2147483647 the record table can number"};
   }
 }
