@@ -167,6 +167,9 @@ int main(int argc, char** argv) {
       std::vector<double> times;
       long peak_kb = 0;
       std::string check = "ok";
+      // What earlier cases (and benchmarks) left to write back is written before this one
+      // starts, so that a case is not timed against another's gigabytes.
+      ::sync();
       // The first run creates the files; the five timed ones replace them.
       for (int r = 0; r < 6; ++r) {
         const run_figures figures = run_once(exe, dir, args, answers);
@@ -183,16 +186,20 @@ int main(int argc, char** argv) {
       const double values_per_second = static_cast<double>(nx * ny * n * 6) / median;
       const double limit_mb = (48.0 * static_cast<double>(knots) + 16e6) / 1e6;
       const double peak_mb = static_cast<double>(peak_kb) * 1024 / 1e6;
-      if (check != "ok" || (!basic && peak_mb > limit_mb)) all_good = false;
+      // The picture's canvas and planes come on top of the table's 48 B a knot.
+      const bool memory_limited = c.label != "F preview";
+      if (check != "ok" || (!basic && memory_limited && peak_mb > limit_mb)) all_good = false;
       char spread[32], target[16] = "-";
       std::snprintf(spread, sizeof spread, "%.3f-%.3f", times.front(), times.back());
       if (c.target_per_million > 0) {
         const double seconds = c.target_per_million * static_cast<double>(knots) / 1e6;
         std::snprintf(target, sizeof target, "%.2f%s", seconds, median <= seconds ? "" : "!");
       }
-      std::printf("%-10s %-16s %8.3f %15s %8s %10.0f %12.3e %9.1f %10.1f  %s\n",
+      char limit[16] = "-";
+      if (memory_limited) std::snprintf(limit, sizeof limit, "%.1f", limit_mb);
+      std::printf("%-10s %-16s %8.3f %15s %8s %10.0f %12.3e %9.1f %10s  %s\n",
                   (std::to_string(n) + "^3").c_str(), c.label.c_str(), median, spread, target,
-                  table_mb / median, values_per_second, peak_mb, limit_mb, check.c_str());
+                  table_mb / median, values_per_second, peak_mb, limit, check.c_str());
       std::fflush(stdout);
     }
   }
