@@ -10,14 +10,14 @@ namespace {
 enum class takes { nothing, value };
 enum class option_id { mesh, mirror, preview, no_grid_check, inspect, help, version };
 
-struct option_spec {
+struct option_entry {
   option_id id;
   std::string_view name;
   takes argument;
   std::string_view help;  // the line of the option list
 };
 
-constexpr option_spec option_specs[] = {
+constexpr option_entry option_table[] = {
     {option_id::mesh, "--mesh", takes::value,
      "--mesh=VALUES     the nine mesh values as at the first question, or auto (from the table)"},
     {option_id::mirror, "--mirror", takes::value,
@@ -32,9 +32,9 @@ constexpr option_spec option_specs[] = {
     {option_id::version, "--version", takes::nothing, "--version         the version"},
 };
 
-const option_spec* find_option(std::string_view name) {
-  for (const option_spec& spec : option_specs) {
-    if (spec.name == name) return &spec;
+const option_entry* find_option(std::string_view name) {
+  for (const option_entry& entry : option_table) {
+    if (entry.name == name) return &entry;
   }
   return nullptr;
 }
@@ -52,8 +52,8 @@ char mirror_of(std::string_view value) {
   throw failure{"--mirror=" + printable_item(value) + ": the mirror is Y, X or F" + hint};
 }
 
-void apply(command_options& options, const option_spec& spec, std::string_view value) {
-  switch (spec.id) {
+void apply(command_options& options, const option_entry& entry, std::string_view value) {
+  switch (entry.id) {
     case option_id::mesh:
       options.mesh_auto = value == "auto";
       options.mesh.reset();
@@ -97,10 +97,10 @@ split_arguments split_options(std::span<const std::string_view> args) {
     }
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg == "-h" ? "--help" : arg.substr(0, equals);
-    const option_spec* spec = find_option(name);
-    if (spec == nullptr) refuse("unknown option \"" + printable_item(name) + "\"");
+    const option_entry* entry = find_option(name);
+    if (entry == nullptr) refuse("unknown option \"" + printable_item(name) + "\"");
     std::string_view value;
-    if (spec->argument == takes::nothing) {
+    if (entry->argument == takes::nothing) {
       if (equals != std::string_view::npos)
         refuse("option " + std::string(name) + " takes no value");
     } else if (equals != std::string_view::npos) {
@@ -110,7 +110,7 @@ split_arguments split_options(std::span<const std::string_view> args) {
     } else {
       refuse("option " + std::string(name) + " needs a value");
     }
-    apply(split.options, *spec, value);
+    apply(split.options, *entry, value);
   }
   if (split.options.mesh_auto && split.options.no_grid_check) {
     throw failure{
@@ -122,7 +122,7 @@ split_arguments split_options(std::span<const std::string_view> args) {
 
 void write_option_list(std::ostream& out) {
   say(out, "Options (anywhere on the command line; -- ends them):");
-  for (const option_spec& spec : option_specs) say(out, spec.help);
+  for (const option_entry& entry : option_table) say(out, entry.help);
   say(out, "With --mesh and --mirror nothing is read from standard input.");
   say(out, "");
 }
