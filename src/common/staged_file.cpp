@@ -9,8 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "common/failure.hpp"
@@ -203,14 +201,8 @@ void commit_staged(std::span<staged_file* const> files) {
   // writing the new file out), so two threads share them.
   const std::span<commit_step> all(steps);
   const std::size_t half = steps.size() / 2;
-  std::thread helper;
-  try {
-    helper = thread_without_interrupts([&] { rename_into_place(all.subspan(half)); });
-  } catch (const std::system_error&) {
-    rename_into_place(all.subspan(half));
-  }
-  rename_into_place(all.first(half));
-  if (helper.joinable()) helper.join();
+  run_side_by_side([&] { rename_into_place(all.first(half)); },
+                   [&] { rename_into_place(all.subspan(half)); });
   const auto failed = std::find_if(steps.begin(), steps.end(),
                                    [](const commit_step& step) { return step.error != 0; });
   if (failed != steps.end()) undo(all);
@@ -227,10 +219,6 @@ void commit_staged(std::span<staged_file* const> files) {
     file->temporary.reset();
   }
   note_files_in_place();
-}
-
-void discard_staged(staged_file& file) {
-  forget_and_remove(file);
 }
 
 }  // namespace vort

@@ -44,7 +44,4 @@ void close_staged(staged_file& file);
 // that could not be renamed.
 void commit_staged(std::span<staged_file* const> files);
 
-// Closes and removes the temporary, leaving the target as it was.
-void discard_staged(staged_file& file);
-
 }  // namespace vort

@@ -1,7 +1,5 @@
 #include "fieldmap/body_writer.hpp"
 
-#include <exception>
-#include <system_error>
 #include <thread>
 
 #include "common/interrupts.hpp"
@@ -47,40 +45,14 @@ void write_body(output_set& set, const record_table& table, const field_kind& ki
   start_phase(counter, work_phase::writing, values);
   std::vector<body_file> files = body_files(set, kind, mode);
   std::atomic<bool> stop{false};
-  const body_group all{&table, mode, files, counter, &stop};
   if (values < values_worth_a_thread || std::thread::hardware_concurrency() < 2) {
-    write_group_body(all);
+    write_group_body({&table, mode, files, counter, &stop});
     return;
   }
-  // Real parts here, imaginary parts in a second thread.
+  // Real parts here, imaginary parts beside them; a failure in one ends the other early.
   const body_group real{&table, mode, {files.begin(), files.begin() + 3}, counter, &stop};
   const body_group imaginary{&table, mode, {files.begin() + 3, files.end()}, counter, &stop};
-  std::exception_ptr imaginary_failure;
-  std::thread helper;
-  try {
-    helper = thread_without_interrupts([&] {
-      try {
-        write_group_body(imaginary);
-      } catch (...) {
-        imaginary_failure = std::current_exception();
-        stop = true;
-      }
-    });
-  } catch (const std::system_error&) {
-    // No second thread to be had (an address-space limit, say): one thread writes it all.
-    write_group_body(all);
-    return;
-  }
-  std::exception_ptr real_failure;
-  try {
-    write_group_body(real);
-  } catch (...) {
-    real_failure = std::current_exception();
-    stop = true;
-  }
-  helper.join();
-  if (real_failure) std::rethrow_exception(real_failure);
-  if (imaginary_failure) std::rethrow_exception(imaginary_failure);
+  run_side_by_side([&] { write_group_body(real); }, [&] { write_group_body(imaginary); }, &stop);
 }
 
 }  // namespace vort

@@ -1,9 +1,7 @@
 #include "input/line_counter.hpp"
 
 #include <cstring>
-#include <exception>
 #include <limits>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -54,36 +52,20 @@ std::uint64_t line_start_near_middle(const std::string& name, std::uint64_t size
   return 0;
 }
 
-// Counts [0, split) here and [split, end) in a second thread; false when no thread can start.
-bool count_in_halves(const std::string& name, line_count& count, part_count& tail) {
+// Counts [0, split) here and [split, end) beside it.
+void count_in_halves(const std::string& name, line_count& count, part_count& tail) {
   part_count head;
-  std::exception_ptr tail_failure;
-  std::thread helper;
-  try {
-    helper = thread_without_interrupts([&] {
-      try {
+  run_side_by_side(
+      [&] {
+        byte_source first = open_byte_range(name, 0, count.split);
+        head = count_line_ends(first);
+      },
+      [&] {
         byte_source second = open_byte_range(name, count.split, byte_source::unlimited);
         tail = count_line_ends(second);
-      } catch (...) {
-        tail_failure = std::current_exception();
-      }
-    });
-  } catch (const std::system_error&) {
-    return false;
-  }
-  std::exception_ptr head_failure;
-  try {
-    byte_source first = open_byte_range(name, 0, count.split);
-    head = count_line_ends(first);
-  } catch (...) {
-    head_failure = std::current_exception();
-  }
-  helper.join();
-  if (head_failure) std::rethrow_exception(head_failure);
-  if (tail_failure) std::rethrow_exception(tail_failure);
+      });
   count.lines_before_split = head.line_ends;
   count.lines = head.line_ends + tail.line_ends;
-  return true;
 }
 
 }  // namespace
@@ -95,8 +77,9 @@ std::int32_t file_record(const std::string& name, line_count* detail) {
   const bool plain_and_large = !source.gz && source.file_size >= size_worth_two_threads &&
                                std::thread::hardware_concurrency() >= 2;
   if (plain_and_large) count.split = line_start_near_middle(name, source.file_size);
-  if (count.split == 0 || !count_in_halves(name, count, tail)) {
-    count.split = 0;
+  if (count.split > 0) {
+    count_in_halves(name, count, tail);
+  } else {
     tail = count_line_ends(source);
     count.lines = tail.line_ends;
   }
