@@ -16,12 +16,14 @@
 #include "fieldmap/body_writer.hpp"
 #include "fieldmap/number_form.hpp"
 #include "fieldmap/output_files.hpp"
-#include "fieldmap/preview.hpp"
 #include "input/free_form.hpp"
-#include "input/grid_check.hpp"
 #include "input/line_counter.hpp"
+#include "input/position_spread.hpp"
 #include "input/record_table.hpp"
+#include "input/table_file.hpp"
 #include "input/table_reader.hpp"
+#include "preview/picture.hpp"
+#include "preview/png.hpp"
 
 namespace {
 
@@ -147,12 +149,12 @@ const fs::path& big_compressed_table() {
 // Reading a gzip-compressed table: one part (zlib inflates the stream in order); the rate is
 // that of the decompressed text.
 void BM_read_compressed_table(benchmark::State& state) {
-  const std::string name = big_compressed_table().string();
+  const vort::table_file file = vort::open_table(big_compressed_table().string());
   const auto bytes = static_cast<std::int64_t>(fs::file_size(big_table()));
   vort::record_table table = vort::allocate_record_table({100, 100, 100});
   for (auto _ : state) {
     vort::position_spread spread = vort::start_spread(table.counts);
-    benchmark::DoNotOptimize(vort::read_table(name, 1000001, table, &spread));
+    benchmark::DoNotOptimize(vort::read_table(file, table, &spread));
   }
   state.SetBytesProcessed(state.iterations() * bytes);
 }
@@ -162,15 +164,14 @@ BENCHMARK(BM_read_compressed_table)->Unit(benchmark::kMillisecond)->MinTime(1.0)
 // once the table is read.
 void BM_read_table(benchmark::State& state) {
   const bool check = state.range(0) != 0;
-  const std::string name = big_table().string();
-  const auto bytes = static_cast<std::int64_t>(fs::file_size(name));
-  vort::files_analysis::line_count lines;
-  vort::files_analysis::file_record(name, state.range(1) == 2 ? &lines : nullptr);
+  const vort::table_file file = vort::open_table(big_table().string());
+  const auto bytes = static_cast<std::int64_t>(file.size);
+  const vort::line_count lines = vort::count_lines(file, static_cast<int>(state.range(1)));
   vort::record_table table = vort::allocate_record_table({100, 100, 100});
   for (auto _ : state) {
     vort::position_spread spread = vort::start_spread(table.counts);
-    benchmark::DoNotOptimize(vort::read_table(name, 1000001, table, check ? &spread : nullptr,
-                                              nullptr, state.range(1) == 2 ? &lines : nullptr));
+    benchmark::DoNotOptimize(
+        vort::read_table(file, table, check ? &spread : nullptr, nullptr, &lines));
   }
   state.SetBytesProcessed(state.iterations() * bytes);
   state.SetItemsProcessed(state.iterations() * 1000000);
@@ -185,7 +186,7 @@ BENCHMARK(BM_read_table)
 void BM_write_body(benchmark::State& state) {
   const auto mode = static_cast<vort::mirror_mode>(state.range(0));
   vort::record_table table = vort::allocate_record_table({100, 100, 100});
-  vort::read_table(big_table().string(), 1000001, table);
+  vort::read_table(vort::open_table(big_table().string()), table);
   const fs::path dir = fs::temp_directory_path() / "vort2pelta-bench-body";
   fs::create_directories(dir);
   const fs::path before = fs::current_path();
@@ -196,9 +197,10 @@ void BM_write_body(benchmark::State& state) {
   for (auto _ : state) {
     vort::output_set set = vort::open_output_files(names);
     vort::write_body(set, table, kind, mode);
-    vort::close_output_files(set);
-    const vort::mesh::map_knots knots = vort::mesh::knots_of_map(table.counts, mode);
-    values += static_cast<std::uint64_t>(knots.x * knots.y * knots.z) * 6;
+    vort::finish_output_files(set);
+    vort::commit_staged(vort::staged_files(set));
+    const vort::map_knots knots = vort::knots_of_map(table.counts, mode);
+    values += static_cast<std::uint64_t>(knots[0] * knots[1] * knots[2]) * 6;
   }
   fs::current_path(before);
   fs::remove_all(dir);
@@ -214,9 +216,9 @@ void BM_preview(benchmark::State& state) {
   const vort::grid_counts counts{100, 100, 100};
   const auto mode = vort::mirror_mode::yz;
   vort::record_table table = vort::allocate_record_table(counts);
-  vort::read_table(big_table().string(), 1000001, table);
-  const vort::mesh::axes axes =
-      vort::mesh::build_axes(counts, {-0.1f, -0.1f, 0, 0, 0.1f, 0.2f, 1e-3f, 2e-3f, 2e-3f}, mode);
+  vort::read_table(vort::open_table(big_table().string()), table);
+  const vort::map_axes axes = vort::build_map_axes(
+      counts, {{-0.1f, -0.1f, 0}, {0, 0.1f, 0.2f}, {1e-3f, 2e-3f, 2e-3f}}, mode);
   const vort::field_kind kind = vort::select_field_kind('B');
   std::size_t bytes = 0;
   for (auto _ : state) {

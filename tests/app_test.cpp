@@ -29,7 +29,7 @@ TEST(CommandLine, ArgumentsAreTakenWhole) {
   EXPECT_EQ(line.action, start_action::convert);
   EXPECT_EQ(line.nx_text, "12345");
   EXPECT_EQ(line.table_name, "a_table_name_that_is_longer_than_fifty_characters_in_all.txt");
-  EXPECT_EQ(line.o_file_name, "a_base_name_over_18");
+  EXPECT_EQ(line.base_name, "a_base_name_over_18");
   EXPECT_EQ(line.field_id, 'B');
   const command_line short_line = parse({"3", "2"});
   EXPECT_EQ(short_line.field_id, ' ');
@@ -63,13 +63,13 @@ TEST(Options, ValuesAndPlaces) {
                                    "t.txt", "--preview", "cav", "--", "--E"});
   EXPECT_EQ(line.action, start_action::convert);
   EXPECT_EQ(line.nx_text + line.ny_text + line.nz_text, "321");
-  EXPECT_EQ(line.o_file_name, "cav");
+  EXPECT_EQ(line.base_name, "cav");
   EXPECT_EQ(line.field_id, '-');  // after --, an argument is positional whatever it looks like
   EXPECT_EQ(line.options.mirror, 'Y');
   EXPECT_TRUE(line.options.preview);
   ASSERT_TRUE(line.options.mesh.has_value());
-  EXPECT_EQ(line.options.mesh->zmax, 6.0f);
-  EXPECT_EQ(line.options.mesh->dx, 0.0f);  // left out by the slash
+  EXPECT_EQ(line.options.mesh->max[2], 6.0f);
+  EXPECT_EQ(line.options.mesh->step[0], 0.0f);  // left out by the slash
   EXPECT_TRUE(parse({"--mesh", "auto", "1"}).options.mesh_auto);
   EXPECT_EQ(parse({"-5", "1", "1"}).nx_text, "-5");  // a count, not an option
 }
@@ -86,6 +86,8 @@ TEST(Options, RefusedUpFront) {
        "--mesh gives 3 of the 9 mesh values (end it with a slash to leave the "
        "rest zero)"},
       {{"--mesh=1 2 x"}, "--mesh: cannot read \"x\" as a number (value 3 of the mesh data)"},
+      {{"--mesh=1 2 3 4 5 6 7 8 9 abc"}, "--mesh gives more than the 9 mesh values"},
+      {{"--mesh=1,2,3,4,5,6,7,8,9,10"}, "--mesh gives more than the 9 mesh values"},
       {{"--mesh=auto", "--no-grid-check"},
        "--mesh=auto takes the mesh from the records' positions, which --no-grid-check leaves "
        "unread"},
@@ -119,18 +121,26 @@ TEST(Dialogue, MeshAnswerAndMirror) {
   std::istringstream in("1, 2 ,3\n\n4 5 6 7 8 9 Y\nXZ please\n");
   std::ostringstream out;
   console_input console{&in, 0, {}};
-  const mesh::mesh_data mesh = ask_mesh_data(out, console);
-  EXPECT_EQ(mesh.xmin, 1);
-  EXPECT_EQ(mesh.zmax, 6);
-  EXPECT_EQ(mesh.dz, 9);
+  const mesh_data mesh = ask_mesh_data(out, console);
+  EXPECT_EQ(mesh.min[0], 1);
+  EXPECT_EQ(mesh.max[2], 6);
+  EXPECT_EQ(mesh.step[2], 9);
   EXPECT_EQ(ask_mirror(out, console), 'X');
 
   std::istringstream partial("1 2 / 9\nF\n");
   console_input partial_console{&partial, 0, {}};
-  const mesh::mesh_data left_out = ask_mesh_data(out, partial_console);
-  EXPECT_EQ(left_out.ymin, 2);
-  EXPECT_EQ(left_out.zmin, 0);
-  EXPECT_EQ(left_out.dz, 0);
+  const mesh_data left_out = ask_mesh_data(out, partial_console);
+  EXPECT_EQ(left_out.min[1], 2);
+  EXPECT_EQ(left_out.min[2], 0);
+  EXPECT_EQ(left_out.step[2], 0);
+
+  // Each value is rounded once, from its text, to single precision: this one lies just below
+  // the midpoint of two floats, which a double rounds it onto (and then on, to the even one).
+  std::istringstream near_tie("1.000000178813934326171874 0 0 0 0 0 0 0 1.5D-03\n");
+  console_input near_tie_console{&near_tie, 0, {}};
+  const mesh_data once = ask_mesh_data(out, near_tie_console);
+  EXPECT_EQ(once.min[0], 0x1.000002p+0f);
+  EXPECT_EQ(once.step[2], 1.5e-3f);
 
   const std::vector<std::pair<std::string, std::string>> refused = {
       {"1 2 3\n4 abc 6\n",
@@ -150,9 +160,9 @@ TEST(Dialogue, MeshAnswerAndMirror) {
   // FLT_MAX's usual text rounds to FLT_MAX, not to infinity.
   std::istringstream largest("3.4028235e38 0 0 0 0 0 -3.4028235e38 0 0\n");
   console_input largest_console{&largest, 0, {}};
-  const mesh::mesh_data extremes = ask_mesh_data(out, largest_console);
-  EXPECT_EQ(extremes.xmin, std::numeric_limits<float>::max());
-  EXPECT_EQ(extremes.dx, -std::numeric_limits<float>::max());
+  const mesh_data extremes = ask_mesh_data(out, largest_console);
+  EXPECT_EQ(extremes.min[0], std::numeric_limits<float>::max());
+  EXPECT_EQ(extremes.step[0], -std::numeric_limits<float>::max());
 
   std::istringstream no_mirror("1 2 3 4 5 6 7 8 9\n");
   console_input no_mirror_console{&no_mirror, 0, {}};

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "failure_of.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/line_writer.hpp"
+#include "fieldmap/map_axes.hpp"
 #include "fieldmap/output_files.hpp"
 
 namespace vort {
@@ -63,17 +65,50 @@ TEST(BodyFactors, ParitiesPerModeAndFlag) {
 
 TEST(OutputNames, PrefixWholeBaseNameExtension) {
   const output_names b = build_output_names("cav", select_field_kind('B'));
-  EXPECT_EQ(b.o_filer,
-            (std::array<std::string, 3>{"3D_Re-cav.bx", "3D_Re-cav.by", "3D_Re-cav.bz"}));
-  EXPECT_EQ(b.o_filei,
-            (std::array<std::string, 3>{"3D_Im-cav.bx", "3D_Im-cav.by", "3D_Im-cav.bz"}));
-  EXPECT_EQ(build_output_names("", select_field_kind('E')).o_filer[0], "3D_Re-.ex");
-  EXPECT_EQ(build_output_names("a_base_name_of_25_letters", select_field_kind('E')).o_filei[2],
+  EXPECT_EQ(b, (output_names{"3D_Re-cav.bx", "3D_Re-cav.by", "3D_Re-cav.bz", "3D_Im-cav.bx",
+                             "3D_Im-cav.by", "3D_Im-cav.bz"}));
+  EXPECT_EQ(build_output_names("", select_field_kind('E'))[0], "3D_Re-.ex");
+  EXPECT_EQ(build_output_names("a_base_name_of_25_letters", select_field_kind('E'))[5],
             "3D_Im-a_base_name_of_25_letters.ez");
 }
 
-// The reader stores records as they come (z fastest) and the body takes lines along x: the
-// line (j, k) of a field must hold the values of the records of knots (1 .. Nx, j, k).
+// Records come z fastest and the body takes lines along x: the line (j, k) of a field must
+// hold the values of the records of knots (1 .. Nx, j, k).
+TEST(Axes, CoordinatesAreRoundedOncePerOperation) {
+  EXPECT_EQ(knot_coordinate(10, -0.01f, 0.001f), std::ldexp(1.0f, -30));
+  const float plus_zero = knot_coordinate(0, -0.0f, 0.5f);
+  EXPECT_EQ(plus_zero, 0.0f);
+  EXPECT_FALSE(std::signbit(plus_zero));
+}
+
+TEST(Axes, CountsAndOrderPerMirrorMode) {
+  const mesh_data mesh{{0, -1, 2}, {99, 99, 99}, {0.5f, 1, -0.25f}};
+  struct axes_case {
+    grid_counts counts;
+    mirror_mode mode;
+    std::vector<float> x, y, z;
+  };
+  const std::vector<axes_case> cases = {
+      {{3, 2, 1}, mirror_mode::yz, {0, 0.5f, 1, 1.5f, 2}, {-1, 0}, {2}},
+      {{2, 2, 3}, mirror_mode::xz, {0, 0.5f}, {-1, 0, 1}, {2, 1.75f, 1.5f}},
+      {{1, 1, 1}, mirror_mode::yz, {0}, {-1}, {2}},
+      {{2, 2, 1}, mirror_mode::none, {0, 0.5f}, {-1, 0}, {2}},
+  };
+  for (const axes_case& c : cases) {
+    const map_axes axes = build_map_axes(c.counts, mesh, c.mode);
+    EXPECT_EQ(axes.coordinates[0], c.x);
+    EXPECT_EQ(axes.coordinates[1], c.y);
+    EXPECT_EQ(axes.coordinates[2], c.z);
+  }
+  EXPECT_EQ(build_map_axes({9999, 1, 1}, mesh, mirror_mode::yz).coordinates[0].size(), 19997u);
+  // Coordinates that overflow single precision are refused, naming the axis and the knot.
+  const mesh_data huge{{0, 0, -3e38f}, {0, 0, 0}, {1, 1, -2e38f}};
+  EXPECT_EQ(failure_of([&] {
+              build_map_axes({1, 1, 3}, huge, mirror_mode::none);
+            }),
+            "the mesh data put knot 2 of the z axis at -5e+38, beyond single precision");
+}
+
 TEST(RecordLayout, LinesAlongXHoldTheirRecords) {
   const grid_counts counts{3, 4, 2};
   record_table table = allocate_record_table(counts);
@@ -86,10 +121,10 @@ TEST(RecordLayout, LinesAlongXHoldTheirRecords) {
   for (std::int32_t k = 1; k <= counts.nz; ++k) {
     for (std::int32_t j = 1; j <= counts.ny; ++j) {
       for (int f = 0; f < field_values; ++f) {
-        const line_values line = table_line(table, f, j, k);
+        const double* const line = table_line(table, f, j, k);
         for (std::int32_t i = 1; i <= counts.nx; ++i) {
-          EXPECT_EQ(line.first[(i - 1) * line.stride],
-                    static_cast<double>(row_of(table, i, j, k) * 10 + f))
+          const std::int64_t record = (i - 1) * counts.ny * counts.nz + (j - 1) * counts.nz + k;
+          EXPECT_EQ(line[i - 1], static_cast<double>(record * 10 + f))
               << i << " " << j << " " << k << " " << f;
         }
       }

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "failure_of.hpp"
-#include "input/grid_check.hpp"
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
+#include "input/position_check.hpp"
 #include "input/table_reader.hpp"
 #include "temp_file.hpp"
 
@@ -27,6 +27,7 @@ enum class style {
   x_fastest,      // x varies fastest
   float_steps,    // positions accumulated in single precision, printed with 9 digits
   far_out,        // a beamline's frame: z near 150 m in steps of 1 mm, x and y steps of 0.1 mm
+  jittered,       // every position off by up to 0.1% of its axis's step, printed with 9 digits
 };
 
 // A table of a grid starting at (-0.08, -0.08, 0) with steps (0.008, 0.008, 0.01), or all
@@ -44,6 +45,12 @@ std::string grid_table(grid_counts grid, style how, long records = -1, bool zero
     if (how == style::far_out)
       p[0] = -2e-4 + i * 1e-4, p[1] = -2e-4 + j * 1e-4, p[2] = 150 + k * 1e-3;
     if (zero) p[0] = p[1] = p[2] = 0;
+    if (how == style::jittered) {
+      const double steps[3] = {0.008, 0.008, 0.01};
+      for (int a = 0; a < 3; ++a) {
+        p[a] += 1e-3 * steps[a] * static_cast<double>((r * 7919 + a * 104729) % 2001 - 1000) / 1000;
+      }
+    }
     const double f = static_cast<double>(r);
     switch (how) {
       case style::split:
@@ -78,6 +85,7 @@ std::string grid_table(grid_counts grid, style how, long records = -1, bool zero
                       accumulated[1], accumulated[2]);
         break;
       case style::far_out:
+      case style::jittered:
         std::snprintf(line, sizeof line, "%.8e %.8e %.8e 1 2 3 4 5 6\n", p[0], p[1], p[2]);
         break;
       default:
@@ -92,13 +100,15 @@ std::string grid_table(grid_counts grid, style how, long records = -1, bool zero
 // The check as a conversion makes it: "" when the table passes, else the description of the
 // first record that breaks the grid, with FILE for the table's name.
 std::string check(const std::string& text, grid_counts counts) {
-  const temp_file table(text);
+  const temp_file file(text);
+  const table_file table = open_table(file.name());
   record_table rows = allocate_record_table(counts);
   position_spread spread = start_spread(counts);
-  const std::int64_t read = read_table(table.name(), 1 << 30, rows, &spread);
-  if (!find_spread_fault(spread)) return "";
-  std::string description = describe_first_break(table.name(), spread, read);
-  return description.replace(0, table.name().size(), "FILE");
+  const std::int64_t read = read_table(table, rows, &spread);
+  const position_verdict verdict = check_positions(table, spread, read);
+  if (!verdict.fault) return "";
+  std::string description = describe_break(table.name, *verdict.fault);
+  return description.replace(0, table.name.size(), "FILE");
 }
 
 struct check_case {
@@ -122,11 +132,17 @@ TEST(GridCheck, PositionsAgainstTheCounts) {
       {"float positions, 9 digits", grid_table({11, 21, 11}, style::float_steps), {11, 21, 11}, ""},
       {"short table", grid_table({3, 4, 5}, style::plain, 47), {3, 4, 5}, ""},
       {"far from the origin", grid_table({5, 5, 4}, style::far_out), {5, 5, 4}, ""},
+      {"jittered by 0.1% of a step", grid_table({3, 4, 5}, style::jittered), {3, 4, 5}, ""},
+      {"x unevenly spaced",
+       "h\nh\n0 0 0 1 1 1 1 1 1\n0.1 0 0 1 1 1 1 1 1\n0.5 0 0 1 1 1 1 1 1\n",
+       {3, 1, 1},
+       "FILE:4: record 2 is at x = 0.1 but the x knots of a 3 x 1 x 1 grid are evenly spaced from "
+       "0 to 0.5, which puts knot (2, 1, 1) at x = 0.25"},
       {"far from the origin, counts swapped",
        grid_table({5, 4, 4}, style::far_out),
        {4, 5, 4},
        "FILE:19: record 17 is at x = -1e-04 but knot (1, 5, 1) of a 4 x 5 x 4 grid shares x "
-       "with record 1 (x = -2e-04)"},
+       "with record 1 (x = -2e-04); the positions fit a grid of 5 x 4 x 4 knots"},
       {"all positions zero, counts swapped",
        grid_table({3, 4, 5}, style::plain, -1, true),
        {4, 3, 5},
@@ -135,12 +151,12 @@ TEST(GridCheck, PositionsAgainstTheCounts) {
        grid_table({3, 4, 5}, style::plain),
        {4, 3, 5},
        "FILE:18: record 16 is at y = -0.056 but knot (2, 1, 1) of a 4 x 3 x 5 grid shares y "
-       "with record 1 (y = -0.08)"},
+       "with record 1 (y = -0.08); the positions fit a grid of 3 x 4 x 5 knots"},
       {"Nz one too large, short table",
        grid_table({3, 4, 5}, style::plain),
        {3, 4, 6},
        "FILE:8: record 6 is at y = -0.072 but knot (1, 1, 6) of a 3 x 4 x 6 grid shares y with "
-       "record 1 (y = -0.08)"},
+       "record 1 (y = -0.08); the positions fit a grid of 3 x 4 x 5 knots"},
       {"x fastest",
        grid_table({3, 4, 5}, style::x_fastest),
        {3, 4, 5},
@@ -192,23 +208,42 @@ TEST(GridInference, CountsFromThePositions) {
       {"no records", "h\nh\n", {}, "it holds no records"},
       {"far from the origin", grid_table({5, 5, 4}, style::far_out), {5, 5, 4}, ""},
       {"a text trailer", grid_table({3, 4, 5}, style::plain) + "end of table\n", {3, 4, 5}, ""},
+      {"jittered by 0.1% of a step", grid_table({3, 4, 5}, style::jittered), {3, 4, 5}, ""},
+      {"jittered, two knots along y", grid_table({4, 2, 6}, style::jittered), {4, 2, 6}, ""},
+      {"jittered, two knots along x", grid_table({2, 3, 9}, style::jittered), {2, 3, 9}, ""},
+      {"x unevenly spaced",
+       "h\nh\n0 0 0 1 1 1 1 1 1\n0.1 0 0 1 1 1 1 1 1\n0.5 0 0 1 1 1 1 1 1\n",
+       {},
+       "FILE:4: record 2 is at x = 0.1 but the x knots of a 3 x 1 x 1 grid are evenly spaced"},
+      // The records end at a trailer of text, never at a damaged record: a conversion with
+      // the counts found here must read the same records.
       {"a record cut short at the end",
        grid_table({3, 4, 5}, style::plain) + "1 2 3\n",
-       {3, 4, 5},
-       ""},
+       {},
+       "FILE:63: the file ends inside record 61 (3 of 9 values read)"},
+      {"the last record ending in a letter",
+       grid_table({3, 4, 5}, style::plain, 59) + "0.08 0.08 0.1 1 2 3 4 5 x\n",
+       {},
+       "FILE:62: cannot read \"x\" as a number (value 9 of record 60)"},
+      {"NaN in the last record",
+       grid_table({3, 4, 5}, style::plain, 59) + "0.08 0.08 0.1 1 NaN 3 4 5 6\n",
+       {},
+       "FILE:62: cannot read \"NaN\" as a number (value 5 of record 60)"},
       {"text with records after it",
        grid_table({3, 4, 5}, style::plain) + "a remark\n" +
            grid_table({1, 1, 2}, style::plain).substr(14),
        {},
-       "FILE:63: cannot read \"a\" as a number"},
+       "FILE:63: cannot read \"a\" as a number (value 1 of record 61)"},
   };
   for (const inference_case& c : cases) {
-    const temp_file table(c.table);
+    const temp_file file(c.table);
     inferred_grid grid;
     // A table that cannot be read fails as a conversion does; its message is the reason here.
-    const std::string thrown = failure_of([&] { grid = infer_grid(table.name()); });
-    std::string reason = thrown == "(no failure)" ? grid.reason : thrown;
-    if (reason.rfind(table.name(), 0) == 0) reason.replace(0, table.name().size(), "FILE");
+    const std::string thrown = failure_of([&] { grid = infer_grid(open_table(file.name())); });
+    std::string reason = thrown != "(no failure)" ? thrown
+                         : grid.fault ? describe_break(file.name(), *grid.fault) + "; " + grid.hint
+                                      : grid.reason;
+    if (reason.rfind(file.name(), 0) == 0) reason.replace(0, file.name().size(), "FILE");
     if (c.reason.empty()) {
       EXPECT_EQ(reason, "") << c.name;
       EXPECT_EQ((std::array{grid.counts.nx, grid.counts.ny, grid.counts.nz}),
@@ -222,17 +257,17 @@ TEST(GridInference, CountsFromThePositions) {
 
 struct mesh_case {
   std::string name;
-  mesh::mesh_data mesh;
+  mesh_data mesh;
   mirror_mode mode;
   std::vector<std::string> warnings;
 };
 
 // The axes that a generated 11 x 21 x 11 table's positions show.
 std::array<table_axis, 3> axes_of_table(style how) {
-  const temp_file table(grid_table({11, 21, 11}, how));
+  const temp_file file(grid_table({11, 21, 11}, how));
   record_table rows = allocate_record_table({11, 21, 11});
   position_spread spread = start_spread({11, 21, 11});
-  read_table(table.name(), 1 << 30, rows, &spread);
+  read_table(open_table(file.name()), rows, &spread);
   return table_axes(spread);
 }
 
@@ -240,19 +275,19 @@ TEST(MeshCheck, AnswerAgainstThePositions) {
   const std::array<table_axis, 3> axes = axes_of_table(style::float_steps);
   const std::vector<mesh_case> cases = {
       {"the table's own mesh",
-       {-0.08f, -0.08f, 0, 0, 0.08f, 0.1f, 0.008f, 0.008f, 0.01f},
+       {{-0.08f, -0.08f, 0}, {0, 0.08f, 0.1f}, {0.008f, 0.008f, 0.01f}},
        mirror_mode::none,
        {}},
       {"the whole map's maximum, Y mirror",
-       {-0.08f, -0.08f, 0, 0.08f, 0.08f, 0.1f, 0.008f, 0.008f, 0.01f},
+       {{-0.08f, -0.08f, 0}, {0.08f, 0.08f, 0.1f}, {0.008f, 0.008f, 0.01f}},
        mirror_mode::yz,
        {}},
       {"a step ten times too large",
-       {-0.08f, -0.08f, 0, 0, 0.08f, 0.1f, 0.08f, 0.008f, 0.01f},
+       {{-0.08f, -0.08f, 0}, {0, 0.08f, 0.1f}, {0.08f, 0.008f, 0.01f}},
        mirror_mode::none,
        {"the mesh data give dx = 0.08 m, the table's x step is 0.008 (10 times smaller)"}},
       {"every kind, two axes",
-       {0, 0, 0, 0.08f, 0.08f, 0.1f, 0.008f, 0.004f, 0.02f},
+       {{0, 0, 0}, {0.08f, 0.08f, 0.1f}, {0.008f, 0.004f, 0.02f}},
        mirror_mode::none,
        {"the mesh data give xmin = 0 m and ymin = 0 m, the table's first x is -0.08 and the "
         "table's first y is -0.08",
@@ -260,18 +295,18 @@ TEST(MeshCheck, AnswerAgainstThePositions) {
         "larger) and the table's z step is 0.01 (2 times smaller)",
         "the mesh data give xmax = 0.08 m, the table's last x is 7.45058e-09"}},
       {"maximum of neither half nor whole, X mirror",
-       {-0.08f, -0.08f, 0, 0, 0.1f, 0.1f, 0.008f, 0.008f, 0.01f},
+       {{-0.08f, -0.08f, 0}, {0, 0.1f, 0.1f}, {0.008f, 0.008f, 0.01f}},
        mirror_mode::xz,
        {"the mesh data give ymax = 0.1 m, the table's last y is 0.08 (0.24 over the whole map)"}},
   };
   for (const mesh_case& c : cases) {
     EXPECT_EQ(compare_mesh(c.mesh, axes, c.mode), c.warnings) << c.name;
   }
-  const mesh::mesh_data from_table = mesh_from_positions(axes_of_table(style::plain));
-  EXPECT_EQ(from_table.xmin, -0.08f);
-  EXPECT_EQ(from_table.ymax, 0.08f);
-  EXPECT_EQ(from_table.dx, 0.008f);
-  EXPECT_EQ(from_table.dz, 0.01f);
+  const mesh_data from_table = mesh_from_positions(axes_of_table(style::plain));
+  EXPECT_EQ(from_table.min[0], -0.08f);
+  EXPECT_EQ(from_table.max[1], 0.08f);
+  EXPECT_EQ(from_table.step[0], 0.008f);
+  EXPECT_EQ(from_table.step[2], 0.01f);
 }
 
 }  // namespace

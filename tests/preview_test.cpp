@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "failure_of.hpp"
-#include "fieldmap/preview.hpp"
-#include "fieldmap/preview_colour.hpp"
-#include "fieldmap/preview_font.hpp"
-#include "fieldmap/preview_plane.hpp"
-#include "input/mesh.hpp"
+#include "fieldmap/map_axes.hpp"
 #include "input/record_table.hpp"
+#include "preview/colour.hpp"
+#include "preview/font.hpp"
+#include "preview/picture.hpp"
+#include "preview/plane.hpp"
+#include "preview/png.hpp"
 
 namespace vort {
 namespace {
@@ -39,9 +40,9 @@ record_table table_of(grid_counts counts, const field_function& value) {
 }
 
 drawn_preview draw(const record_table& table, char flag, mirror_mode mode) {
-  const mesh::mesh_data mesh{-0.1f, -0.1f, 0, 0, 0, 0, 0.01f, 0.01f, 0.02f};
+  const mesh_data mesh{{-0.1f, -0.1f, 0}, {0, 0, 0}, {0.01f, 0.01f, 0.02f}};
   return draw_preview(table, select_field_kind(flag), mode,
-                      mesh::build_axes(table.counts, mesh, mode));
+                      build_map_axes(table.counts, mesh, mode));
 }
 
 const pixel_rect& panel(const drawn_preview& d, std::size_t component, panel_slot slot) {

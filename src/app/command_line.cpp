@@ -51,40 +51,40 @@ std::int32_t parse_grid_count(const std::string& text, std::string_view name, in
 command_line parse_command_line(std::span<const std::string_view> all_args) {
   split_arguments split = split_options(all_args);
   const std::span<const std::string_view> args = split.positionals;
-  command_line line;
-  line.options = std::move(split.options);
+  command_line command;
+  command.options = std::move(split.options);
   const std::string first = argument(args, 1);
-  if (line.options.help) {
-    line.action = start_action::help_with_options;
-    return line;
+  if (command.options.help) {
+    command.action = start_action::help_with_options;
+    return command;
   }
-  if (line.options.version) {
-    line.action = start_action::version;
-    return line;
+  if (command.options.version) {
+    command.action = start_action::version;
+    return command;
   }
   if (first_four(first) == "help") {
-    line.action = start_action::help;
-    return line;
+    command.action = start_action::help;
+    return command;
   }
-  if (line.options.inspect) {
+  if (command.options.inspect) {
     if (!args.empty()) {
       throw failure{"--inspect takes the table alone, not \"" + printable_item(first) + "\""};
     }
-    line.action = start_action::inspect;
-    return line;
+    command.action = start_action::inspect;
+    return command;
   }
   if (first_four(first) == "    ") {
-    line.action = start_action::notice;
-    return line;
+    command.action = start_action::notice;
+    return command;
   }
-  line.nx_text = first;
-  line.ny_text = argument(args, 2);
-  line.nz_text = argument(args, 3);
-  line.table_name = without_trailing_blanks(argument(args, 4));
-  line.o_file_name = without_trailing_blanks(argument(args, 5));
+  command.nx_text = first;
+  command.ny_text = argument(args, 2);
+  command.nz_text = argument(args, 3);
+  command.table_name = without_trailing_blanks(argument(args, 4));
+  command.base_name = without_trailing_blanks(argument(args, 5));
   const std::string flag = argument(args, 6);
-  line.field_id = flag.empty() ? ' ' : flag.front();
-  return line;
+  command.field_id = flag.empty() ? ' ' : flag.front();
+  return command;
 }
 
 // The wording of this page, its typos ("VOTR2Pelta", "nuber", "z,y,z", "dimention",

@@ -21,7 +21,7 @@ struct command_line {
   command_options options;
   std::string nx_text, ny_text, nz_text;  // whole arguments, parsed later
   std::string table_name;                 // trailing blanks dropped
-  std::string o_file_name;                // trailing blanks dropped
+  std::string base_name;                  // trailing blanks dropped
   char field_id = ' ';                    // first character of argument 6, or a blank
 };
 

@@ -9,6 +9,19 @@
 
 namespace vort {
 
+// What starts every line the converter writes on standard error.
+inline constexpr std::string_view program_prefix = "VORT2Pelta: ";
+
+// A line for standard error: the prefix, then the text.
+inline std::string error_line(std::string_view text) {
+  return std::string(program_prefix) + std::string(text);
+}
+
+// A warning's line for standard error.
+inline std::string warning_line(std::string_view text) {
+  return error_line("warning: " + std::string(text));
+}
+
 // " " + text + newline, or an empty line for an empty text.
 void say(std::ostream& out, std::string_view text);
 

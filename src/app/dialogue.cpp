@@ -1,9 +1,8 @@
 #include "app/dialogue.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "app/console.hpp"
@@ -13,31 +12,21 @@
 namespace vort {
 namespace {
 
-constexpr int mesh_values = 9;
-
 // `where` is "standard input:<line>" for the typed answer, "--mesh" for the option.
 [[noreturn]] void refuse_mesh_value(const bad_item& bad, const std::string& where) {
-  const std::string reason =
-      bad.error == item_error::out_of_range ? ": it is too large for a double" : "";
-  throw failure{where + ": cannot read \"" + printable_item(bad.text) + "\" as a number" + reason +
-                " (value " + std::to_string(bad.value_index + 1) + " of the mesh data)"};
-}
-
-float single_precision(double value, int index) {
-  if (std::fabs(value) >= mesh::single_overflow) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    throw failure{"value " + std::to_string(index + 1) + " of the mesh data (" + text +
-                  ") is too large for single precision"};
+  if (bad.error == item_error::beyond_single) {
+    double value = 0;
+    item_error unused{};
+    parse_real(bad.text.data(), bad.text.data() + bad.text.size(), value, unused);
+    throw failure{"value " + std::to_string(bad.value_index + 1) + " of the mesh data (" +
+                  number_text(value, 9) + ") is too large for single precision"};
   }
-  return static_cast<float>(value);
+  throw failure{where + ": " + unreadable_number_text(bad, "the mesh data")};
 }
 
-mesh::mesh_data mesh_of_values(const std::array<double, mesh_values>& values) {
-  mesh::mesh_data mesh;
-  float* fields[mesh_values] = {&mesh.xmin, &mesh.ymin, &mesh.zmin, &mesh.xmax, &mesh.ymax,
-                                &mesh.zmax, &mesh.dx,   &mesh.dy,   &mesh.dz};
-  for (int i = 0; i < mesh_values; ++i) *fields[i] = single_precision(values[i], i);
+mesh_data mesh_of_values(const std::array<float, mesh_values>& values) {
+  mesh_data mesh;
+  for (int n = 0; n < mesh_values; ++n) typed_value(mesh, n) = values[static_cast<std::size_t>(n)];
   return mesh;
 }
 
@@ -60,10 +49,10 @@ bool next_console_line(console_input& console) {
   return true;
 }
 
-mesh::mesh_data ask_mesh_data(std::ostream& out, console_input& console) {
+mesh_data ask_mesh_data(std::ostream& out, console_input& console) {
   say(out, "Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):");
   flush_console(out);
-  std::array<double, mesh_values> values{};
+  std::array<float, mesh_values> values{};
   list_read state;
   bad_item bad;
   for (;;) {
@@ -72,7 +61,7 @@ mesh::mesh_data ask_mesh_data(std::ostream& out, console_input& console) {
                     std::to_string(state.next) + " of 9 values read)"};
     }
     text_cursor cursor = cursor_over(console.text, console.line);
-    const read_status status = read_reals(cursor, state, values, &bad);
+    const read_status status = read_singles(cursor, state, values, &bad);
     if (status == read_status::bad_value) {
       refuse_mesh_value(bad, "standard input:" + std::to_string(bad.line));
     }
@@ -81,20 +70,25 @@ mesh::mesh_data ask_mesh_data(std::ostream& out, console_input& console) {
   return mesh_of_values(values);
 }
 
-mesh::mesh_data parse_mesh_option(std::string_view text) {
-  std::array<double, mesh_values> values{};
+mesh_data parse_mesh_option(std::string_view text) {
+  // Room for a tenth value, which is refused: the typed answer throws away the rest of its
+  // line, but an option's text holds nothing else.
+  std::array<float, mesh_values + 1> values{};
   list_read state;
   bad_item bad;
   text_cursor cursor = cursor_over(text, 1);
-  switch (read_reals(cursor, state, values, &bad)) {
-    case read_status::bad_value:
-      refuse_mesh_value(bad, "--mesh");
-    case read_status::need_more:
-      throw failure{"--mesh gives " + std::to_string(state.next) +
-                    " of the 9 mesh values (end it with a slash to leave the rest zero)"};
-    default:
-      return mesh_of_values(values);
+  const read_status status = read_singles(cursor, state, values, &bad);
+  if (state.next > mesh_values || (status == read_status::bad_value && bad.value_index == 9)) {
+    throw failure{"--mesh gives more than the 9 mesh values"};
   }
+  if (status == read_status::bad_value) refuse_mesh_value(bad, "--mesh");
+  if (status == read_status::need_more && state.next < mesh_values) {
+    throw failure{"--mesh gives " + std::to_string(state.next) +
+                  " of the 9 mesh values (end it with a slash to leave the rest zero)"};
+  }
+  std::array<float, mesh_values> nine{};
+  std::copy_n(values.begin(), mesh_values, nine.begin());
+  return mesh_of_values(nine);
 }
 
 char ask_mirror(std::ostream& out, console_input& console) {
@@ -105,6 +99,12 @@ char ask_mirror(std::ostream& out, console_input& console) {
   }
   const char first = console.text.front();
   return first == '\n' ? ' ' : first;
+}
+
+mirror_mode mirror_of_answer(char mirror) {
+  if (mirror == 'Y') return mirror_mode::yz;
+  if (mirror == 'X') return mirror_mode::xz;
+  return mirror_mode::none;
 }
 
 void echo_mirror(std::ostream& out, char mirror) {

@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "input/mesh.hpp"
+#include "input/mesh_data.hpp"
+#include "input/symmetry.hpp"
 
 namespace vort {
 
@@ -23,14 +24,18 @@ struct console_input {
 bool next_console_line(console_input& console);
 
 // Asks for xmin, ymin, zmin, xmax, ymax, zmax, dx, dy, dz; values left out are zero.
-mesh::mesh_data ask_mesh_data(std::ostream& out, console_input& console);
+mesh_data ask_mesh_data(std::ostream& out, console_input& console);
 
 // The nine values of the mesh answer given as an option's text, read as the typed answer
-// is (a slash ends it early, values left out are zero). Throws `failure` naming --mesh.
-mesh::mesh_data parse_mesh_option(std::string_view text);
+// is (a slash ends it early, values left out are zero), but never more than nine. Throws
+// `failure` naming --mesh.
+mesh_data parse_mesh_option(std::string_view text);
 
 // Asks for the mirror and returns the answer's first character (a blank for an empty line).
 char ask_mirror(std::ostream& out, console_input& console);
+
+// Case-sensitive: only `Y` and `X` select a mirror; `y`, `x`, `F` and anything else do not.
+mirror_mode mirror_of_answer(char mirror);
 
 // "full cavity, no mirrors", "YZ magnetic mirror", "XZ magnetic mirror" or "error!".
 void echo_mirror(std::ostream& out, char mirror);

@@ -1,30 +1,21 @@
 #include "app/inspection.hpp"
 
 #include <array>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "common/failure.hpp"
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
+#include "input/table_file.hpp"
 
 namespace vort {
 namespace {
 
-constexpr const char* axis_names[3] = {"x", "y", "z"};
 constexpr const char* part_names[6] = {"Re Fx", "Im Fx", "Re Fy", "Im Fy", "Re Fz", "Im Fz"};
 
-// The shortest text that reads back as the same single-precision value: what a user types.
-std::string single_text(float value) {
-  char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
+// Three significant digits: a summary of the field, not its values.
 std::string rough_text(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3g", value);
-  return text;
+  return number_text(value, 3);
 }
 
 // The largest field magnitude and where it is, and the largest of each part.
@@ -34,22 +25,26 @@ struct field_extremes {
   std::array<double, 6> part_largest{};
 };
 
-void take_field(field_extremes& field, const record_view& record) {
+// |F| over the six parts, scaled by the largest before squaring, so that neither values near
+// the largest double overflow nor subnormal ones vanish.
+double magnitude_of(const double* parts) {
+  double largest = 0;
+  for (int p = 0; p < 6; ++p) largest = std::max(largest, std::fabs(parts[p]));
+  if (largest == 0 || !std::isfinite(largest)) return largest;
   double sum = 0;
-  for (std::size_t p = 0; p < 6; ++p) {
-    const double value = std::fabs(record.values[3 + p]);
-    sum += value * value;
-    field.part_largest[p] = std::max(field.part_largest[p], value);
-  }
-  if (sum > field.largest) {
-    field.largest = sum;
-    field.record = record.number;
-  }
+  for (int p = 0; p < 6; ++p) sum += (parts[p] / largest) * (parts[p] / largest);
+  return largest * std::sqrt(sum);
 }
 
-std::string knot_of_record(std::int64_t record, grid_counts counts) {
-  const std::int64_t r = record - 1, plane = std::int64_t{counts.ny} * counts.nz;
-  return knot_text(r / plane, r % plane / counts.nz, r % counts.nz);
+void take_field(field_extremes& field, const record_view& record) {
+  for (std::size_t p = 0; p < 6; ++p) {
+    field.part_largest[p] = std::max(field.part_largest[p], std::fabs(record.values[3 + p]));
+  }
+  const double magnitude = magnitude_of(record.values + 3);
+  if (magnitude > field.largest) {
+    field.largest = magnitude;
+    field.record = record.number;
+  }
 }
 
 // The mirror a half table is made for: its last x (YZ) or y (XZ) knot on the plane 0.
@@ -86,31 +81,31 @@ void line(std::ostream& out, const std::string& text) {
 }  // namespace
 
 void inspect_table(const std::string& table_name, std::ostream& out) {
+  const table_file table = open_table(table_name);
   field_extremes field;
   const inferred_grid grid =
-      infer_grid(table_name, [&](const record_view& record) { take_field(field, record); });
+      infer_grid(table, [&](const record_view& record) { take_field(field, record); });
+  if (grid.fault) {
+    throw failure{describe_break(table.name, *grid.fault) +
+                  (grid.hint.empty() ? "" : "; " + grid.hint)};
+  }
   if (!grid.reason.empty()) {
-    if (grid.reason.rfind(printable_item(table_name) + ":", 0) == 0) throw failure{grid.reason};
     throw failure{"the positions in " + in_quotes(table_name) + " form no grid: " + grid.reason};
   }
   const grid_counts counts = grid.counts;
   const std::array<table_axis, 3> axes = table_axes(grid.spread);
-  const mesh::mesh_data mesh = mesh_from_positions(axes);
+  const mesh_data mesh = mesh_from_positions(axes);
   line(out, "table: " + printable_item(table_name) + ", " + counted(grid.records, "record"));
   line(out, "grid: " + counts_text(counts) + " knots");
-  const float minima[3] = {mesh.xmin, mesh.ymin, mesh.zmin};
-  const float maxima[3] = {mesh.xmax, mesh.ymax, mesh.zmax};
-  const float steps[3] = {mesh.dx, mesh.dy, mesh.dz};
-  std::string mesh_text;
   for (std::size_t a = 0; a < 3; ++a) {
     line(out, std::string(axis_names[a]) + ": " + counted(axes[a].knots, "knot") + " from " +
-                  single_text(minima[a]) + " to " + single_text(maxima[a]) + ", step " +
-                  single_text(steps[a]));
+                  number_text(mesh.min[a]) + " to " + number_text(mesh.max[a]) + ", step " +
+                  number_text(mesh.step[a]));
   }
-  for (const float value : {mesh.xmin, mesh.ymin, mesh.zmin, mesh.xmax, mesh.ymax, mesh.zmax,
-                            mesh.dx, mesh.dy, mesh.dz}) {
+  std::string mesh_text;
+  for (int n = 0; n < mesh_values; ++n) {
     if (!mesh_text.empty()) mesh_text += ',';
-    mesh_text += single_text(value);
+    mesh_text += number_text(typed_value(mesh, n));
   }
   line(out, "mesh: " + mesh_text);
   const char mirror = guessed_mirror(axes);
@@ -120,8 +115,8 @@ void inspect_table(const std::string& table_name, std::ostream& out) {
     parts += std::string(p == 0 ? "" : ", ") + "|" + part_names[p] + "| " +
              rough_text(field.part_largest[p]);
   }
-  line(out, "field: largest |F| " + rough_text(std::sqrt(field.largest)) + " at knot " +
-                knot_of_record(field.record, counts) + "; largest " + parts);
+  line(out, "field: largest |F| " + rough_text(field.largest) + " at knot " +
+                knot_text(walk_from(counts, field.record - 1)) + "; largest " + parts);
   // A table named like an option needs "--" before the positional arguments.
   line(out, "convert: VORT2Pelta --mesh=auto --mirror=" + std::string(1, mirror) +
                 (table_name.front() == '-' ? " -- " : " ") + std::to_string(counts.nx) + " " +

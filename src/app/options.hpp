@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/mesh.hpp"
+#include "input/mesh_data.hpp"
 
 namespace vort {
 
@@ -19,10 +19,10 @@ struct command_options {
   bool version = false;
   bool no_grid_check = false;
   bool preview = false;
-  std::optional<std::string> inspect;   // the table to inspect
-  bool mesh_auto = false;               // --mesh=auto: the mesh from the positions
-  std::optional<mesh::mesh_data> mesh;  // --mesh=VALUES, read up front
-  std::optional<char> mirror;           // Y, X or F
+  std::optional<std::string> inspect;  // the table to inspect
+  bool mesh_auto = false;              // --mesh=auto: the mesh from the positions
+  std::optional<mesh_data> mesh;       // --mesh=VALUES, read up front
+  std::optional<char> mirror;          // Y, X or F
 };
 
 struct split_arguments {

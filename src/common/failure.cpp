@@ -1,5 +1,8 @@
 #include "common/failure.hpp"
 
+#include <charconv>
+#include <cstdio>
+
 namespace vort {
 
 std::string in_quotes(const std::string& name) {
@@ -26,6 +29,20 @@ std::string printable_item(std::string_view text) {
 
 std::string counted(std::int64_t count, std::string_view noun) {
   return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
+std::string number_text(double value, int significant) {
+  char text[40];
+  if (significant > 0) {
+    std::snprintf(text, sizeof text, "%.*g", significant, value);
+    return text;
+  }
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+std::string number_text(float value) {
+  char text[40];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 }  // namespace vort

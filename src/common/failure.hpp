@@ -22,4 +22,10 @@ std::string printable_item(std::string_view text);
 // "1 knot", "2 knots": a count and its noun, for messages.
 std::string counted(std::int64_t count, std::string_view noun);
 
+// A number as messages show it: the shortest text that reads back as the same value (of
+// single precision for a float: what a user types), or, with `significant` digits, rounded to
+// them for a summary ("1.54e+03").
+std::string number_text(double value, int significant = 0);
+std::string number_text(float value);
+
 }  // namespace vort

@@ -1,7 +1,5 @@
 #include "common/grid.hpp"
 
-#include <vector>
-
 namespace vort {
 
 std::string counts_text(grid_counts counts) {
@@ -10,21 +8,20 @@ std::string counts_text(grid_counts counts) {
 }
 
 std::string knot_product_text(grid_counts counts) {
-  std::vector<std::int64_t> digits{1};  // least significant first
-  for (const std::int64_t factor : {counts.nx, counts.ny, counts.nz}) {
-    std::int64_t carry = 0;
-    for (std::int64_t& digit : digits) {
-      carry += digit * factor;  // below 2^31 * 10: no overflow
-      digit = carry % 10;
-      carry /= 10;
-    }
-    for (; carry > 0; carry /= 10) digits.push_back(carry % 10);
-  }
+  // Three factors below 2^31 make less than 2^93.
+  __extension__ using uint128 = unsigned __int128;
+  uint128 product = uint128(counts.nx) * uint128(counts.ny) * uint128(counts.nz);
   std::string text;
-  for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
-    text += static_cast<char>('0' + *digit);
-  }
+  do {
+    text.insert(text.begin(), static_cast<char>('0' + static_cast<int>(product % 10)));
+    product /= 10;
+  } while (product > 0);
   return text;
+}
+
+std::string knot_text(const knot_walk& knot) {
+  return "(" + std::to_string(knot.i + 1) + ", " + std::to_string(knot.j + 1) + ", " +
+         std::to_string(knot.k + 1) + ")";
 }
 
 }  // namespace vort

@@ -1,4 +1,4 @@
-// Grid counts of the solver table and the mirror mode, shared by every later step.
+// Grid counts of the solver table and the walk of its knots, shared by every later step.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,14 @@ struct grid_counts {
   }
 };
 
+// The names of the axes, in the order of every per-axis array: x, y, z.
+inline constexpr const char* axis_names[3] = {"x", "y", "z"};
+
+// The count along axis 0 (x), 1 (y) or 2 (z).
+inline std::int32_t count_along(grid_counts counts, int axis) {
+  return axis == 0 ? counts.nx : axis == 1 ? counts.ny : counts.nz;
+}
+
 // "Nx x Ny x Nz", as messages name a grid.
 std::string counts_text(grid_counts counts);
 
@@ -38,6 +46,9 @@ struct knot_walk {
   grid_counts counts;
   std::int32_t i = 0, j = 0, k = 0;
 };
+
+// "(i, j, k)" for the 0-based knot indices of a walk: the knot as messages name it, from 1.
+std::string knot_text(const knot_walk& knot);
 
 // The knot of record `record` (from 0).
 inline knot_walk walk_from(grid_counts counts, std::int64_t record) {
@@ -55,15 +66,6 @@ inline void next_knot(knot_walk& walk) {
       ++walk.i;
     }
   }
-}
-
-enum class mirror_mode { none, yz, xz };
-
-// Case-sensitive: only `Y` and `X` select a mirror; `y`, `x`, `F` and anything else do not.
-inline mirror_mode mode_of(char mirror) {
-  if (mirror == 'Y') return mirror_mode::yz;
-  if (mirror == 'X') return mirror_mode::xz;
-  return mirror_mode::none;
 }
 
 }  // namespace vort

@@ -97,7 +97,12 @@ staged_file::~staged_file() {
 void check_replaceable(const std::string& name) {
   const std::string target = resolved_target(name);
   struct stat status {};
-  if (::stat(target.c_str(), &status) != 0) return;  // a new file
+  if (::stat(target.c_str(), &status) != 0) {
+    // A new file, unless its name cannot be one (too long, a missing directory is the
+    // caller's to tell).
+    if (errno == ENAMETOOLONG) refuse("cannot create ", name, errno);
+    return;
+  }
   if (S_ISDIR(status.st_mode)) refuse("cannot create ", name, EISDIR);
   // A device or a pipe (an output sent to /dev/null, say) would be replaced by a file.
   if (!S_ISREG(status.st_mode)) refuse("cannot create ", name, "it is not a regular file");

@@ -1,9 +1,6 @@
 #include "fieldmap/body_writer.hpp"
 
-#include <thread>
-
-#include "common/interrupts.hpp"
-
+#include "common/parallel_parts.hpp"
 #include "fieldmap/line_writer.hpp"
 #include "fieldmap/mirror.hpp"
 
@@ -14,8 +11,8 @@ namespace {
 constexpr std::uint64_t values_worth_a_thread = std::uint64_t{1} << 17;
 
 std::uint64_t body_values(const record_table& table, mirror_mode mode) {
-  const mesh::map_knots knots = mesh::knots_of_map(table.counts, mode);
-  return static_cast<std::uint64_t>(knots.x * knots.y * knots.z) * map_files;
+  const map_knots knots = knots_of_map(table.counts, mode);
+  return static_cast<std::uint64_t>(knots[0] * knots[1] * knots[2]) * map_files;
 }
 
 // The body of one group of files, in the order above.
@@ -45,14 +42,21 @@ void write_body(output_set& set, const record_table& table, const field_kind& ki
   start_phase(counter, work_phase::writing, values);
   std::vector<body_file> files = body_files(set, kind, mode);
   std::atomic<bool> stop{false};
-  if (values < values_worth_a_thread || std::thread::hardware_concurrency() < 2) {
+  if (values < values_worth_a_thread || hardware_threads() < 2) {
     write_group_body({&table, mode, files, counter, &stop});
     return;
   }
   // Real parts here, imaginary parts beside them; a failure in one ends the other early.
   const body_group real{&table, mode, {files.begin(), files.begin() + 3}, counter, &stop};
   const body_group imaginary{&table, mode, {files.begin() + 3, files.end()}, counter, &stop};
-  run_side_by_side([&] { write_group_body(real); }, [&] { write_group_body(imaginary); }, &stop);
+  run_parts(2, [&](int part) {
+    try {
+      write_group_body(part == 0 ? real : imaginary);
+    } catch (...) {
+      stop = true;
+      throw;
+    }
+  });
 }
 
 }  // namespace vort

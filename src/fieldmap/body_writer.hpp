@@ -10,6 +10,7 @@
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/output_files.hpp"
 #include "input/record_table.hpp"
+#include "input/symmetry.hpp"
 
 namespace vort {
 

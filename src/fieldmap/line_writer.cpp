@@ -33,14 +33,14 @@ std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirro
   return files;
 }
 
-line_values table_line(const record_table& table, int field, std::int32_t j, std::int32_t k) {
-  return {field_array(table, field) + place_of(table, 1, j, k), 1};
+const double* table_line(const record_table& table, int field, std::int32_t j, std::int32_t k) {
+  return field_array(table, field) + place_of(table, 1, j, k);
 }
 
-void append_values(output_file& file, line_values line, std::int32_t i_first, std::int32_t i_last,
+void append_values(output_file& file, const double* line, std::int32_t i_first, std::int32_t i_last,
                    double factor) {
-  const std::ptrdiff_t step = i_last >= i_first ? line.stride : -line.stride;
-  const double* value = line.first + (i_first - 1) * line.stride;
+  const std::ptrdiff_t step = i_last >= i_first ? 1 : -1;
+  const double* value = line + (i_first - 1);
   for (std::int32_t n = std::abs(i_last - i_first); n >= 0; --n, value += step) {
     put_value(file, *value * factor, double_form);
   }

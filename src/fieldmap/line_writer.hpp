@@ -1,6 +1,6 @@
-// Writing body lines: the values of a grid line along x, taken from a table field or from a
-// gathered copy, times a file's factor, appended to that file's line. The plain body and the
-// mirror expansion both write through these.
+// Writing body lines: the values of a grid line along x, taken from a table field, times a
+// file's factor, appended to that file's line. The plain body and the mirror expansion both
+// write through these.
 #pragma once
 
 #include <atomic>
@@ -12,6 +12,7 @@
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/output_files.hpp"
 #include "input/record_table.hpp"
+#include "input/symmetry.hpp"
 
 namespace vort {
 
@@ -45,18 +46,13 @@ file_factors factors_of(const file_role& role, const field_kind& kind, mirror_mo
 // The six files in their order (real x, y, z, then imaginary x, y, z) with their factors.
 std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirror_mode mode);
 
-// The values of one grid line along x: value i (1-based) is first[(i - 1) * stride].
-struct line_values {
-  const double* first;
-  std::ptrdiff_t stride;
-};
-
-// Grid line (j, k) of a table field: the rows of knots (1 .. Nx, j, k).
-line_values table_line(const record_table& table, int field, std::int32_t j, std::int32_t k);
+// Grid line (j, k) of a table field: the values of knots (1 .. Nx, j, k), one after another;
+// value i (1-based) is at [i - 1].
+const double* table_line(const record_table& table, int field, std::int32_t j, std::int32_t k);
 
 // Appends values i_first, then towards i_last (inclusive, either direction) of a line, times
 // `factor`, to the line being written.
-void append_values(output_file& file, line_values line, std::int32_t i_first, std::int32_t i_last,
+void append_values(output_file& file, const double* line, std::int32_t i_first, std::int32_t i_last,
                    double factor);
 
 // One line per file of grid line (j, k), the values times the stored (or image) factor.

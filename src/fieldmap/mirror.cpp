@@ -6,7 +6,7 @@ void write_yz_mirror_row(const body_group& group, std::int32_t j, std::int32_t k
   const record_table& table = *group.table;
   const std::int32_t nx = table.counts.nx;
   for (const body_file& f : group.files) {
-    const line_values line = table_line(table, f.field, j, k);
+    const double* const line = table_line(table, f.field, j, k);
     append_values(*f.file, line, 1, nx, f.stored_factor);
     if (nx > 1) append_values(*f.file, line, nx - 1, 1, f.image_factor);
     end_line(*f.file);

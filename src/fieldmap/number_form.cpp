@@ -33,8 +33,8 @@ char* write_word(char* out, double value, const number_form& form) {
   return right_aligned(out, form.width, word, static_cast<int>(std::strlen(word)));
 }
 
-// The 9 digits of the single-precision header values, and any count of digits the kernels
-// do not take. Not inlined: its buffer and call would cost the 17-digit path a frame.
+// The 9 digits of the single-precision header values, and any count of digits the kernel
+// does not take. Not inlined: its buffer and call would cost the 17-digit path a frame.
 [[gnu::noinline]] int digits_from_to_chars(double value, int count, char* digits) {
   // Scientific digits "[-]d.ddd...e[+-]xx[x]", correctly rounded.
   char sci[48];
@@ -73,10 +73,7 @@ int significant_digits(double value, int count, char* digits) {
     return 0;
   }
   int exponent = 0;
-  if (count == 17 && (fast_seventeen_digits(value, digits, exponent) ||
-                      exact_seventeen_digits(value, digits, exponent))) {
-    return exponent;
-  }
+  if (count == 17 && fast_seventeen_digits(value, digits, exponent)) return exponent;
   return digits_from_to_chars(value, count, digits);
 }
 
@@ -88,7 +85,7 @@ char* write_number(char* out, double value, const number_form& form) {
   // digits before the point then move one place left, in front of it.
   char* const digits = out + digits_start;
   const int exponent = significant_digits(value, form.digits, digits);
-  const bool fixed = value == 0 || (exponent >= -1 && exponent < form.fixed_below);
+  const bool fixed = exponent >= -1 && exponent < form.fixed_below;
   const int before_point = fixed ? exponent + 1 : 1;
   out[0] = ' ';
   out[1] = ' ';

@@ -5,52 +5,54 @@
 namespace vort {
 namespace {
 
-void write_header_line(output_file& file, const std::vector<float>& axis) {
-  for (const float element : axis) put_value(file, element, single_form);
+// The knot count, then the coordinates.
+void write_header_line(output_file& file, const std::vector<float>& coordinates) {
+  put_value(file, static_cast<float>(coordinates.size()), single_form);
+  for (const float coordinate : coordinates) put_value(file, coordinate, single_form);
   end_line(file);
 }
 
 }  // namespace
 
-output_names build_output_names(const std::string& o_file_name, const field_kind& kind) {
+output_names build_output_names(const std::string& base_name, const field_kind& kind) {
   output_names names;
-  for (std::size_t i = 0; i < 3; ++i) {
-    names.o_filer[i] = "3D_Re-" + o_file_name + std::string(kind.ext[i]);
-    names.o_filei[i] = "3D_Im-" + o_file_name + std::string(kind.ext[i]);
+  for (std::size_t u = 0; u < map_files; ++u) {
+    names[u] = (file_roles[u].real ? "3D_Re-" : "3D_Im-") + base_name +
+               std::string(kind.ext[static_cast<std::size_t>(file_roles[u].component)]);
   }
   return names;
 }
 
-std::uint64_t bytes_per_file(const mesh::axes& axes) {
-  const std::uint64_t x = axes.xcoo.size(), y = axes.ycoo.size(), z = axes.zcoo.size();
-  const std::uint64_t header = (x + y + z) * (single_form.width + 1) + 3;
-  const std::uint64_t body =
-      (x - 1) * (y - 1) * (z - 1) * (double_form.width + 1) + (y - 1) * (z - 1);
+std::uint64_t bytes_per_file(map_knots knots) {
+  const auto x = static_cast<std::uint64_t>(knots[0]), y = static_cast<std::uint64_t>(knots[1]),
+             z = static_cast<std::uint64_t>(knots[2]);
+  const std::uint64_t header = (x + y + z + 3) * (single_form.width + 1) + 3;
+  const std::uint64_t body = x * y * z * (double_form.width + 1) + y * z;
   return header + body;
 }
 
-output_set open_output_files(const output_names& names, std::uint64_t bytes_per_file) {
-  const std::size_t buffer_size = static_cast<std::size_t>(
+std::size_t output_buffer_bytes(std::uint64_t bytes_per_file) {
+  return static_cast<std::size_t>(
       std::clamp<std::uint64_t>(bytes_per_file, max_field_width + 2, output_buffer_size));
-  std::array<const std::string*, map_files> file_names;
-  for (std::size_t u = 0; u < map_files; ++u) {
-    file_names[u] = u < 3 ? &names.o_filer[u] : &names.o_filei[u - 3];
-    check_replaceable(*file_names[u]);
-  }
+}
+
+output_set open_output_files(const output_names& names, std::uint64_t bytes_per_file) {
+  const std::size_t buffer_size = output_buffer_bytes(bytes_per_file);
+  for (const std::string& name : names) check_replaceable(name);
   output_set set;
   for (std::size_t u = 0; u < map_files; ++u) {
-    set.files[u].staged = stage_file(*file_names[u]);
+    set.files[u].staged = stage_file(names[u]);
     set.files[u].buffer = std::make_unique_for_overwrite<char[]>(buffer_size);
     set.files[u].capacity = buffer_size;
   }
   return set;
 }
 
-void write_headers(output_set& set, const mesh::axes& axes) {
+void write_headers(output_set& set, const map_axes& axes) {
   for (output_file& file : set.files) {
-    write_header_line(file, axes.xcoo);
-    write_header_line(file, axes.ycoo);
-    write_header_line(file, axes.zcoo);
+    for (const std::vector<float>& coordinates : axes.coordinates) {
+      write_header_line(file, coordinates);
+    }
   }
 }
 
@@ -70,11 +72,6 @@ std::vector<staged_file*> staged_files(output_set& set) {
   std::vector<staged_file*> files;
   for (output_file& file : set.files) files.push_back(&file.staged);
   return files;
-}
-
-void close_output_files(output_set& set) {
-  finish_output_files(set);
-  commit_staged(staged_files(set));
 }
 
 }  // namespace vort

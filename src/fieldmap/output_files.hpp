@@ -16,8 +16,8 @@
 
 #include "common/staged_file.hpp"
 #include "fieldmap/field_kind.hpp"
+#include "fieldmap/map_axes.hpp"
 #include "fieldmap/number_form.hpp"
-#include "input/mesh.hpp"
 
 namespace vort {
 
@@ -33,16 +33,13 @@ struct file_role {
 inline constexpr std::array<file_role, map_files> file_roles{
     {{0, 0, true}, {2, 1, true}, {4, 2, true}, {1, 0, false}, {3, 1, false}, {5, 2, false}}};
 
-// The names of the real-part files (`o_filer`) and of the imaginary-part files (`o_filei`),
-// each for the x, y and z component.
-struct output_names {
-  std::array<std::string, 3> o_filer;
-  std::array<std::string, 3> o_filei;
-};
+// The names of the six files in the order of `file_roles`: the real parts of x, y and z, then
+// the imaginary parts.
+using output_names = std::array<std::string, map_files>;
 
 // Prefix, the whole base name (the command line has dropped its trailing blanks), extension:
 // never cut.
-output_names build_output_names(const std::string& o_file_name, const field_kind& kind);
+output_names build_output_names(const std::string& base_name, const field_kind& kind);
 
 struct output_file {
   staged_file staged;
@@ -65,10 +62,13 @@ inline constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
 output_set open_output_files(const output_names& names,
                              std::uint64_t bytes_per_file = output_buffer_size);
 
-// About how many bytes each field-map file of these axes will hold: its buffer size.
-std::uint64_t bytes_per_file(const mesh::axes& axes);
+// How many bytes each field-map file of a map of these knots holds.
+std::uint64_t bytes_per_file(map_knots knots);
 
-void write_headers(output_set& set, const mesh::axes& axes);
+// The buffer of each file: `output_buffer_size`, or less for a small map.
+std::size_t output_buffer_bytes(std::uint64_t bytes_per_file);
+
+void write_headers(output_set& set, const map_axes& axes);
 
 // Writes out what the file's buffer holds. Throws `failure` naming the file and the cause.
 void flush_output(output_file& file);
@@ -76,12 +76,9 @@ void flush_output(output_file& file);
 // Flushes and closes every file. Throws `failure` naming the first file that fails.
 void finish_output_files(output_set& set);
 
-// The six files, for renaming them into place together with others.
+// The six files, for renaming them into place together with others. Until then, and after
+// any failure, files of the six names are left as they were; the temporaries go with the set.
 std::vector<staged_file*> staged_files(output_set& set);
-
-// Finishes the files and renames them onto their names. Until then, and after any failure,
-// files of the six names are left as they were; the temporaries go with the set.
-void close_output_files(output_set& set);
 
 // One value of a line: its separating blank and its field.
 inline void put_value(output_file& file, double value, const number_form& form) {

@@ -10,7 +10,7 @@ namespace vort {
 
 // One product of the binary mantissa and a 128-bit truncated power of ten. It returns false
 // only where the truncation could change the rounded digits; with the full table that
-// happens for no double (a search over every binade and decade finds none), so the exact
+// happens for no double (a search over every binade and decade finds none), so the general
 // path behind it is a safety net.
 //
 // `dropped_power_bits` clears that many low bits of every power: a cruder table whose wider
@@ -24,9 +24,5 @@ inline constexpr int coarse_table_dropped_bits = 64;
 
 extern template bool fast_seventeen_digits<0>(double, char*, int&);
 extern template bool fast_seventeen_digits<coarse_table_dropped_bits>(double, char*, int&);
-
-// Exact 192-bit integer arithmetic, the reference for the fast path. It returns false for
-// decimal exponents outside -22 .. 16 and for integers of 2^53 or more.
-bool exact_seventeen_digits(double value, char* digits, int& exponent);
 
 }  // namespace vort

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/failure.hpp"
+
 namespace vort {
 namespace {
 
@@ -222,6 +224,35 @@ bool read_item(const char*& p, const char* end, double& value, item_error& error
   return false;
 }
 
+// A single-precision value is rounded once, from the text; the text must first be a real that
+// a double holds, so that 1e400 is refused as it is everywhere.
+bool read_item(const char*& p, const char* end, float& value, item_error& error) {
+  const char* first = p;
+  double wide = 0;
+  if (!read_item(p, end, wide, error)) return false;
+  char copy[64];
+  std::string long_copy;
+  const auto length = static_cast<std::size_t>(p - first);
+  char* text = copy;
+  if (length >= sizeof copy) {
+    long_copy.assign(first, length);
+    text = long_copy.data();
+  } else {
+    std::memcpy(copy, first, length);
+    copy[length] = '\0';
+  }
+  for (std::size_t i = 0; i < length; ++i) {
+    if (text[i] == 'D' || text[i] == 'd') text[i] = 'E';
+  }
+  const float parsed = std::strtof(text, nullptr);
+  if (std::isinf(parsed)) {
+    error = item_error::beyond_single;
+    return false;
+  }
+  value = parsed == 0.0f ? std::copysign(0.0f, wide) : parsed;
+  return true;
+}
+
 bool read_item(const char*& p, const char* end, std::int32_t& value, item_error& error) {
   const char* first = p;
   while (p < end && !ends_item(*p)) ++p;
@@ -302,9 +333,21 @@ read_status read_reals(text_cursor& cursor, list_read& state, std::span<double> 
   return read_list(cursor, state, values, bad);
 }
 
+read_status read_singles(text_cursor& cursor, list_read& state, std::span<float> values,
+                         bad_item* bad) {
+  return read_list(cursor, state, values, bad);
+}
+
 read_status read_integers(text_cursor& cursor, list_read& state, std::span<std::int32_t> values,
                           bad_item* bad) {
   return read_list(cursor, state, values, bad);
+}
+
+std::string unreadable_number_text(const bad_item& bad, const std::string& of_what) {
+  const std::string reason =
+      bad.error == item_error::out_of_range ? ": it is too large for a double" : "";
+  return "cannot read \"" + printable_item(bad.text) + "\" as a number" + reason + " (value " +
+         std::to_string(bad.value_index + 1) + " of " + of_what + ")";
 }
 
 void skip_rest_of_line(text_cursor& cursor) {

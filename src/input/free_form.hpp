@@ -7,14 +7,16 @@
 // in a row, or a comma before the first value, leave a value out. A value left out keeps
 // what the caller's array held.
 //
-// Nothing here allocates or throws: a read returns a status, and a failure carries the
-// position and the text of the offending item. A read can stop at the end of a buffer
+// Nothing here (but the message for a bad item) allocates or throws: a read returns a status, and a
+// failure carries the position and the text of the offending item. A read can stop at the end of a
+// buffer
 // (`need_more`) and be resumed over the next buffer with the same `list_read`, so the same
 // code serves the console (one line at a time) and large blocks of a table file.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace vort {
@@ -46,8 +48,9 @@ enum class read_status {
 };
 
 enum class item_error {
-  malformed,     // not a number of the wanted kind
-  out_of_range,  // a real too large for a double, an integer outside 32 bits
+  malformed,      // not a number of the wanted kind
+  out_of_range,   // a real too large for a double, an integer outside 32 bits
+  beyond_single,  // a real that rounds to infinity in single precision
 };
 
 struct bad_item {
@@ -59,8 +62,15 @@ struct bad_item {
 
 read_status read_reals(text_cursor& cursor, list_read& state, std::span<double> values,
                        bad_item* bad);
+// Single-precision values, each rounded once, straight from its decimal text.
+read_status read_singles(text_cursor& cursor, list_read& state, std::span<float> values,
+                         bad_item* bad);
 read_status read_integers(text_cursor& cursor, list_read& state, std::span<std::int32_t> values,
                           bad_item* bad);
+
+// The message for an item that is not a number: `cannot read "1.2.3" as a number (value 4 of
+// record 55)`, where `of_what` is "record 55".
+std::string unreadable_number_text(const bad_item& bad, const std::string& of_what);
 
 // Moves the cursor past the next line end (or to the buffer's end when there is none).
 void skip_rest_of_line(text_cursor& cursor);

@@ -1,68 +1,123 @@
 #include "input/grid_inference.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "common/failure.hpp"
-#include "input/table_reader.hpp"
 
 namespace vort {
 namespace {
 
 constexpr std::int64_t every_record = std::numeric_limits<std::int64_t>::max();
 
-// Lengths of the runs of records at the start of the table that share a position with the
-// first record: in x and y (one z line), in x (one x plane).
-struct leading_runs {
-  std::int64_t records = 0;
-  std::int64_t line = 0;       // records sharing x and y with the first
-  std::int64_t plane = 0;      // records sharing x with the first
-  bool x_moves_first = false;  // the second record differs from the first in x alone
+// Binary exponents of distances, as std::frexp gives them (a distance d lies in
+// [2^(e - 1), 2^e)), from the least subnormal to the largest double.
+constexpr int lowest_exponent = -1074;
+constexpr int exponents = 1024 - lowest_exponent + 1;
+
+// For one axis: the first record at each order of magnitude of its distance from the first
+// record's position.
+struct axis_distances {
+  double first = std::numeric_limits<double>::quiet_NaN();  // the first position given
+  double magnitude = 0;                                     // the largest |position|
+  std::vector<std::int64_t> first_at = std::vector<std::int64_t>(exponents, 0);
+
+  void add(double p, std::int64_t record) {
+    if (std::isnan(p)) return;
+    magnitude = std::max(magnitude, std::fabs(p));
+    if (std::isnan(first)) first = p;
+    const double distance = std::fabs(p - first);
+    if (distance == 0) return;
+    int exponent = 0;
+    std::frexp(distance, &exponent);
+    std::int64_t& at = first_at[static_cast<std::size_t>(exponent - lowest_exponent)];
+    if (at == 0) at = record;
+  }
+
+  // The lowest exponent at which a distance counts as a step, when positions are taken as
+  // printed: above the rounding of a double.
+  int exact_exponent() const { return exponent_index(1e-9 * magnitude); }
+
+  // The same, when the positions may carry rounding or jitter up to what the check allows:
+  // an eighth of the smallest step, below the run of magnitudes that the steps fill from the
+  // largest distance down, and never below the rounding of printed positions.
+  int tolerant_exponent() const {
+    int top = exponents - 1;
+    while (top >= 0 && first_at[static_cast<std::size_t>(top)] == 0) --top;
+    if (top < 0) return exponents;  // every position alike
+    int low = top;
+    while (low > 0 && first_at[static_cast<std::size_t>(low - 1)] != 0) --low;
+    return std::max(low - 2, exponent_index(1e-6 * magnitude));
+  }
+
+  // The first record at a distance of this exponent or more from the first record; 0 for none.
+  std::int64_t first_beyond(int exponent) const {
+    std::int64_t found = 0;
+    for (int e = std::max(exponent, 0); e < exponents; ++e) {
+      const std::int64_t at = first_at[static_cast<std::size_t>(e)];
+      if (at != 0 && (found == 0 || at < found)) found = at;
+    }
+    return found;
+  }
+
+  static int exponent_index(double distance) {
+    if (distance == 0) return 0;
+    int exponent = 0;
+    std::frexp(distance, &exponent);
+    return exponent - lowest_exponent;
+  }
 };
 
-// Positions that are the same knot's; a position left out matches any. The records of one
-// knot print its position alike, so a little more than the rounding of a double suffices,
-// and far from the origin (z at 150 m) a step of 0.1 mm still shows.
-bool same_position(double a, double b, double scale) {
-  return std::isnan(a) || std::isnan(b) ||
-         std::fabs(a - b) <= 1e-9 * std::fmax(std::fabs(a), std::fabs(b)) + 1e-12 * scale;
-}
+// Lengths of the runs of records at the start of the table at the first record's position:
+// in x and y (one z line), in x (one x plane).
+struct leading_runs {
+  std::int64_t line = 0;
+  std::int64_t plane = 0;
+  bool x_moves_first = false;  // the second record is a step away in x alone
+};
 
-leading_runs find_leading_runs(const std::string& table_name) {
-  leading_runs runs;
-  double first[3] = {std::nan(""), std::nan(""), std::nan("")};
-  double scale = 0;
-  bool in_line = true, in_plane = true;
-  runs.records = for_each_record(table_name, every_record, [&](const record_view& record) {
-    const double* p = record.values;
-    for (int a = 0; a < 3; ++a) {
-      if (!std::isnan(p[a])) scale = std::max(scale, std::fabs(p[a]));
-    }
-    for (int a = 0; a < 3; ++a) {
-      if (std::isnan(first[a])) first[a] = p[a];  // the first position given along the axis
-    }
-    in_plane = in_plane && same_position(p[0], first[0], scale);
-    in_line = in_line && in_plane && same_position(p[1], first[1], scale);
-    if (in_plane) ++runs.plane;
-    if (in_line) ++runs.line;
-    if (record.number == 2) {
-      runs.x_moves_first = !same_position(p[0], first[0], scale) &&
-                           same_position(p[1], first[1], scale) &&
-                           same_position(p[2], first[2], scale);
-    }
+struct table_runs {
+  std::int64_t records = 0;
+  leading_runs exact;     // positions taken as printed
+  leading_runs tolerant;  // positions that may be off by what the check allows
+};
+
+table_runs find_leading_runs(const table_file& table) {
+  std::array<axis_distances, 3> axes;
+  table_runs runs;
+  runs.records = for_each_record(table, every_record, [&](const record_view& record) {
+    for (int a = 0; a < 3; ++a)
+      axes[static_cast<std::size_t>(a)].add(record.values[a], record.number);
     return true;
   });
+  // Runs end before the first record a step away.
+  const auto run_before = [&](std::int64_t step_record) {
+    return step_record == 0 ? runs.records : step_record - 1;
+  };
+  const auto runs_with = [&](auto exponent_of) {
+    const std::int64_t x_step = axes[0].first_beyond(exponent_of(axes[0]));
+    const std::int64_t y_step = axes[1].first_beyond(exponent_of(axes[1]));
+    const std::int64_t z_step = axes[2].first_beyond(exponent_of(axes[2]));
+    leading_runs found;
+    found.plane = run_before(x_step);
+    found.line = run_before(x_step == 0 ? y_step : y_step == 0 ? x_step : std::min(x_step, y_step));
+    found.x_moves_first = x_step == 2 && y_step != 2 && z_step != 2;
+    return found;
+  };
+  runs.exact = runs_with([](const axis_distances& axis) { return axis.exact_exponent(); });
+  runs.tolerant = runs_with([](const axis_distances& axis) { return axis.tolerant_exponent(); });
   return runs;
 }
 
-}  // namespace
-
-inferred_grid infer_grid(const std::string& table_name,
-                         const std::function<void(const record_view&)>& also_visit) {
+// The grid of the runs, checked against every record; `reason` says why the runs make none.
+inferred_grid grid_of_runs(const table_file& table, std::int64_t records, const leading_runs& runs,
+                           const std::function<void(const record_view&)>& also_visit) {
   inferred_grid grid;
-  const leading_runs runs = find_leading_runs(table_name);
-  grid.records = runs.records;
-  if (runs.records == 0) {
+  grid.records = records;
+  if (records == 0) {
     grid.reason = "it holds no records";
     return grid;
   }
@@ -72,33 +127,48 @@ inferred_grid infer_grid(const std::string& table_name,
                   counted(runs.line, "record");
     return grid;
   }
-  if (runs.records % runs.plane != 0) {
-    grid.reason = "its " + counted(runs.records, "record") +
-                  " are not a whole number of x planes of " + counted(runs.plane, "record");
+  if (records % runs.plane != 0) {
+    grid.reason = "its " + counted(records, "record") + " are not a whole number of x planes of " +
+                  counted(runs.plane, "record");
     return grid;
   }
-  if (runs.records > max_knots) {
+  if (records > max_knots) {
     grid.reason = "it holds more records than a grid may have knots";
     return grid;
   }
-  grid.counts = {static_cast<std::int32_t>(runs.records / runs.plane),
+  grid.counts = {static_cast<std::int32_t>(records / runs.plane),
                  static_cast<std::int32_t>(runs.plane / runs.line),
                  static_cast<std::int32_t>(runs.line)};
   grid.spread = start_spread(grid.counts);
-  for_each_record(table_name, every_record, [&](const record_view& record) {
+  for_each_record(table, every_record, [&](const record_view& record) {
     add_positions(grid.spread, record.values);
     if (also_visit) also_visit(record);
     return true;
   });
-  if (find_spread_fault(grid.spread)) {
-    grid.reason = describe_first_break(table_name, grid.spread, grid.records);
+  if (const std::optional<grid_fault> fault = find_grid_fault(grid.spread)) {
+    grid.fault = locate_break(table, grid.spread, *fault, grid.records);
     if (runs.x_moves_first) {
-      grid.reason +=
-          "; x changes from the first record to the second: the table seems to list "
-          "x fastest, and records must list z fastest, x slowest";
+      grid.hint =
+          "x changes from the first record to the second: the table seems to list x fastest, "
+          "and records must list z fastest, x slowest";
     }
   }
   return grid;
+}
+
+}  // namespace
+
+inferred_grid infer_grid(const table_file& table,
+                         const std::function<void(const record_view&)>& also_visit) {
+  const table_runs runs = find_leading_runs(table);
+  // Positions as printed first; where they form no grid, positions that may be off by what
+  // the check allows. The first answer stands when neither forms one.
+  inferred_grid grid = grid_of_runs(table, runs.records, runs.exact, also_visit);
+  const bool same_runs =
+      runs.tolerant.line == runs.exact.line && runs.tolerant.plane == runs.exact.plane;
+  if (forms_grid(grid) || same_runs) return grid;
+  inferred_grid tolerant = grid_of_runs(table, runs.records, runs.tolerant, also_visit);
+  return forms_grid(tolerant) ? tolerant : grid;
 }
 
 }  // namespace vort

@@ -1,15 +1,25 @@
 // The grid a table's positions form, found from the positions alone: the first run of
-// records that share x and y is one z line (Nz), the first run that share x one x plane
-// (Ny * Nz), and the number of records makes the planes (Nx). The whole table is then checked
-// against those counts as a conversion checks it.
+// records at the position of the first in x and y is one z line (Nz), the first run at its x
+// one x plane (Ny * Nz), and the number of records makes the planes (Nx). The whole table is
+// then checked against those counts as a conversion checks it.
+//
+// "At the same position" means first the position as printed (within the rounding of a
+// double). Where that forms no grid, it allows what the check allows: along each axis, the
+// positions' distances from the first record fall into the steps of the axis (its first step
+// and the multiples up to the whole span, which take every binary order of magnitude between
+// them) and, far below them, the rounding or jitter of printed positions; the line between the
+// two lies at an eighth of the smallest step.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "common/grid.hpp"
 #include "input/grid_check.hpp"
+#include "input/position_spread.hpp"
+#include "input/table_file.hpp"
 #include "input/table_reader.hpp"
 
 namespace vort {
@@ -17,13 +27,20 @@ namespace vort {
 struct inferred_grid {
   grid_counts counts;
   std::int64_t records = 0;
-  position_spread spread;  // of every record, against `counts`
-  std::string reason;      // why the positions form no grid; empty when they do
+  position_spread spread;           // of every record, against `counts`
+  std::optional<grid_break> fault;  // where the records break the grid of `counts`
+  std::string hint;                 // what the break may mean, or ""
+  std::string reason;               // why the positions form no grid at all, or ""
 };
 
 // `also_visit`, when given, sees every record of the pass that checks the inferred grid.
 // Throws `failure` for a table that cannot be read, as a conversion does.
-inferred_grid infer_grid(const std::string& table_name,
+inferred_grid infer_grid(const table_file& table,
                          const std::function<void(const record_view&)>& also_visit = {});
+
+// Whether the positions form a grid: no reason against it and no break.
+inline bool forms_grid(const inferred_grid& grid) {
+  return grid.reason.empty() && !grid.fault;
+}
 
 }  // namespace vort

@@ -1,6 +1,8 @@
 #include "input/line_blocks.hpp"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "common/failure.hpp"
 
@@ -23,7 +25,12 @@ bool next_lines(line_blocks& blocks, text_cursor& cursor) {
   while (blocks.lines_end == 0) {
     if (!blocks.at_eof) {
       if (blocks.data_end == blocks.buffer.size()) {
-        blocks.buffer.resize(blocks.buffer.size() * 2);
+        if (blocks.data_end >= longest_line) {
+          throw failure{printable_item(blocks.source.table->name) + ":" +
+                        std::to_string(cursor.line) + ": the line is longer than " +
+                        std::to_string(longest_line) + " bytes, more than any table needs"};
+        }
+        blocks.buffer.resize(std::min(blocks.buffer.size() * 2, longest_line));
         data = blocks.buffer.data();
       }
       const std::size_t got =

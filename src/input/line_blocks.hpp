@@ -1,13 +1,13 @@
 // Input text handed out in large blocks that always end at a line end (or at the end of the
 // text), so a free-form read over one block never meets half a number. A line longer than
-// the block makes the block grow until the line fits.
+// the block makes the block grow until the line fits, up to `longest_line`: no table needs a
+// longer one, and a file of one endless line must not take all memory.
 #pragma once
 
-#include <string>
 #include <vector>
 
-#include "input/byte_source.hpp"
 #include "input/free_form.hpp"
+#include "input/table_file.hpp"
 
 namespace vort {
 
@@ -21,10 +21,14 @@ struct line_blocks {
 
 inline constexpr std::size_t default_block_size = std::size_t{1} << 20;
 
+// A record of nine numbers fills a few hundred bytes, a header line a few thousand at most.
+inline constexpr std::size_t longest_line = default_block_size;
+
 line_blocks open_line_blocks(byte_source source, std::size_t block_size = default_block_size);
 
 // Hands out the next whole lines in `cursor` (keeping its line number); the previous ones
-// must be used up. Returns false at the end of the file.
+// must be used up. Returns false at the end of the file. Throws `failure` naming the file and
+// the line when a line is longer than `longest_line`.
 bool next_lines(line_blocks& blocks, text_cursor& cursor);
 
 }  // namespace vort

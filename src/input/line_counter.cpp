@@ -1,19 +1,15 @@
 #include "input/line_counter.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
-#include <thread>
-#include <vector>
 
 #include "common/failure.hpp"
-#include "common/interrupts.hpp"
-#include "input/byte_source.hpp"
+#include "common/parallel_parts.hpp"
 
-namespace vort::files_analysis {
+namespace vort {
 namespace {
 
-// Below this size one thread counts (and reads) faster than two start.
-constexpr std::uint64_t size_worth_two_threads = std::uint64_t{8} << 20;
 constexpr std::size_t block_size = std::size_t{1} << 20;
 
 struct part_count {
@@ -36,59 +32,59 @@ part_count count_line_ends(byte_source& source) {
   return count;
 }
 
-// The first line start at or after the middle of the file, or 0 when there is none.
-std::uint64_t line_start_near_middle(const std::string& name, std::uint64_t size) {
-  byte_source source = open_byte_range(name, size / 2, size);
+// The first line start at or after `at`, or 0 when there is none before the end.
+std::uint64_t line_start_from(const table_file& table, std::uint64_t at) {
+  byte_source source = read_text_range(table, at, table.size);
   char window[4096];
-  std::uint64_t at = size / 2;
   while (const std::size_t got = read_bytes(source, window, sizeof window)) {
     if (const void* found = std::memchr(window, '\n', got)) {
-      const std::uint64_t split =
+      const std::uint64_t start =
           at + static_cast<std::size_t>(static_cast<const char*>(found) - window) + 1;
-      return split < size ? split : 0;
+      return start < table.size ? start : 0;
     }
     at += got;
   }
   return 0;
 }
 
-// Counts [0, split) here and [split, end) beside it.
-void count_in_halves(const std::string& name, line_count& count, part_count& tail) {
-  part_count head;
-  run_side_by_side(
-      [&] {
-        byte_source first = open_byte_range(name, 0, count.split);
-        head = count_line_ends(first);
-      },
-      [&] {
-        byte_source second = open_byte_range(name, count.split, byte_source::unlimited);
-        tail = count_line_ends(second);
-      });
-  count.lines_before_split = head.line_ends;
-  count.lines = head.line_ends + tail.line_ends;
+// Line starts near each n / parts of a plain table, in order, without repeats.
+std::vector<std::uint64_t> part_starts_of(const table_file& table, int parts) {
+  std::vector<std::uint64_t> starts{0};
+  for (int n = 1; n < parts; ++n) {
+    const std::uint64_t start = line_start_from(table, table.size / parts * n);
+    if (start > starts.back()) starts.push_back(start);
+  }
+  return starts;
 }
 
 }  // namespace
 
-std::int32_t file_record(const std::string& name, line_count* detail) {
-  byte_source source = open_byte_source(name);
+line_count count_lines(const table_file& table, int parts) {
   line_count count;
-  part_count tail;
-  const bool plain_and_large = !source.gz && source.file_size >= size_worth_two_threads &&
-                               std::thread::hardware_concurrency() >= 2;
-  if (plain_and_large) count.split = line_start_near_middle(name, source.file_size);
-  if (count.split > 0) {
-    count_in_halves(name, count, tail);
-  } else {
-    tail = count_line_ends(source);
-    count.lines = tail.line_ends;
+  const bool plain = table.encoding == table_encoding::plain;
+  const auto most = static_cast<int>(std::min<std::uint64_t>(
+      static_cast<std::uint64_t>(std::max(parts, 1)), table.size / smallest_part));
+  if (plain && most >= 2) count.part_starts = part_starts_of(table, most);
+  if (count.part_starts.size() < 2) count.part_starts.clear();
+  const std::size_t n = std::max<std::size_t>(count.part_starts.size(), 1);
+  std::vector<part_count> counts(n);
+  run_parts(static_cast<int>(n), [&](int part) {
+    const auto p = static_cast<std::size_t>(part);
+    byte_source source =
+        n == 1 ? read_text(table)
+               : read_text_range(table, count.part_starts[p],
+                                 p + 1 < n ? count.part_starts[p + 1] : byte_source::unlimited);
+    counts[p] = count_line_ends(source);
+  });
+  for (std::size_t p = 0; p < n; ++p) {
+    if (n > 1) count.lines_before_part.push_back(count.lines);
+    count.lines += counts[p].line_ends;
   }
-  if (tail.last != '\n') ++count.lines;
+  if (counts.back().last != '\n') ++count.lines;
   if (count.lines > std::numeric_limits<std::int32_t>::max()) {
-    throw failure{in_quotes(name) + " has more than 2147483647 lines"};
+    throw failure{in_quotes(table.name) + " has more than 2147483647 lines"};
   }
-  if (detail != nullptr) *detail = count;
-  return static_cast<std::int32_t>(count.lines);
+  return count;
 }
 
-}  // namespace vort::files_analysis
+}  // namespace vort

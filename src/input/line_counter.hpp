@@ -1,21 +1,27 @@
-// Counting the lines of a text file: every line counts, empty ones and a last line without a
-// line end included. The solver table's record count is this number minus its two header lines.
+// Counting the lines of the table's text: every line counts, empty ones and a last line
+// without a line end included. The solver table's record count is this number minus its two
+// header lines.
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <vector>
 
-namespace vort::files_analysis {
+#include "input/table_file.hpp"
 
-// The count, and for a large plain file a line start near its middle: the two halves are
-// counted at once, and the table reader may read them at once too.
+namespace vort {
+
+// The count, and for a large plain table the parts it was counted in: each part starts at a
+// line start, so the table reader may read the same parts at once.
 struct line_count {
   std::int64_t lines = 0;
-  std::uint64_t split = 0;              // a line start near the middle, 0 for none
-  std::int64_t lines_before_split = 0;  // lines that end before `split`
+  std::vector<std::uint64_t> part_starts;       // byte offsets; the first is 0, none for one part
+  std::vector<std::int64_t> lines_before_part;  // lines that end before each part's start
 };
 
-// Throws `failure` when the file cannot be opened or read, or holds more than 2^31 - 1 lines.
-std::int32_t file_record(const std::string& name, line_count* detail = nullptr);
+// A plain table is split into at most `parts` parts of at least `smallest_part` bytes each.
+inline constexpr std::uint64_t smallest_part = std::uint64_t{8} << 20;
 
-}  // namespace vort::files_analysis
+// Throws `failure` when the table cannot be read or holds more than 2^31 - 1 lines.
+line_count count_lines(const table_file& table, int parts);
+
+}  // namespace vort

@@ -1,19 +1,15 @@
 #include "input/mesh_check.hpp"
 
 #include <cmath>
-#include <cstdio>
 
 #include "common/failure.hpp"
 
 namespace vort {
 namespace {
 
-constexpr const char* axis_names[3] = {"x", "y", "z"};
-
-std::string number_text(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
-  return text;
+// Six significant digits: a warning compares, it does not quote.
+std::string rounded(double value) {
+  return number_text(value, 6);
 }
 
 bool differs(double mesh_value, double table_value, const table_axis& axis) {
@@ -24,8 +20,8 @@ bool differs(double mesh_value, double table_value, const table_axis& axis) {
 std::string ratio_text(double mesh_step, double table_step) {
   if (mesh_step == 0 || table_step == 0 || (mesh_step > 0) != (table_step > 0)) return "";
   const double ratio = mesh_step / table_step;
-  return ratio > 1 ? " (" + number_text(ratio) + " times smaller)"
-                   : " (" + number_text(1 / ratio) + " times larger)";
+  return ratio > 1 ? " (" + rounded(ratio) + " times smaller)"
+                   : " (" + rounded(1 / ratio) + " times larger)";
 }
 
 // Clauses joined: "a", "a and b", "a, b and c".
@@ -54,31 +50,28 @@ struct mismatch_line {
 
 }  // namespace
 
-std::vector<std::string> compare_mesh(const mesh::mesh_data& mesh,
-                                      const std::array<table_axis, 3>& axes, mirror_mode mode) {
-  const float minima[3] = {mesh.xmin, mesh.ymin, mesh.zmin};
-  const float maxima[3] = {mesh.xmax, mesh.ymax, mesh.zmax};
-  const float steps[3] = {mesh.dx, mesh.dy, mesh.dz};
+std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<table_axis, 3>& axes,
+                                      mirror_mode mode) {
   mismatch_line first, step, last;
   for (std::size_t a = 0; a < 3; ++a) {
     const table_axis& axis = axes[a];
     const std::string name = axis_names[a];
-    if (differs(minima[a], axis.first, axis)) {
-      first.add(name + "min = " + number_text(minima[a]) + " m",
-                "the table's first " + name + " is " + number_text(axis.first));
+    if (differs(mesh.min[a], axis.first, axis)) {
+      first.add(name + "min = " + rounded(mesh.min[a]) + " m",
+                "the table's first " + name + " is " + rounded(axis.first));
     }
-    if (axis.knots > 1 && differs(steps[a], axis.step, axis)) {
-      step.add("d" + name + " = " + number_text(steps[a]) + " m",
-               "the table's " + name + " step is " + number_text(axis.step) +
-                   ratio_text(steps[a], axis.step));
+    if (axis.knots > 1 && differs(mesh.step[a], axis.step, axis)) {
+      step.add("d" + name + " = " + rounded(mesh.step[a]) + " m",
+               "the table's " + name + " step is " + rounded(axis.step) +
+                   ratio_text(mesh.step[a], axis.step));
     }
     // The doubled axis may be given up to the mirror plane or over the whole map.
-    const bool doubled = (mode == mirror_mode::yz && a == 0) || (mode == mirror_mode::xz && a == 1);
+    const bool doubled = doubled_axis(mode) == static_cast<int>(a);
     const double whole = 2 * axis.last - axis.first;
-    if (differs(maxima[a], axis.last, axis) && !(doubled && !differs(maxima[a], whole, axis))) {
-      last.add(name + "max = " + number_text(maxima[a]) + " m",
-               "the table's last " + name + " is " + number_text(axis.last) +
-                   (doubled ? " (" + number_text(whole) + " over the whole map)" : ""));
+    if (differs(mesh.max[a], axis.last, axis) && !(doubled && !differs(mesh.max[a], whole, axis))) {
+      last.add(name + "max = " + rounded(mesh.max[a]) + " m",
+               "the table's last " + name + " is " + rounded(axis.last) +
+                   (doubled ? " (" + rounded(whole) + " over the whole map)" : ""));
     }
   }
   std::vector<std::string> warnings;
@@ -88,11 +81,8 @@ std::vector<std::string> compare_mesh(const mesh::mesh_data& mesh,
   return warnings;
 }
 
-mesh::mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes) {
-  mesh::mesh_data mesh;
-  float* const minima[3] = {&mesh.xmin, &mesh.ymin, &mesh.zmin};
-  float* const maxima[3] = {&mesh.xmax, &mesh.ymax, &mesh.zmax};
-  float* const steps[3] = {&mesh.dx, &mesh.dy, &mesh.dz};
+mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes) {
+  mesh_data mesh;
   for (std::size_t a = 0; a < 3; ++a) {
     const std::string name = axis_names[a];
     if (std::isnan(axes[a].first) || std::isnan(axes[a].last)) {
@@ -103,13 +93,13 @@ mesh::mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes) {
                     "), so the positions give no mesh; is N" + name + " too large?"};
     }
     for (const double value : {axes[a].first, axes[a].last, axes[a].step}) {
-      if (!(std::fabs(value) < mesh::single_overflow)) {
+      if (!(std::fabs(value) < single_overflow)) {
         throw failure{"the table's " + name + " positions lie beyond single precision"};
       }
     }
-    *minima[a] = static_cast<float>(axes[a].first);
-    *maxima[a] = static_cast<float>(axes[a].last);
-    *steps[a] = static_cast<float>(axes[a].step);
+    mesh.min[a] = static_cast<float>(axes[a].first);
+    mesh.max[a] = static_cast<float>(axes[a].last);
+    mesh.step[a] = static_cast<float>(axes[a].step);
   }
   return mesh;
 }

@@ -8,20 +8,20 @@
 #include <string>
 #include <vector>
 
-#include "common/grid.hpp"
-#include "input/grid_check.hpp"
-#include "input/mesh.hpp"
+#include "input/mesh_data.hpp"
+#include "input/position_spread.hpp"
+#include "input/symmetry.hpp"
 
 namespace vort {
 
 // One text per kind of disagreement (minima, steps, maxima), each starting "the mesh data",
 // e.g. "the mesh data give dx = 0.01 m, the table's x step is 0.001 (10 times smaller)".
-std::vector<std::string> compare_mesh(const mesh::mesh_data& mesh,
-                                      const std::array<table_axis, 3>& axes, mirror_mode mode);
+std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<table_axis, 3>& axes,
+                                      mirror_mode mode);
 
 // The first knot, the last knot and (last - first) / (N - 1) along each axis, each rounded to
 // single precision as a typed value is. Throws `failure` when the positions give no such
 // value (none given along an axis, or one beyond single precision).
-mesh::mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes);
+mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes);
 
 }  // namespace vort

@@ -1,7 +1,6 @@
 #include "input/record_table.hpp"
 
 #include <cstdint>
-#include <new>
 #include <string>
 
 #include "common/failure.hpp"
@@ -40,14 +39,6 @@ table_storage zeroed_table_storage(std::size_t bytes) {
   return table_storage(reinterpret_cast<double*>(start + lead), storage_release{rounded});
 }
 
-// plane_start(i) = (i - 1) * Ny * Nz + 1: the first row of x plane i.
-void build_plane_index(record_table& table) {
-  for (std::int32_t i = 1; i <= table.counts.nx; ++i) {
-    table.plane_start[static_cast<std::size_t>(i - 1)] =
-        static_cast<std::int32_t>((i - 1) * table.plane_rows + 1);
-  }
-}
-
 }  // namespace
 
 void storage_release::operator()(double* storage) const {
@@ -69,35 +60,17 @@ void check_grid_counts(grid_counts counts) {
   }
 }
 
-std::uint64_t bytes_needed(grid_counts counts, mirror_mode mode) {
-  const mesh::map_knots knots = mesh::knots_of_map(counts, mode);
-  const auto axis_bytes = static_cast<std::uint64_t>(knots.x + knots.y + knots.z + 3) * 4;
-  const auto index_bytes = static_cast<std::uint64_t>(counts.nx) * 4;
-  const auto table_bytes = static_cast<std::uint64_t>(counts.knots()) * field_values * 8;
-  return axis_bytes + index_bytes + table_bytes;
+std::uint64_t table_bytes(grid_counts counts) {
+  return static_cast<std::uint64_t>(counts.knots()) * field_values * sizeof(double);
 }
 
 record_table allocate_record_table(grid_counts counts) {
   record_table table;
   table.counts = counts;
   table.rows = counts.knots();
-  table.plane_rows = std::int64_t{counts.ny} * counts.nz;
-  try {
-    table.plane_start.resize(static_cast<std::size_t>(counts.nx));
-  } catch (const std::bad_alloc&) {
-    throw failure{allocation_message};
-  }
-  const auto bytes = static_cast<std::size_t>(table.rows) * field_values * sizeof(double);
-  table.field_tab = zeroed_table_storage(bytes);
-  if (!table.field_tab) throw failure{allocation_message};
-  build_plane_index(table);
+  table.fields = zeroed_table_storage(static_cast<std::size_t>(table_bytes(counts)));
+  if (!table.fields) throw failure{allocation_message};
   return table;
-}
-
-void release_arrays(record_table& table, mesh::axes& axes) {
-  table.plane_start = {};
-  table.field_tab.reset();
-  axes = {};
 }
 
 }  // namespace vort

@@ -5,23 +5,19 @@
 // The positions that lead each record are not kept.
 //
 // The records come z fastest, x slowest: record r (from 1) is knot (i, j, k), where
-// r = plane_start(i) + (j - 1) * Nz + (k - 1) = (i - 1) * Ny * Nz + (j - 1) * Nz + k; its
-// values go to place ((k - 1) * Ny + (j - 1)) * Nx + (i - 1) of each array. Knots that no
-// record fills hold zero.
+// r = (i - 1) * Ny * Nz + (j - 1) * Nz + k; its values go to place
+// ((k - 1) * Ny + (j - 1)) * Nx + (i - 1) of each array. Knots that no record fills hold zero.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <vector>
 
 #include "common/grid.hpp"
-#include "input/mesh.hpp"
 
 namespace vort {
 
-inline constexpr int record_values = 9;  // in a record of the file: x, y, z, then the fields
-inline constexpr int field_values = 6;   // kept for each knot
+inline constexpr int field_values = 6;  // kept for each knot
 
 // Gives the table's storage back: a mapping of `mapped_bytes`, or, when that is 0, memory
 // from the allocator.
@@ -33,18 +29,9 @@ using table_storage = std::unique_ptr<double[], storage_release>;
 
 struct record_table {
   grid_counts counts;
-  std::int64_t rows = 0;                  // records the grid holds: Nx * Ny * Nz
-  std::int64_t plane_rows = 0;            // Ny * Nz: records of one x plane
-  std::vector<std::int32_t> plane_start;  // entry i - 1 is plane_start(i)
-  table_storage field_tab;                // six arrays of `rows` values, zero-filled
+  std::int64_t rows = 0;  // records the grid holds: Nx * Ny * Nz
+  table_storage fields;   // the field columns: six arrays of `rows` values, zero-filled
 };
-
-// The record of knot (i, j, k), all 1-based: which record of the table describes it.
-inline std::int64_t row_of(const record_table& table, std::int32_t i, std::int32_t j,
-                           std::int32_t k) {
-  return table.plane_start[static_cast<std::size_t>(i - 1)] +
-         std::int64_t{j - 1} * table.counts.nz + (k - 1);
-}
 
 // Where knot (i, j, k), all 1-based, lies in each field's array: the one formula every
 // reader of the table uses.
@@ -54,16 +41,16 @@ inline std::int64_t place_of(const record_table& table, std::int32_t i, std::int
 }
 
 inline double* field_array(record_table& table, int field) {
-  return table.field_tab.get() + field * table.rows;
+  return table.fields.get() + field * table.rows;
 }
 inline const double* field_array(const record_table& table, int field) {
-  return table.field_tab.get() + field * table.rows;
+  return table.fields.get() + field * table.rows;
 }
 
 // Stores the six field values of the record at `knot` (0-based, as the records come).
 inline void store_fields(record_table& table, const knot_walk& knot, const double* fields) {
   const std::int64_t place = place_of(table, knot.i + 1, knot.j + 1, knot.k + 1);
-  double* const values = table.field_tab.get() + place;
+  double* const values = table.fields.get() + place;
   for (int f = 0; f < field_values; ++f) values[f * table.rows] = fields[f];
 }
 
@@ -71,13 +58,11 @@ inline void store_fields(record_table& table, const knot_walk& knot, const doubl
 // 32-bit row number reaches. Throws `failure`.
 void check_grid_counts(grid_counts counts);
 
-// Bytes that the axes, the plane index and the record table of a run will take.
-std::uint64_t bytes_needed(grid_counts counts, mirror_mode mode);
+// Bytes that the record table of a grid takes.
+std::uint64_t table_bytes(grid_counts counts);
 
-// A zero-filled table of Nx * Ny * Nz rows with its plane index built, ready for the reader.
-// Throws `failure` "Allocation would exceed memory limit" when the storage cannot be had.
+// A zero-filled table of Nx * Ny * Nz rows, ready for the reader. Throws `failure`
+// "Allocation would exceed memory limit" when the storage cannot be had.
 record_table allocate_record_table(grid_counts counts);
-
-void release_arrays(record_table& table, mesh::axes& axes);
 
 }  // namespace vort

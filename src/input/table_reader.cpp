@@ -2,75 +2,72 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <exception>
 #include <limits>
 #include <span>
-#include <system_error>
-#include <thread>
+#include <vector>
 
 #include "common/failure.hpp"
-#include "common/interrupts.hpp"
+#include "common/parallel_parts.hpp"
 #include "input/free_form.hpp"
 #include "input/line_blocks.hpp"
 
 namespace vort {
 namespace {
 
-// A stretch of the table being read. A first part that ends at a line start near the middle
-// (`boundary_records` >= 0) is read while a second part, from there, is read at once by
-// another thread on the assumption that every record is one line, so that the records of
-// the first part are exactly the lines before the boundary. At the boundary the first part
-// stops if that held; otherwise `leave_range` stops the second part, and the first reads on
-// past the boundary as if it were alone.
+// A record as read: positions left out are NaN (and go unchecked), field values left out
+// are zero.
+constexpr double left_out = std::numeric_limits<double>::quiet_NaN();
+constexpr std::array<double, record_values> unread_record{left_out, left_out, left_out, 0, 0,
+                                                          0,        0,        0,        0};
+
+// A stretch of the table being read: the whole text, or one part of a plain table read at
+// once with others, which ends where the next part begins (`bounded`).
 struct table_source {
   line_blocks blocks;
   text_cursor cursor{nullptr, nullptr, 1};
   work_counter* counter = nullptr;
-  const std::atomic<bool>* stop = nullptr;  // the other part has failed: end early
-  std::int64_t records = 0;                 // records read so far
-  knot_walk knot;                           // the knot of the next record
-  std::int64_t boundary_records = -1;
-  std::function<void()> leave_range;
-  bool stopped_at_boundary = false;
+  std::int64_t records = 0;  // records read so far: the number of the last one
+  knot_walk knot;            // the knot of the next record
+  bool bounded = false;
+  // A part's range that ended inside a record keeps what was read of it, to go on with once
+  // the range is extended.
+  bool in_record = false;
+  list_read pending;
+  std::array<double, record_values> pending_values = unread_record;
 };
 
-// Hands out the next lines; false at the end of the part (or of the file). `record_begun`:
-// the record being read has values already, so the part does not end here.
-bool more_lines(table_source& source, bool record_begun) {
+// Hands out the next lines; false at the end of the text, or of a part's range.
+bool more_lines(table_source& source) {
   const std::uint64_t before = bytes_consumed(source.blocks.source);
-  bool more = next_lines(source.blocks, source.cursor);
-  if (!more && source.boundary_records >= 0) {
-    if (source.records == source.boundary_records && !record_begun) {
-      source.stopped_at_boundary = true;
-    } else {
-      source.leave_range();
-      source.boundary_records = -1;
-      source.blocks.source.end = byte_source::unlimited;
-      source.blocks.at_eof = false;
-      more = next_lines(source.blocks, source.cursor);
-    }
-  }
+  const bool more = next_lines(source.blocks, source.cursor);
   add_done(source.counter, bytes_consumed(source.blocks.source) - before);
   return more;
 }
 
 std::string where(const table_source& source, std::int64_t line) {
-  return printable_item(source.blocks.source.name) + ":" + std::to_string(line) + ": ";
+  return printable_item(source.blocks.source.table->name) + ":" + std::to_string(line) + ": ";
 }
 
 void skip_header_lines(table_source& source) {
   for (int header = 1; header <= 2; ++header) {
-    if (source.cursor.pos == source.cursor.end && !more_lines(source, false)) {
-      throw failure{in_quotes(source.blocks.source.name) +
-                    " ends before its two header lines (it has " + std::to_string(header - 1) +
-                    " line" + (header == 2 ? "" : "s") + ")"};
+    if (source.cursor.pos == source.cursor.end && !more_lines(source)) {
+      throw failure{in_quotes(source.blocks.source.table->name) +
+                    " ends before its two header lines (it has " + counted(header - 1, "line") +
+                    ")"};
     }
     skip_rest_of_line(source.cursor);
   }
 }
 
-enum class record_end { read, ended_by_slash, end_of_file, bad_value, cut_short };
+enum class record_end {
+  read,            // nine values, or fewer ended by a slash
+  end_of_file,     // before the record's first value
+  cut_short,       // the file ends inside the record
+  text,            // the record's first item is not a number
+  bad_value,       // a later item is not a number
+  range_exhausted  // a part's range ended inside the record
+};
 
 struct record_outcome {
   record_end end;
@@ -80,30 +77,38 @@ struct record_outcome {
   std::int64_t last_line = 0;   // the line of the last of them
 };
 
+// Reads one record into `row`, or goes on with the one a part's range ended in.
 record_outcome read_record(table_source& source, std::span<double, record_values> row) {
   list_read state;
+  if (source.in_record) {
+    state = source.pending;
+    std::copy(source.pending_values.begin(), source.pending_values.end(), row.begin());
+    source.in_record = false;
+  }
   record_outcome outcome{record_end::read, {}, 0};
   for (;;) {
-    const read_status status = read_reals(source.cursor, state, row, &outcome.bad);
-    switch (status) {
+    switch (read_reals(source.cursor, state, row, &outcome.bad)) {
       case read_status::complete:
-        outcome.first_line = state.first_line;
-        return outcome;
       case read_status::slash:
-        outcome.end = record_end::ended_by_slash;
         outcome.first_line = state.first_line;
         return outcome;
       case read_status::bad_value:
-        outcome.end = record_end::bad_value;
+        outcome.end = outcome.bad.value_index == 0 && state.first_line == 0 ? record_end::text
+                                                                            : record_end::bad_value;
         return outcome;
       case read_status::need_more:
-        if (!more_lines(source, state.next > 0)) {
-          outcome.values = state.next;
-          outcome.last_line = state.last_line;
-          outcome.end = state.next == 0 ? record_end::end_of_file : record_end::cut_short;
+        if (more_lines(source)) break;
+        if (source.bounded && state.next > 0) {
+          source.in_record = true;
+          source.pending = state;
+          std::copy(row.begin(), row.end(), source.pending_values.begin());
+          outcome.end = record_end::range_exhausted;
           return outcome;
         }
-        break;
+        outcome.values = state.next;
+        outcome.last_line = state.last_line;
+        outcome.end = state.next == 0 ? record_end::end_of_file : record_end::cut_short;
+        return outcome;
     }
   }
 }
@@ -116,196 +121,219 @@ failure record_failure(const table_source& source, const record_outcome& outcome
                    std::to_string(record) + " (" + std::to_string(outcome.values) +
                    " of 9 values read)"};
   }
-  const bad_item& bad = outcome.bad;
-  const std::string reason =
-      bad.error == item_error::out_of_range ? ": it is too large for a double" : "";
-  return failure{where(source, bad.line) + "cannot read \"" + printable_item(bad.text) +
-                 "\" as a number" + reason + " (value " + std::to_string(bad.value_index + 1) +
-                 " of record " + std::to_string(record) + ")"};
+  return failure{where(source, outcome.bad.line) +
+                 unreadable_number_text(outcome.bad, "record " + std::to_string(record))};
 }
 
-// After the last row: is there one more complete record? Anything that does not read as
-// nine values (empty lines, a trailer of text, a short record, one ended by a slash) is not.
-bool holds_another_record(table_source& source) {
-  std::array<double, record_values> spare{};
-  return read_record(source, spare).end == record_end::read;
+// Whether an outcome is a record that gives values: a lone slash gives none.
+bool gives_values(const record_outcome& outcome) {
+  return outcome.end == record_end::read && outcome.first_line != 0;
 }
 
-// From a line that holds no record: does a complete record follow anywhere after it?
-bool any_record_follows(table_source& source) {
+// From the line after one that holds no record (or, `within_line`, from within that line):
+// does a complete record follow anywhere after it?
+bool any_record_follows(table_source& source, bool within_line = true) {
   std::array<double, record_values> spare{};
   for (;;) {
-    skip_rest_of_line(source.cursor);
-    const record_end end = read_record(source, spare).end;
-    if (end == record_end::read) return true;
-    if (end == record_end::end_of_file || end == record_end::cut_short) return false;
+    if (within_line) skip_rest_of_line(source.cursor);
+    within_line = true;
+    const record_outcome next = read_record(source, spare);
+    if (gives_values(next)) return true;
+    // A record that ended by a slash is at the next line already.
+    within_line = next.end != record_end::read;
+    if (next.end == record_end::end_of_file || next.end == record_end::cut_short) return false;
   }
 }
 
-// What may follow the last record: nothing, or lines that hold no complete record.
-enum class trailer { refused, ends_table };
+// What a line of text among the records is: the end of the records when no record follows
+// it, or before the grid is full, as the caller says.
+enum class text_rule { ends_records, unreadable };
 
-// A record as read: positions left out are NaN (and go unchecked), field values left out
-// are zero.
-constexpr double left_out = std::numeric_limits<double>::quiet_NaN();
-constexpr std::array<double, record_values> unread_record{left_out, left_out, left_out, 0, 0,
-                                                          0,        0,        0,        0};
-
-// Reads records until `limit` are read or the part ends, handing each to `take(record,
-// values, line)` (record numbers go on from `source.records`); `take` returns false to stop.
+// Reads records until `limit` are read or the text ends, handing each to `take(record, values,
+// line)` (record numbers go on from `source.records`); `take` returns false to stop. Returns
+// false where a part's range ended, true otherwise.
 template <class Take>
-void read_records(table_source& source, std::int64_t limit, Take take,
-                  trailer after_last = trailer::refused) {
+bool read_records(table_source& source, std::int64_t limit, Take take, text_rule text) {
   std::array<double, record_values> record;
   while (source.records < limit) {
-    if (source.stop != nullptr && source.stop->load(std::memory_order_relaxed)) return;
     record = unread_record;
     const record_outcome outcome = read_record(source, record);
-    if (outcome.end == record_end::end_of_file) return;
-    if (outcome.end != record_end::read && outcome.end != record_end::ended_by_slash) {
-      failure refusal = record_failure(source, outcome, source.records + 1);
-      if (after_last == trailer::ends_table &&
-          (outcome.end == record_end::cut_short || !any_record_follows(source))) {
-        return;
+    switch (outcome.end) {
+      case record_end::read:
+        break;
+      case record_end::end_of_file:
+        return !source.bounded;
+      case record_end::range_exhausted:
+        return false;
+      case record_end::text: {
+        failure refusal = record_failure(source, outcome, source.records + 1);
+        if (text == text_rule::ends_records && !any_record_follows(source)) return true;
+        throw refusal;
       }
-      throw refusal;
+      default:
+        throw record_failure(source, outcome, source.records + 1);
     }
     ++source.records;
-    if (!take(source.records, record.data(), outcome.first_line)) return;
+    if (!take(source.records, record.data(), outcome.first_line)) return true;
   }
+  return true;
 }
 
-// Reads records into the table's rows (and their positions into `positions`) up to `limit`.
-void read_rows(table_source& source, std::int64_t limit, record_table& table,
-               position_spread* positions) {
-  read_records(source, limit, [&](std::int64_t, const double* values, std::int64_t) {
-    if (positions != nullptr) add_positions(*positions, values);
-    store_fields(table, source.knot, values + 3);
-    next_knot(source.knot);
-    return true;
-  });
+// After the grid's last record: the rest may hold no further record, whole or damaged, not
+// even after lines of text (a second table appended to the first). A lone slash gives no
+// value and passes as text.
+void refuse_further_records(table_source& source, std::int64_t rows) {
+  std::array<double, record_values> spare{};
+  const record_outcome next = read_record(source, spare);
+  if (next.end == record_end::end_of_file) return;
+  if (next.end == record_end::text && !any_record_follows(source)) return;
+  if (next.end == record_end::read && !gives_values(next) && !any_record_follows(source, false)) {
+    return;
+  }
+  throw failure{in_quotes(source.blocks.source.table->name) +
+                " holds more records than the grid has knots (" + std::to_string(rows) +
+                "); check Nx, Ny and Nz"};
 }
 
-table_source open_table(const std::string& name, std::uint64_t end, work_counter* counter) {
+table_source whole_text(const table_file& table, work_counter* counter) {
   table_source source;
-  source.blocks = open_line_blocks(open_byte_range(name, 0, end));
+  source.blocks = open_line_blocks(read_text(table));
   source.counter = counter;
   return source;
 }
 
-// Below this many records a second reading thread costs more than it saves.
-constexpr std::int64_t records_worth_a_thread = 50000;
-
-// The first record of the part that starts at the split, when every record is one line.
-std::int64_t records_before(const files_analysis::line_count& lines) {
-  return lines.lines_before_split - 2;
-}
-
-bool worth_two_parts(const files_analysis::line_count* lines, std::int64_t due) {
-  return lines != nullptr && lines->split > 0 && records_before(*lines) >= records_worth_a_thread &&
-         records_before(*lines) < due && std::thread::hardware_concurrency() >= 2;
-}
-
-// The second part of a table read in two, in a thread of its own.
-struct second_part {
+// One part of a table read in parts at once. It starts at a line start and assumes that
+// every record before it is one line, which the part before it confirms by ending exactly
+// there, after exactly as many records.
+struct table_part {
   table_source source;
   position_spread spread;
+  std::int64_t first_record = 0;  // the records before the part, on that assumption
   std::exception_ptr failure;
-  std::atomic<bool> stop{false};
-  std::thread thread;
-
-  void wait() {
-    if (thread.joinable()) thread.join();
-  }
-  void abandon() {
-    stop = true;
-    wait();
-  }
-  ~second_part() { abandon(); }
+  bool range_ended = false;  // the part read to the end of its range
 };
 
-// Reads the table's records in two parts at once (see table_source); returns the source that
-// read the last record, for the check that nothing follows.
-table_source* read_in_two_parts(const std::string& name, table_source& first,
-                                const files_analysis::line_count& lines, std::int64_t due,
-                                record_table& table, position_spread* positions,
-                                second_part& second) {
-  const std::int64_t first_records = records_before(lines);
-  second.source.blocks =
-      open_line_blocks(open_byte_range(name, lines.split, byte_source::unlimited));
-  second.source.cursor.line = lines.lines_before_split + 1;
-  second.source.records = first_records;
-  second.source.knot = walk_from(table.counts, first_records);
-  second.source.counter = first.counter;
-  second.source.stop = &second.stop;
-  if (positions != nullptr) second.spread = start_spread(positions->counts, first_records);
+void read_part(table_part& part, record_table& table, std::int64_t due, bool check) {
   try {
-    second.thread = thread_without_interrupts([&second, &table, due, positions] {
-      try {
-        read_rows(second.source, due, table, positions != nullptr ? &second.spread : nullptr);
-      } catch (...) {
-        second.failure = std::current_exception();
-      }
-    });
-  } catch (const std::system_error&) {
-    first.blocks.source.end = byte_source::unlimited;  // no second thread: one reads it all
-    read_rows(first, due, table, positions);
-    return &first;
+    part.range_ended = !read_records(
+        part.source, due,
+        [&](std::int64_t, const double* values, std::int64_t) {
+          if (check) add_positions(part.spread, values);
+          store_fields(table, part.source.knot, values + 3);
+          next_knot(part.source.knot);
+          return true;
+        },
+        text_rule::unreadable);
+  } catch (...) {
+    part.failure = std::current_exception();
   }
-  first.boundary_records = first_records;
-  first.leave_range = [&second] { second.abandon(); };
-  read_rows(first, due, table, positions);
-  if (!first.stopped_at_boundary) return &first;
-  second.wait();
-  if (second.failure) std::rethrow_exception(second.failure);
-  if (positions != nullptr) merge_spread(*positions, second.spread);
-  return &second.source;
+}
+
+// The parts worth reading at once: those that start before the last record due.
+std::vector<table_part> plan_parts(const table_file& table, const line_count* lines,
+                                   std::int64_t due, grid_counts counts, work_counter* counter,
+                                   bool check) {
+  std::vector<table_part> parts;
+  const std::size_t n = lines != nullptr ? lines->part_starts.size() : 0;
+  for (std::size_t p = 1; p < n && lines->lines_before_part[p] - 2 < due; ++p) {
+    if (parts.empty()) parts.emplace_back();
+    table_part part;
+    part.first_record = lines->lines_before_part[p] - 2;
+    part.source.blocks = open_line_blocks(read_text_range(
+        table, lines->part_starts[p], p + 1 < n ? lines->part_starts[p + 1] : table.size));
+    part.source.cursor.line = lines->lines_before_part[p] + 1;
+    part.source.records = part.first_record;
+    part.source.knot = walk_from(counts, part.first_record);
+    part.source.counter = counter;
+    part.source.bounded = true;
+    if (check) part.spread = start_spread(counts, part.first_record);
+    parts.push_back(std::move(part));
+  }
+  if (parts.empty()) {
+    parts.emplace_back();
+    parts[0].source = whole_text(table, counter);
+  } else {
+    parts[0].source.blocks = open_line_blocks(read_text_range(table, 0, lines->part_starts[1]));
+    parts[0].source.bounded = true;
+    parts[0].source.counter = counter;
+    parts.back().source.blocks.source.end = byte_source::unlimited;
+    parts.back().source.bounded = false;
+  }
+  parts[0].source.knot = walk_from(counts, 0);
+  if (check) parts[0].spread = start_spread(counts, 0);
+  return parts;
+}
+
+// Whether part `n` holds its records where the part after it assumed: it read its whole range,
+// ended between records, and read exactly as many as the next part assumed before it.
+bool confirms_next(const std::vector<table_part>& parts, std::size_t n) {
+  const table_part& part = parts[n];
+  return !part.failure && part.range_ended && !part.source.in_record &&
+         part.source.records == parts[n + 1].first_record;
 }
 
 }  // namespace
 
-std::int64_t read_table(const std::string& name, std::int32_t nrec, record_table& table,
-                        position_spread* positions, work_counter* counter,
-                        const files_analysis::line_count* lines) {
-  const std::int64_t due = std::min<std::int64_t>(std::max(nrec, 0), table.rows);
-  const bool two_parts = worth_two_parts(lines, due);
-  table_source first = open_table(name, two_parts ? lines->split : byte_source::unlimited, counter);
-  first.knot = walk_from(table.counts, 0);
-  start_phase(counter, work_phase::reading, first.blocks.source.file_size);
-  skip_header_lines(first);
-  second_part second;
-  table_source* last = &first;
-  if (two_parts) {
-    last = read_in_two_parts(name, first, *lines, due, table, positions, second);
-  } else {
-    read_rows(first, due, table, positions);
+std::int64_t read_table(const table_file& table, record_table& rows, position_spread* positions,
+                        work_counter* counter, const line_count* lines) {
+  const std::int64_t due = rows.rows;
+  const bool check = positions != nullptr;
+  std::vector<table_part> parts = plan_parts(table, lines, due, rows.counts, counter, check);
+  start_phase(counter, work_phase::reading, table.size);
+  try {
+    skip_header_lines(parts[0].source);
+  } catch (...) {
+    parts[0].failure = std::current_exception();
   }
-  const std::int64_t read = last->records;
-  if (read == table.rows && nrec > table.rows && holds_another_record(*last)) {
-    throw failure{in_quotes(name) + " holds more records than the grid has knots (" +
-                  std::to_string(table.rows) + "); check Nx, Ny and Nz"};
+  run_parts(static_cast<int>(parts.size()), [&](int n) {
+    table_part& part = parts[static_cast<std::size_t>(n)];
+    if (!part.failure) read_part(part, rows, due, check);
+  });
+  // The first part whose successor cannot trust it reads on alone, past its range, over the
+  // records that the later parts read on a wrong assumption.
+  std::size_t last = 0;
+  while (last + 1 < parts.size() && confirms_next(parts, last)) ++last;
+  table_part& final_part = parts[last];
+  if (final_part.failure) std::rethrow_exception(final_part.failure);
+  if (last + 1 < parts.size() && final_part.source.records < due) {
+    final_part.source.blocks.source.end = byte_source::unlimited;
+    final_part.source.blocks.at_eof = false;
+    final_part.source.bounded = false;
+    read_part(final_part, rows, due, check);
+    if (final_part.failure) std::rethrow_exception(final_part.failure);
   }
-  // A second part that read on its own assumption may have filled rows after the last
-  // record; those hold zero, as every row without a record does.
-  if (last == &first) {
-    constexpr double zeros[field_values] = {};
-    for (std::int64_t r = read; r < second.source.records; ++r, next_knot(first.knot)) {
-      store_fields(table, first.knot, zeros);
-    }
+  const std::int64_t read = final_part.source.records;
+  if (check) {
+    *positions = std::move(parts[0].spread);
+    for (std::size_t n = 1; n <= last; ++n) merge_spread(*positions, parts[n].spread);
+  }
+  // Rows that parts on a wrong assumption filled after the last record hold zero, as every
+  // row without a record does.
+  std::int64_t filled = read;
+  for (std::size_t n = last + 1; n < parts.size(); ++n) {
+    filled = std::max(filled, parts[n].source.records);
+  }
+  constexpr double zeros[field_values] = {};
+  knot_walk knot = walk_from(rows.counts, read);
+  for (std::int64_t r = read; r < filled; ++r, next_knot(knot)) store_fields(rows, knot, zeros);
+  if (read == rows.rows) {
+    final_part.source.blocks.source.end = byte_source::unlimited;
+    final_part.source.blocks.at_eof = false;
+    refuse_further_records(final_part.source, rows.rows);
   }
   return read;
 }
 
-std::int64_t for_each_record(const std::string& name, std::int64_t limit,
+std::int64_t for_each_record(const table_file& table, std::int64_t limit,
                              const std::function<bool(const record_view&)>& visit) {
-  table_source source = open_table(name, byte_source::unlimited, nullptr);
+  table_source source = whole_text(table, nullptr);
   skip_header_lines(source);
   read_records(
       source, limit,
       [&](std::int64_t r, const double* values, std::int64_t line) {
         return visit(record_view{r, line, values});
       },
-      trailer::ends_table);
+      text_rule::ends_records);
   return source.records;
 }
 

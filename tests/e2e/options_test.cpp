@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "fieldmap/field_kind.hpp"
-#include "fieldmap/preview.hpp"
+#include "fieldmap/map_axes.hpp"
 #include "input/line_counter.hpp"
-#include "input/mesh.hpp"
 #include "input/record_table.hpp"
+#include "input/table_file.hpp"
 #include "input/table_reader.hpp"
+#include "preview/picture.hpp"
 #include "run_binary.hpp"
 
 namespace fs = std::filesystem;
@@ -175,10 +176,10 @@ TEST(Preview, PictureOfTheMapAsWritten) {
 
   const vort::grid_counts counts{11, 21, 11};
   vort::record_table table = vort::allocate_record_table(counts);
-  vort::read_table(example.string(), vort::files_analysis::file_record(example.string()) - 2,
-                   table);
-  const vort::mesh::axes axes = vort::mesh::build_axes(
-      counts, {-0.08f, -0.08f, 0, 0, 0.08f, 0.1f, 0.008f, 0.008f, 0.01f}, vort::mirror_mode::yz);
+  vort::read_table(vort::open_table(example.string()), table);
+  const vort::map_axes axes =
+      vort::build_map_axes(counts, {{-0.08f, -0.08f, 0}, {0, 0.08f, 0.1f}, {0.008f, 0.008f, 0.01f}},
+                           vort::mirror_mode::yz);
   const vort::drawn_preview drawn =
       vort::draw_preview(table, vort::select_field_kind('B'), vort::mirror_mode::yz, axes);
   EXPECT_EQ(written.width, drawn.image.width);

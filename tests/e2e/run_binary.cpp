@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string>
 
 namespace e2e {
 namespace fs = std::filesystem;
@@ -51,9 +52,13 @@ running start_vort2pelta(const fs::path& dir, const std::vector<std::string>& ar
   const std::string stdout_path =
       options.stdout_path.empty() ? (run.io / "stdout").string() : options.stdout_path;
   // `exec`: the process started is the converter itself, so a signal sent to it reaches it.
-  std::string command = "cd " + shell_quoted(dir.string()) + " && " + options.shell_prefix +
-                        " exec " +
-                        shell_quoted(options.plain ? VORT2PELTA_PLAIN_EXE : VORT2PELTA_EXE);
+  std::string command =
+      "cd " + shell_quoted(dir.string()) + " && " + options.shell_prefix + " exec ";
+  if (options.measure_memory) {
+    command += shell_quoted(VORT2PELTA_PEAK_MEMORY) + " " +
+               shell_quoted((run.io / "peak_memory").string()) + " ";
+  }
+  command += shell_quoted(options.plain ? VORT2PELTA_PLAIN_EXE : VORT2PELTA_EXE);
   for (const std::string& arg : args) command += " " + shell_quoted(arg);
   command += " <" + shell_quoted(stdin_path);
   if (!options.stdout_closed_pipe) command += " >" + shell_quoted(stdout_path);
@@ -78,6 +83,9 @@ run_output finish_vort2pelta(const running& run) {
   waitpid(run.pid, &raw, 0);
   run_output output;
   output.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  if (fs::exists(run.io / "peak_memory")) {
+    output.peak_rss_kb = std::stol(read_file(run.io / "peak_memory"));
+  }
   output.out = read_file(run.io / "stdout");
   output.err = read_file(run.io / "stderr");
   fs::remove_all(run.io);

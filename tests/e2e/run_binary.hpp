@@ -13,6 +13,7 @@ struct run_output {
   int status = -1;  // the exit status, or 128 + the signal that ended the process
   std::string out;
   std::string err;
+  long peak_rss_kb = 0;  // the most memory the converter held at once, when measured
 };
 
 struct run_options {
@@ -21,6 +22,7 @@ struct run_options {
   std::string stdout_path;          // standard output to this file (e.g. /dev/full), not kept
   bool stdout_closed_pipe = false;  // standard output into a pipe nobody reads
   bool plain = false;               // the converter built without sanitizers
+  bool measure_memory = false;      // started through peak_memory, for `peak_rss_kb`
 };
 
 // A new empty directory under the system's temporary directory, removed by the caller.

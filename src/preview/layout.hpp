@@ -16,7 +16,7 @@
 #include <array>
 #include <cstddef>
 
-#include "fieldmap/preview_canvas.hpp"
+#include "preview/canvas.hpp"
 
 namespace vort {
 

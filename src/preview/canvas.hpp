@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fieldmap/preview_font.hpp"
+#include "preview/font.hpp"
 
 namespace vort {
 

@@ -1,8 +1,8 @@
-#include "fieldmap/preview_canvas.hpp"
+#include "preview/canvas.hpp"
 
 #include <algorithm>
 
-#include "fieldmap/preview_font.hpp"
+#include "preview/font.hpp"
 
 namespace vort {
 

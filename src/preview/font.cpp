@@ -1,4 +1,4 @@
-#include "fieldmap/preview_font.hpp"
+#include "preview/font.hpp"
 
 namespace vort {
 namespace {

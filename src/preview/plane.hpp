@@ -9,7 +9,7 @@
 
 #include "common/grid.hpp"
 #include "fieldmap/line_writer.hpp"
-#include "input/mesh.hpp"
+#include "fieldmap/map_axes.hpp"
 #include "input/record_table.hpp"
 
 namespace vort {
@@ -41,7 +41,7 @@ struct axis_view {
 
 // The views of the x, y and z axes of a map: knots square while the longest axis fits the
 // panel, short axes stretched to a readable length, long ones pooled to the room there is.
-std::array<axis_view, 3> views_of_map(mesh::map_knots knots);
+std::array<axis_view, 3> views_of_map(map_knots knots);
 
 // One axis: `common_px` pixels a knot, unless it is too short or too long for that.
 axis_view view_of_axis(std::int64_t knots, int common_px);

@@ -1,4 +1,4 @@
-#include "fieldmap/preview_plane.hpp"
+#include "preview/plane.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -114,12 +114,12 @@ axis_view view_of_axis(std::int64_t knots, int common_px) {
   return {single_knot_cells(knots), std::max(common_px, stretched)};
 }
 
-std::array<axis_view, 3> views_of_map(mesh::map_knots knots) {
-  const std::int64_t longest = std::max({knots.x, knots.y, knots.z});
+std::array<axis_view, 3> views_of_map(map_knots knots) {
+  const std::int64_t longest = std::max({knots[0], knots[1], knots[2]});
   const auto common_px =
       static_cast<int>(std::clamp<std::int64_t>(panel_px / longest, 1, max_knot_px));
-  return {view_of_axis(knots.x, common_px), view_of_axis(knots.y, common_px),
-          view_of_axis(knots.z, common_px)};
+  return {view_of_axis(knots[0], common_px), view_of_axis(knots[1], common_px),
+          view_of_axis(knots[2], common_px)};
 }
 
 preview_plane sample_plane(const record_table& table, int field, file_factors factors,

@@ -1,6 +1,8 @@
 // The preview as a PNG, through libpng. libpng reports an error by longjmp, so the one
 // function that calls it under setjmp holds no C++ object with a destructor, and the C++
 // failure is thrown only after libpng has returned.
+#include "preview/png.hpp"
+
 #include <png.h>
 #include <unistd.h>
 
@@ -9,7 +11,6 @@
 
 #include "common/failure.hpp"
 #include "common/file_handle.hpp"
-#include "fieldmap/preview.hpp"
 
 namespace vort {
 namespace {

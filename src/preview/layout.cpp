@@ -1,4 +1,4 @@
-#include "fieldmap/preview_layout.hpp"
+#include "preview/layout.hpp"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "fieldmap/preview_colour.hpp"
+#include "preview/colour.hpp"
 
 #include <array>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "fieldmap/preview.hpp"
+#include "preview/picture.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -7,8 +7,8 @@
 
 #include "fieldmap/line_writer.hpp"
 #include "fieldmap/output_files.hpp"
-#include "fieldmap/preview_colour.hpp"
-#include "fieldmap/preview_plane.hpp"
+#include "preview/colour.hpp"
+#include "preview/plane.hpp"
 
 namespace vort {
 namespace {
@@ -45,11 +45,13 @@ std::string formatted(const char* format, double value) {
 // Coordinate of knot n (1-based) of the axis as labels show it. A coordinate that is zero but
 // for the single-precision rounding of min + n * step (-0.08 + 10 * 0.008 gives 7.45e-09) is
 // shown as 0, the plane the user means.
-std::string metres(const std::vector<float>& axis, std::size_t n) {
-  const std::size_t knots = axis.size() - 1;
+std::string metres(const std::vector<float>& coordinates, std::size_t n) {
+  const std::size_t knots = coordinates.size();
   const float spacing =
-      knots > 1 ? std::fabs(axis[knots] - axis[1]) / static_cast<float>(knots - 1) : 0.0f;
-  const float coordinate = std::fabs(axis[n]) <= 1e-3f * spacing ? 0.0f : axis[n] + 0.0f;
+      knots > 1 ? std::fabs(coordinates[knots - 1] - coordinates[0]) / static_cast<float>(knots - 1)
+                : 0.0f;
+  const float at = coordinates[n - 1];
+  const float coordinate = std::fabs(at) <= 1e-3f * spacing ? 0.0f : at + 0.0f;
   return formatted("%.4g", static_cast<double>(coordinate)) + " m";
 }
 
@@ -62,7 +64,7 @@ std::string position_label(char name, const std::vector<float>& axis, std::size_
 std::string extent_label(char name, const std::vector<float>& axis) {
   const std::string first = metres(axis, 1);
   return std::string{name} + " " + first.substr(0, first.size() - 2) + " to " +
-         metres(axis, axis.size() - 1);
+         metres(axis, axis.size());
 }
 
 // "Bx" from the extension ".bx".
@@ -82,20 +84,21 @@ panel_axes axes_of_panel(std::size_t slot) {
 
 // The grid, the mirror and any pooling; then the extent of each axis, with a reminder that
 // every knot is drawn the same size whatever the steps.
-std::array<std::string, header_lines> header_of(mesh::map_knots knots, mirror_mode mode,
-                                                const mesh::axes& axes,
+std::array<std::string, header_lines> header_of(map_knots knots, mirror_mode mode,
+                                                const map_axes& axes,
                                                 const std::array<axis_view, 3>& views) {
   static constexpr const char* mirror_text[] = {"no mirror", "YZ mirror", "XZ mirror"};
-  std::string grid = std::to_string(knots.x) + " x " + std::to_string(knots.y) + " x " +
-                     std::to_string(knots.z) + " knots, " + mirror_text[static_cast<int>(mode)];
+  std::string grid = std::to_string(knots[0]) + " x " + std::to_string(knots[1]) + " x " +
+                     std::to_string(knots[2]) + " knots, " + mirror_text[static_cast<int>(mode)];
   const std::int64_t blocks[] = {views[0].largest_block(), views[1].largest_block(),
                                  views[2].largest_block()};
   if (blocks[0] > 1 || blocks[1] > 1 || blocks[2] > 1) {
     grid += ", a cell shows the extreme of up to " + std::to_string(blocks[0]) + " x " +
             std::to_string(blocks[1]) + " x " + std::to_string(blocks[2]) + " knots";
   }
-  return {grid, extent_label('x', axes.xcoo) + ", " + extent_label('y', axes.ycoo) + ", " +
-                    extent_label('z', axes.zcoo) + " (drawn by knot, not to scale)"};
+  return {grid, extent_label('x', axes.coordinates[0]) + ", " +
+                    extent_label('y', axes.coordinates[1]) + ", " +
+                    extent_label('z', axes.coordinates[2]) + " (drawn by knot, not to scale)"};
 }
 
 // Where the planes of the map lie in the table, found once for all components.
@@ -113,7 +116,7 @@ map_cuts cuts_of(const record_table& table, mirror_mode mode) {
 
 // The four planes of component c with their labels.
 component_panels panels_of(const record_table& table, const field_kind& kind, mirror_mode mode,
-                           const mesh::axes& axes, const map_cuts& cuts,
+                           const map_axes& axes, const map_cuts& cuts,
                            const std::array<axis_view, 3>& views, std::size_t c) {
   const std::int32_t peak = cuts.peaks[c];
   const std::size_t middle = cuts.middle;
@@ -124,8 +127,8 @@ component_panels panels_of(const record_table& table, const field_kind& kind, mi
                                walk.y.image[middle - 1] != 0};
   component_panels out;
   out.name = component_name(kind, c);
-  const std::string at_z = position_label('z', axes.zcoo, static_cast<std::size_t>(peak));
-  const std::string at_y = position_label('y', axes.ycoo, middle);
+  const std::string at_z = position_label('z', axes.coordinates[2], static_cast<std::size_t>(peak));
+  const std::string at_y = position_label('y', axes.coordinates[1], middle);
   for (std::size_t p = 0; p < panel_slots; ++p) {
     const file_role& role = file_roles[is_real(p) ? c : c + 3];
     const panel_axes drawn = axes_of_panel(p);
@@ -225,8 +228,8 @@ void paint_component(preview_image& image, const preview_layout& layout, const c
 }  // namespace
 
 drawn_preview draw_preview(const record_table& table, const field_kind& kind, mirror_mode mode,
-                           const mesh::axes& axes) {
-  const mesh::map_knots knots = mesh::knots_of_map(table.counts, mode);
+                           const map_axes& axes) {
+  const map_knots knots = knots_of_map(table.counts, mode);
   preview_content content;
   content.views = views_of_map(knots);
   content.header = header_of(knots, mode, axes, content.views);
@@ -251,8 +254,33 @@ drawn_preview draw_preview(const record_table& table, const field_kind& kind, mi
   return out;
 }
 
+std::uint64_t preview_bytes(map_knots knots) {
+  const std::array<axis_view, 3> views = views_of_map(knots);
+  layout_needs needs;
+  const panel_axes transverse = axes_of_panel(re_transverse);
+  const panel_axes longitudinal = axes_of_panel(re_longitudinal);
+  needs.transverse_width = views[transverse.across].pixels();
+  needs.transverse_height = views[transverse.down].pixels();
+  needs.longitudinal_width = views[longitudinal.across].pixels();
+  needs.longitudinal_height = views[longitudinal.down].pixels();
+  // Labels as wide as they come: their text is not known yet.
+  needs.label_width.fill(text_width(std::string(40, 'x')));
+  needs.caption_width.fill(text_width(std::string(60, 'x')));
+  needs.bar_label_width = text_width(std::string(12, 'x'));
+  needs.header_width = text_width(std::string(160, 'x'));
+  const preview_layout layout = lay_out_preview(needs);
+  const auto image = static_cast<std::uint64_t>(layout.width) * layout.height * sizeof(rgb);
+  const auto cells = [&](const panel_axes& drawn) {
+    return static_cast<std::uint64_t>(views[drawn.across].cells()) * views[drawn.down].cells();
+  };
+  const std::uint64_t planes = 3 * 2 * (cells(transverse) + cells(longitudinal)) * sizeof(double);
+  const std::uint64_t walk =
+      static_cast<std::uint64_t>(knots[0] + knots[1] + knots[2]) * (sizeof(std::int64_t) + 1);
+  return image + planes + walk;
+}
+
 preview_image render_preview(const record_table& table, const field_kind& kind, mirror_mode mode,
-                             const mesh::axes& axes) {
+                             const map_axes& axes) {
   return draw_preview(table, kind, mode, axes).image;
 }
 

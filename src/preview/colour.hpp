@@ -3,7 +3,7 @@
 // as a turned colour of the same depth.
 #pragma once
 
-#include "fieldmap/preview_canvas.hpp"
+#include "preview/canvas.hpp"
 
 namespace vort {
 

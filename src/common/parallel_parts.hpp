@@ -1,0 +1,62 @@
+// Work split into parts that run at once: part 0 on the calling thread, the others on threads
+// of their own, started with the interrupts blocked so that the interrupt handler always runs
+// on the thread that registers and forgets temporaries. Where a thread cannot be had (an
+// address-space limit, say), its part runs on the calling thread after the others, so every
+// part runs whatever the machine gives.
+#pragma once
+
+#include <signal.h>
+
+#include <cstddef>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace vort {
+
+// How many threads the machine can run at once (1 when it cannot tell).
+inline int hardware_threads() {
+  const unsigned count = std::thread::hardware_concurrency();
+  return count == 0 ? 1 : static_cast<int>(count);
+}
+
+// Runs `part(0)` .. `part(count - 1)` at once and waits for all. A part's failure does not
+// stop the others (a part that should end early looks at a flag of its own); once all are
+// over, the failure of the lowest part that failed is rethrown.
+template <class Part>
+void run_parts(int count, Part&& part) {
+  std::vector<std::exception_ptr> failures(static_cast<std::size_t>(count));
+  const auto guarded = [&](int n) {
+    try {
+      part(n);
+    } catch (...) {
+      failures[static_cast<std::size_t>(n)] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> helpers;
+  std::vector<int> left_over;
+  {
+    // The new threads inherit the blocked set; this thread's own mask comes back at the end
+    // of the block.
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous);
+    for (int n = 1; n < count; ++n) {
+      try {
+        helpers.emplace_back(guarded, n);
+      } catch (const std::system_error&) {
+        left_over.push_back(n);
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  }
+  if (count > 0) guarded(0);
+  for (const int n : left_over) guarded(n);
+  for (std::thread& helper : helpers) helper.join();
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) std::rethrow_exception(failure);
+  }
+}
+
+}  // namespace vort

@@ -1,0 +1,32 @@
+// The axes of the written map: for x, y and z the knot coordinates in index order, in single
+// precision, each computed from the mesh's minimum and step. A mirror doubles the axis normal
+// to its plane to 2N - 1 knots.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "common/grid.hpp"
+#include "input/mesh_data.hpp"
+#include "input/symmetry.hpp"
+
+namespace vort {
+
+// Knots of the written map along x, y and z.
+using map_knots = std::array<std::int64_t, 3>;
+map_knots knots_of_map(grid_counts counts, mirror_mode mode);
+
+// Coordinate of knot n (0-based): fl(fl(n * step) + min), each operation rounded to single
+// precision on its own; never accumulated, so every knot carries one rounding of each kind.
+float knot_coordinate(std::int64_t n, float min, float step);
+
+struct map_axes {
+  std::array<std::vector<float>, 3> coordinates;  // x, y, z; an axis's knot count is its size
+};
+
+// Counts must be at least 1 (the caller refuses smaller ones). Throws `failure` naming the
+// axis and the knot when a coordinate overflows single precision.
+map_axes build_map_axes(grid_counts counts, const mesh_data& mesh, mirror_mode mode);
+
+}  // namespace vort
