@@ -1,5 +1,6 @@
 # make demo   build the converter alone and convert the shipped example into build/demo/
-# make test   build with sanitizers and run every unit, end-to-end and fuzz-replay test
+# make test   build with UBSan and run every unit, end-to-end and fuzz-replay test
+# make asan   the same tests under AddressSanitizer (CI runs both)
 # make bench  build optimised with the benchmarks and run them (large tables made once)
 # make fuzz   run each libFuzzer target for FUZZ_SECONDS seconds (clang)
 # Each target first installs the Debian packages it needs, when they are missing.
@@ -7,7 +8,7 @@
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all demo test bench fuzz release clean
+.PHONY: all demo test asan bench fuzz release clean
 
 all: release
 
@@ -24,6 +25,12 @@ test:
 	cmake --preset test >/dev/null
 	cmake --build --preset test -j $(JOBS)
 	ctest --preset test -j $(JOBS)
+
+asan:
+	@tools/install-deps test
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
 
 bench:
 	@tools/install-deps bench

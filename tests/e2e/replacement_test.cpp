@@ -243,6 +243,7 @@ TEST(Replacement, ThroughASymbolicLink) {
 // memory message and leaves everything as it was, or writes the same maps as an unlimited
 // run (in one thread where a second cannot be had). Both outcomes must occur.
 TEST(Replacement, AddressSpaceLimits) {
+  if (e2e::address_sanitizer_build) GTEST_SKIP() << "left to the build without AddressSanitizer";
   earlier_maps maps;
   write_file(maps.dir / "t.txt", cube_table(40));
   maps.before = files_in(maps.dir);
@@ -251,7 +252,7 @@ TEST(Replacement, AddressSpaceLimits) {
   int refused = 0, converted = 0;
   for (int megabytes = 8; megabytes <= 64; megabytes += 2) {
     const run_options limited{.shell_prefix = "ulimit -v " + std::to_string(megabytes * 1024) + ";",
-                              .plain = true};
+                              .needs_own_memory = true};
     const auto run = run_vort2pelta(maps.dir, counts_of(40, "t.txt"), answers, limited);
     if (run.status == 1) {
       ++refused;

@@ -21,9 +21,17 @@ struct run_options {
   std::string stdin_path;           // standard input from this file instead of the given text
   std::string stdout_path;          // standard output to this file (e.g. /dev/full), not kept
   bool stdout_closed_pipe = false;  // standard output into a pipe nobody reads
-  bool plain = false;               // the converter built without sanitizers
   bool measure_memory = false;      // started through peak_memory, for `peak_rss_kb`
+  // The run limits the address space or measures memory, which a converter built with
+  // AddressSanitizer cannot take: such runs are skipped in that build.
+  bool needs_own_memory = false;
 };
+
+#ifdef VORT2PELTA_ADDRESS_SANITIZER
+inline constexpr bool address_sanitizer_build = true;
+#else
+inline constexpr bool address_sanitizer_build = false;
+#endif
 
 // A new empty directory under the system's temporary directory, removed by the caller.
 std::filesystem::path make_temp_dir();
