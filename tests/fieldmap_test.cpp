@@ -10,6 +10,7 @@
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/line_writer.hpp"
 #include "fieldmap/map_axes.hpp"
+#include "fieldmap/map_layout.hpp"
 #include "fieldmap/output_files.hpp"
 
 namespace vort {
@@ -34,33 +35,79 @@ TEST(FieldKind, FlagsAreCaseSensitive) {
   }
 }
 
-// Stored-half and image factors of each file, for each mirror mode and flag: the normal
-// component flips for E (and other flags), the other transverse one for B, z never.
-TEST(BodyFactors, ParitiesPerModeAndFlag) {
+// The factors of each file for the stored part and for images across each plane: a reflection
+// keeps E's tangential components and B's normal one at a magnetic wall, the others at an
+// electric wall; B's axial sign is what E's is not. Flags other than B take E's signs.
+TEST(BodyFactors, ParitiesPerPlaneWallAndFlag) {
   const double m = static_cast<double>(vacuum_mu0);
   EXPECT_EQ(m, 1.2566370060085319e-6);
+  const auto magnetic = wall_kind::magnetic;
+  const auto electric = wall_kind::electric;
   struct factor_case {
-    mirror_mode mode;
+    symmetry_list planes;
     char flag;
-    std::vector<double> stored, image;
+    image_mask images;            // the planes the knot is an image across
+    std::vector<double> factors;  // Re x, Re y, Re z, Im x, Im y, Im z
   };
   const std::vector<factor_case> cases = {
-      {mirror_mode::yz, 'E', {1, 1, 1, 1, 1, 1}, {-1, 1, 1, -1, 1, 1}},
-      {mirror_mode::yz, 'B', {-m, -m, -m, m, m, m}, {-m, m, -m, m, -m, m}},
-      {mirror_mode::yz, 'x', {m, m, m, m, m, m}, {-m, m, m, -m, m, m}},
-      {mirror_mode::xz, 'E', {1, 1, 1, 1, 1, 1}, {1, -1, 1, 1, -1, 1}},
-      {mirror_mode::xz, 'B', {-m, -m, -m, m, m, m}, {m, -m, -m, -m, m, m}},
-      {mirror_mode::xz, 'x', {m, m, m, m, m, m}, {m, -m, m, m, -m, m}},
+      {{}, 'E', 0, {1, 1, 1, 1, 1, 1}},
+      {{}, 'B', 0, {-m, -m, -m, m, m, m}},
+      {{}, 'x', 0, {m, m, m, m, m, m}},
+      // Y and X: the factors of the earlier mirrors, but for B's z component (div B = 0).
+      {{{0, magnetic}}, 'E', 1, {-1, 1, 1, -1, 1, 1}},
+      {{{0, magnetic}}, 'B', 1, {-m, m, m, m, -m, -m}},
+      {{{0, magnetic}}, 'x', 1, {-m, m, m, -m, m, m}},
+      {{{1, magnetic}}, 'E', 2, {1, -1, 1, 1, -1, 1}},
+      {{{1, magnetic}}, 'B', 2, {m, -m, m, -m, m, -m}},
+      // Electric walls, and the XY plane.
+      {{{0, electric}}, 'E', 1, {1, -1, -1, 1, -1, -1}},
+      {{{0, electric}}, 'B', 1, {m, -m, -m, -m, m, m}},
+      {{{2, magnetic}}, 'E', 4, {1, 1, -1, 1, 1, -1}},
+      {{{2, electric}}, 'E', 4, {-1, -1, 1, -1, -1, 1}},
+      {{{2, electric}}, 'B', 4, {-m, -m, m, m, m, -m}},
+      // An image across two or three planes carries the product of their signs.
+      {{{0, magnetic}, {2, electric}}, 'E', 5, {1, -1, 1, 1, -1, 1}},
+      {{{0, magnetic}, {1, magnetic}, {2, electric}}, 'E', 7, {1, 1, 1, 1, 1, 1}},
+      {{{0, magnetic}, {1, magnetic}, {2, electric}}, 'B', 7, {m, m, m, -m, -m, -m}},
+      {{{0, magnetic}, {1, magnetic}, {2, electric}}, 'B', 3, {m, m, -m, -m, -m, m}},
   };
   for (const factor_case& c : cases) {
     output_set set;
-    const std::vector<body_file> files = body_files(set, select_field_kind(c.flag), c.mode);
+    const std::vector<body_file> files =
+        body_files(set, select_field_kind(c.flag), symmetry_of(c.planes));
     for (std::size_t u = 0; u < files.size(); ++u) {
-      EXPECT_EQ(files[u].stored_factor, c.stored[u]) << c.flag << " file " << u;
-      EXPECT_EQ(files[u].image_factor, c.image[u]) << c.flag << " file " << u;
+      EXPECT_EQ(files[u].factors.by_images[c.images], c.factors[u])
+          << symmetry_text(c.planes) << " " << c.flag << " images " << c.images << " file " << u;
       EXPECT_EQ(files[u].field, file_roles[u].field);
     }
   }
+  // The sign change is the multiplication: a zero's image under a reversing factor is -0.
+  output_set set;
+  const std::vector<body_file> files =
+      body_files(set, select_field_kind('E'), symmetry_of({{0, magnetic}}));
+  EXPECT_TRUE(std::signbit(0.0 * files[0].factors.by_images[1]));
+}
+
+// Which stored knot each map knot shows: the part below its plane is followed by its images,
+// the part above is preceded by them; the knot on the plane is written once.
+TEST(MapLayout, StoredKnotsAndImagesAlongEachAxis) {
+  map_symmetry symmetry;
+  symmetry.planes[0] = mirror_plane{wall_kind::magnetic, plane_side::last_knot};
+  symmetry.planes[1] = mirror_plane{wall_kind::electric, plane_side::first_knot};
+  const map_layout layout = layout_of({3, 3, 2}, symmetry);
+  EXPECT_EQ(layout.axes[0].stored, (std::vector<std::int32_t>{0, 1, 2, 1, 0}));
+  EXPECT_EQ(layout.axes[0].image, (std::vector<std::uint8_t>{0, 0, 0, 1, 1}));
+  EXPECT_EQ(layout.axes[1].stored, (std::vector<std::int32_t>{2, 1, 0, 1, 2}));
+  EXPECT_EQ(layout.axes[1].image, (std::vector<std::uint8_t>{1, 1, 0, 0, 0}));
+  EXPECT_EQ(layout.axes[2].stored, (std::vector<std::int32_t>{0, 1}));
+  const std::vector<knot_run> runs = runs_of(layout.axes[1]);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].first, 2);
+  EXPECT_EQ(runs[0].last, 1);
+  EXPECT_TRUE(runs[0].image);
+  EXPECT_EQ(runs[1].first, 0);
+  EXPECT_EQ(runs[1].last, 2);
+  EXPECT_EQ(runs_of(layout_of({1, 1, 1}, symmetry).axes[0]).size(), 1u);  // one knot: no image
 }
 
 TEST(OutputNames, PrefixWholeBaseNameExtension) {
@@ -81,30 +128,43 @@ TEST(Axes, CoordinatesAreRoundedOncePerOperation) {
   EXPECT_FALSE(std::signbit(plus_zero));
 }
 
-TEST(Axes, CountsAndOrderPerMirrorMode) {
+TEST(Axes, CountsAndOrderPerSymmetry) {
   const mesh_data mesh{{0, -1, 2}, {99, 99, 99}, {0.5f, 1, -0.25f}};
+  const auto at = [](int axis, plane_side side) {
+    map_symmetry symmetry;
+    symmetry.planes[static_cast<std::size_t>(axis)] = mirror_plane{wall_kind::magnetic, side};
+    return symmetry;
+  };
+  const auto last = plane_side::last_knot, first = plane_side::first_knot;
   struct axes_case {
     grid_counts counts;
-    mirror_mode mode;
+    map_symmetry symmetry;
     std::vector<float> x, y, z;
   };
   const std::vector<axes_case> cases = {
-      {{3, 2, 1}, mirror_mode::yz, {0, 0.5f, 1, 1.5f, 2}, {-1, 0}, {2}},
-      {{2, 2, 3}, mirror_mode::xz, {0, 0.5f}, {-1, 0, 1}, {2, 1.75f, 1.5f}},
-      {{1, 1, 1}, mirror_mode::yz, {0}, {-1}, {2}},
-      {{2, 2, 1}, mirror_mode::none, {0, 0.5f}, {-1, 0}, {2}},
+      {{3, 2, 1}, at(0, last), {0, 0.5f, 1, 1.5f, 2}, {-1, 0}, {2}},
+      {{2, 2, 3}, at(1, last), {0, 0.5f}, {-1, 0, 1}, {2, 1.75f, 1.5f}},
+      {{1, 1, 1}, at(0, last), {0}, {-1}, {2}},
+      {{2, 2, 1}, {}, {0, 0.5f}, {-1, 0}, {2}},
+      // A plane at the first knot: the stored knots reflected through it come first.
+      {{3, 2, 1}, at(0, first), {-1, -0.5f, 0, 0.5f, 1}, {-1, 0}, {2}},
+      {{2, 2, 3}, at(2, first), {0, 0.5f}, {-1, 0}, {2.5f, 2.25f, 2, 1.75f, 1.5f}},
   };
   for (const axes_case& c : cases) {
-    const map_axes axes = build_map_axes(c.counts, mesh, c.mode);
+    const map_axes axes = build_map_axes(c.counts, mesh, c.symmetry);
     EXPECT_EQ(axes.coordinates[0], c.x);
     EXPECT_EQ(axes.coordinates[1], c.y);
     EXPECT_EQ(axes.coordinates[2], c.z);
   }
-  EXPECT_EQ(build_map_axes({9999, 1, 1}, mesh, mirror_mode::yz).coordinates[0].size(), 19997u);
+  EXPECT_EQ(build_map_axes({9999, 1, 1}, mesh, at(0, last)).coordinates[0].size(), 19997u);
+  // An axis whose plane is at 0 comes out exactly symmetric.
+  const mesh_data from_zero{{0, 0, 0}, {0, 0, 0}, {0.1f, 0.3f, 0.7f}};
+  const std::vector<float> x = build_map_axes({11, 1, 1}, from_zero, at(0, first)).coordinates[0];
+  for (std::size_t n = 0; n < x.size(); ++n) EXPECT_EQ(x[n], -x[x.size() - 1 - n]) << n;
   // Coordinates that overflow single precision are refused, naming the axis and the knot.
   const mesh_data huge{{0, 0, -3e38f}, {0, 0, 0}, {1, 1, -2e38f}};
   EXPECT_EQ(failure_of([&] {
-              build_map_axes({1, 1, 3}, huge, mirror_mode::none);
+              build_map_axes({1, 1, 3}, huge, {});
             }),
             "the mesh data put knot 2 of the z axis at -5e+38, beyond single precision");
 }

@@ -258,7 +258,7 @@ TEST(GridInference, CountsFromThePositions) {
 struct mesh_case {
   std::string name;
   mesh_data mesh;
-  mirror_mode mode;
+  map_symmetry symmetry;
   std::vector<std::string> warnings;
 };
 
@@ -276,19 +276,19 @@ TEST(MeshCheck, AnswerAgainstThePositions) {
   const std::vector<mesh_case> cases = {
       {"the table's own mesh",
        {{-0.08f, -0.08f, 0}, {0, 0.08f, 0.1f}, {0.008f, 0.008f, 0.01f}},
-       mirror_mode::none,
+       {},
        {}},
       {"the whole map's maximum, Y mirror",
        {{-0.08f, -0.08f, 0}, {0.08f, 0.08f, 0.1f}, {0.008f, 0.008f, 0.01f}},
-       mirror_mode::yz,
+       symmetry_of({{0, wall_kind::magnetic}}),
        {}},
       {"a step ten times too large",
        {{-0.08f, -0.08f, 0}, {0, 0.08f, 0.1f}, {0.08f, 0.008f, 0.01f}},
-       mirror_mode::none,
+       {},
        {"the mesh data give dx = 0.08 m, the table's x step is 0.008 (10 times smaller)"}},
       {"every kind, two axes",
        {{0, 0, 0}, {0.08f, 0.08f, 0.1f}, {0.008f, 0.004f, 0.02f}},
-       mirror_mode::none,
+       {},
        {"the mesh data give xmin = 0 m and ymin = 0 m, the table's first x is -0.08 and the "
         "table's first y is -0.08",
         "the mesh data give dy = 0.004 m and dz = 0.02 m, the table's y step is 0.008 (2 times "
@@ -296,11 +296,11 @@ TEST(MeshCheck, AnswerAgainstThePositions) {
         "the mesh data give xmax = 0.08 m, the table's last x is 7.45058e-09"}},
       {"maximum of neither half nor whole, X mirror",
        {{-0.08f, -0.08f, 0}, {0, 0.1f, 0.1f}, {0.008f, 0.008f, 0.01f}},
-       mirror_mode::xz,
+       symmetry_of({{1, wall_kind::magnetic}}),
        {"the mesh data give ymax = 0.1 m, the table's last y is 0.08 (0.24 over the whole map)"}},
   };
   for (const mesh_case& c : cases) {
-    EXPECT_EQ(compare_mesh(c.mesh, axes, c.mode), c.warnings) << c.name;
+    EXPECT_EQ(compare_mesh(c.mesh, axes, c.symmetry), c.warnings) << c.name;
   }
   const mesh_data from_table = mesh_from_positions(axes_of_table(style::plain));
   EXPECT_EQ(from_table.min[0], -0.08f);

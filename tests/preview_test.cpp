@@ -39,10 +39,13 @@ record_table table_of(grid_counts counts, const field_function& value) {
   return table;
 }
 
-drawn_preview draw(const record_table& table, char flag, mirror_mode mode) {
+const map_symmetry yz_mirror = symmetry_of({{0, wall_kind::magnetic}});
+const map_symmetry xz_mirror = symmetry_of({{1, wall_kind::magnetic}});
+
+drawn_preview draw(const record_table& table, char flag, const map_symmetry& symmetry) {
   const mesh_data mesh{{-0.1f, -0.1f, 0}, {0, 0, 0}, {0.01f, 0.01f, 0.02f}};
-  return draw_preview(table, select_field_kind(flag), mode,
-                      build_map_axes(table.counts, mesh, mode));
+  return draw_preview(table, select_field_kind(flag), symmetry,
+                      build_map_axes(table.counts, mesh, symmetry));
 }
 
 const pixel_rect& panel(const drawn_preview& d, std::size_t component, panel_slot slot) {
@@ -108,18 +111,18 @@ TEST(PreviewColour, WhiteAtZeroDeepestAtTheEnds) {
 TEST(PreviewSize, ReadableAndBoundedForAnyGrid) {
   struct size_case {
     grid_counts counts;
-    mirror_mode mode;
+    map_symmetry symmetry;
   };
-  for (const size_case& c : std::vector<size_case>{{{1, 1, 1}, mirror_mode::none},
-                                                   {{3, 1, 2}, mirror_mode::none},
-                                                   {{11, 21, 11}, mirror_mode::yz},
-                                                   {{3000, 2, 2}, mirror_mode::none},
-                                                   {{2, 1600, 2}, mirror_mode::xz},
-                                                   {{2, 2, 5000}, mirror_mode::none}}) {
+  for (const size_case& c : std::vector<size_case>{{{1, 1, 1}, map_symmetry{}},
+                                                   {{3, 1, 2}, map_symmetry{}},
+                                                   {{11, 21, 11}, yz_mirror},
+                                                   {{3000, 2, 2}, map_symmetry{}},
+                                                   {{2, 1600, 2}, xz_mirror},
+                                                   {{2, 2, 5000}, map_symmetry{}}}) {
     const std::string name = std::to_string(c.counts.nx) + "x" + std::to_string(c.counts.ny) + "x" +
                              std::to_string(c.counts.nz);
     const drawn_preview d =
-        draw(table_of(c.counts, [](int, int, int, int) { return 1.0; }), 'E', c.mode);
+        draw(table_of(c.counts, [](int, int, int, int) { return 1.0; }), 'E', c.symmetry);
     const preview_image& image = d.image;
     EXPECT_GE(image.width, min_image_px) << name;
     EXPECT_GE(image.height, min_image_px) << name;
@@ -142,7 +145,7 @@ TEST(PreviewZero, ComponentWithoutFieldIsAllWhite) {
   const record_table table = table_of(
       {5, 4, 3}, [](int f, int i, int j, int k) { return f < 2 ? (f + 1) * (i - j + k) : 0.0; });
   for (const char flag : {'E', 'B'}) {
-    const drawn_preview d = draw(table, flag, mirror_mode::yz);
+    const drawn_preview d = draw(table, flag, yz_mirror);
     for (const panel_slot slot : {re_transverse, im_transverse, re_longitudinal, im_longitudinal}) {
       EXPECT_FALSE(all_white(d.image, panel(d, 0, slot))) << flag << slot;
       EXPECT_TRUE(all_white(d.image, panel(d, 1, slot))) << flag << slot;
@@ -159,7 +162,7 @@ TEST(PreviewScale, EndsAtTheComponentsLargestMagnitude) {
     if (f == 1 && i == 3 && j == 2 && k == 2) return -6.0;  // Im part sets the scale
     return f == 0 ? 0.5 : 0.0;
   });
-  const drawn_preview d = draw(table, 'E', mirror_mode::none);
+  const drawn_preview d = draw(table, 'E', map_symmetry{});
   const pixel_rect& bar = d.layout.rows[0].bar;
   EXPECT_EQ(colour_at(d.image, bar.x, bar.y), colour_of(1.0, 1.0));
   EXPECT_EQ(colour_at(d.image, bar.x, bar.y + bar.height - 1), colour_of(-1.0, 1.0));
@@ -184,32 +187,36 @@ TEST(PreviewPeak, LargestMagnitudeOverBothParts) {
   EXPECT_EQ(peak_z_knots(table), (std::array<std::int32_t, 3>{4, 2, 1}));
 }
 
-// A half table, mirrored: every component is even across the plane but the one that the mode
-// and flag turn, which must show the opposite colour at the mirrored pixel.
+// A half table, mirrored: every component is even across the plane but those that the plane
+// and flag turn (E's normal one, B's tangential ones at a magnetic wall), which must show the
+// opposite colour at the mirrored pixel.
 TEST(PreviewMirror, MapSymmetricUnderTheMirrorRendersSymmetric) {
   struct mirror_case {
-    mirror_mode mode;
+    map_symmetry symmetry;
     char flag;
-    std::size_t odd;  // the component whose image turns sign
+    std::vector<std::size_t> odd;  // the components whose image turns sign
   };
   std::map<std::tuple<int, int, int>, int> level_of;  // colour -> signed level of the scale
   for (int n = -255; n <= 255; ++n) {
     const rgb c = colour_of(n / 255.0, 1.0);
     level_of[{c.r, c.g, c.b}] = n;
   }
-  for (const mirror_case& c : std::vector<mirror_case>{{mirror_mode::yz, 'E', 0},
-                                                       {mirror_mode::yz, 'B', 1},
-                                                       {mirror_mode::xz, 'E', 1},
-                                                       {mirror_mode::xz, 'B', 0}}) {
-    const bool yz = c.mode == mirror_mode::yz;
+  for (const mirror_case& c : std::vector<mirror_case>{{yz_mirror, 'E', {0}},
+                                                       {yz_mirror, 'B', {1, 2}},
+                                                       {xz_mirror, 'E', {1}},
+                                                       {xz_mirror, 'B', {0, 2}}}) {
+    const bool yz = c.symmetry.planes[0].has_value();
+    const auto is_odd = [&](std::size_t component) {
+      return std::find(c.odd.begin(), c.odd.end(), component) != c.odd.end();
+    };
     const grid_counts counts = yz ? grid_counts{4, 3, 3} : grid_counts{3, 4, 3};
     // On the plane the turning component vanishes, as a field that obeys the mirror does.
     const record_table table = table_of(counts, [&](int f, int i, int j, int k) {
       const bool on_plane = yz ? i == counts.nx : j == counts.ny;
-      if (on_plane && static_cast<std::size_t>(f / 2) == c.odd) return 0.0;
+      if (on_plane && is_odd(static_cast<std::size_t>(f / 2))) return 0.0;
       return std::sin(1.0 + f + 0.7 * i + 1.3 * j + 0.4 * k);
     });
-    const drawn_preview d = draw(table, c.flag, c.mode);
+    const drawn_preview d = draw(table, c.flag, c.symmetry);
     for (std::size_t component = 0; component < 3; ++component) {
       // YZ: x runs across the transverse panels and down the longitudinal ones; XZ: y runs
       // down the transverse ones and the longitudinal ones lie in the plane.
@@ -229,14 +236,14 @@ TEST(PreviewMirror, MapSymmetricUnderTheMirrorRendersSymmetric) {
             const rgb b = across ? colour_at(d.image, p.x + p.width - 1 - x, p.y + y)
                                  : colour_at(d.image, p.x + x, p.y + p.height - 1 - y);
             const int la = level_of.at({a.r, a.g, a.b}), lb = level_of.at({b.r, b.g, b.b});
-            if (la != (component == c.odd ? -lb : lb)) ++mismatched;
+            if (la != (is_odd(component) ? -lb : lb)) ++mismatched;
             if (la * lb < 0) ++turned;
           }
         }
-        EXPECT_EQ(mismatched, 0) << c.flag << int(c.mode) << " component " << component << slot;
-        EXPECT_EQ(turned > 0, component == c.odd) << c.flag << int(c.mode) << component << slot;
+        EXPECT_EQ(mismatched, 0) << c.flag << yz << " component " << component << slot;
+        EXPECT_EQ(turned > 0, is_odd(component)) << c.flag << yz << component << slot;
       }
-      if (!yz && component == c.odd) {
+      if (!yz && is_odd(component)) {
         EXPECT_TRUE(all_white(d.image, panel(d, component, re_longitudinal)));
       }
     }
@@ -256,7 +263,7 @@ TEST(PreviewPooling, SingleKnotPeakStaysVisible) {
       if (f != 0) return 0.0;
       return i == 1777 || k == 1777 ? -1.0 : 0.2;
     });
-    const drawn_preview d = draw(table, 'E', mirror_mode::none);
+    const drawn_preview d = draw(table, 'E', map_symmetry{});
     const pixel_rect& p = panel(d, 0, c.slot);
     EXPECT_LE(std::max(p.width, p.height), 400) << c.counts.nx;
     EXPECT_TRUE(shows(d.image, p, colour_of(-1.0, 1.0))) << c.counts.nx;
@@ -303,7 +310,7 @@ decoded_png decode(std::FILE* file) {
 TEST(PreviewPng, DecodesToTheSamePixels) {
   const record_table table = table_of(
       {11, 21, 11}, [](int f, int i, int j, int k) { return std::cos(f + 0.3 * i * j - k); });
-  const preview_image image = draw(table, 'B', mirror_mode::yz).image;
+  const preview_image image = draw(table, 'B', yz_mirror).image;
   std::FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);
   write_png(image, file, "preview.png");

@@ -1,5 +1,7 @@
 #include "app/converter.hpp"
 
+#include <cctype>
+#include <cmath>
 #include <exception>
 #include <new>
 #include <optional>
@@ -17,10 +19,12 @@
 #include "fieldmap/output_files.hpp"
 #include "input/line_counter.hpp"
 #include "input/mesh_check.hpp"
+#include "input/plane_sides.hpp"
 #include "input/position_check.hpp"
 #include "input/record_table.hpp"
 #include "input/table_file.hpp"
 #include "input/table_reader.hpp"
+#include "input/wall_check.hpp"
 #include "preview/picture.hpp"
 #include "preview/png.hpp"
 
@@ -51,31 +55,83 @@ std::string missing_records_warning(const std::string& table_name, std::int64_t 
                   : ""));
 }
 
-// Refuses a table whose positions break the grid of the counts; then the mesh answer is
-// compared with the positions (a warning each kind of disagreement), or, for --mesh=auto,
-// taken from them.
-void check_positions_and_mesh(const command_line& command, const table_file& table,
-                              const position_spread& spread, std::int64_t records, mirror_mode mode,
-                              std::optional<mesh_data>& mesh, run_result& result) {
+// The positions as the symmetry planes and the mesh see them: the axes they show, or null
+// where they were not checked or are all zero.
+struct checked_positions {
+  std::array<table_axis, 3> axes;
+  bool known = false;
+};
+
+// Refuses a table whose positions break the grid of the counts.
+checked_positions check_table_positions(const table_file& table, const position_spread& spread,
+                                        std::int64_t records) {
   const position_verdict verdict = check_positions(table, spread, records);
   if (verdict.fault) throw failure{describe_break(table.name, *verdict.fault)};
+  return {verdict.axes, !positions_all_zero(spread)};
+}
+
+// The mesh answer compared with the positions (a warning each kind of disagreement), or, for
+// --mesh=auto, taken from them.
+void check_mesh(const command_line& command, const checked_positions& positions,
+                const map_symmetry& symmetry, std::optional<mesh_data>& mesh, run_result& result) {
   if (command.options.mesh_auto) {
-    if (positions_all_zero(spread)) {
+    if (!positions.known) {
       throw failure{"--mesh=auto: the positions in " + in_quotes(command.table_name) +
                     " are all zero, they give no mesh"};
     }
-    mesh = mesh_from_positions(verdict.axes);
-  } else if (!positions_all_zero(spread)) {
-    for (const std::string& warning : compare_mesh(*mesh, verdict.axes, mode)) {
+    mesh = mesh_from_positions(positions.axes);
+  } else if (positions.known) {
+    for (const std::string& warning : compare_mesh(*mesh, positions.axes, symmetry)) {
       result.diagnostics.push_back(warning_line(warning));
     }
   }
 }
 
+// The plane's knot along its axis in the table (0-based).
+std::int32_t plane_index(const record_table& table, int normal, const mirror_plane& plane) {
+  return plane.side == plane_side::first_knot ? 0 : count_along(table.counts, normal) - 1;
+}
+
+// One line for each plane at the first knot of its axis: the table is the part above it.
+void say_upper_parts(std::ostream& out, const map_symmetry& symmetry) {
+  for (int a = 0; a < 3; ++a) {
+    const std::optional<mirror_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
+    if (!plane || plane->side != plane_side::first_knot) continue;
+    say(out, std::string(plane_name(a)) + " " + wall_name(plane->wall) + " mirror at the first " +
+                 axis_names[a] + " knot: the table holds the part above it");
+  }
+}
+
+// A warning for each plane whose wall the field does not fit.
+void check_walls(const record_table& table, const map_symmetry& symmetry, const field_kind& kind,
+                 const mesh_data& mesh, run_result& result) {
+  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(kind.ext[0][1])));
+  for (int a = 0; a < 3; ++a) {
+    const std::optional<mirror_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
+    if (!plane) continue;
+    const std::int32_t index = plane_index(table, a, *plane);
+    const wall_fit fit =
+        fit_to_wall(extremes_on_plane(table, a, index), a, plane->wall, kind.axial, table.largest);
+    if (fit.fits) continue;
+    const float at = knot_coordinate(index, mesh.min[static_cast<std::size_t>(a)],
+                                     mesh.step[static_cast<std::size_t>(a)]);
+    const wall_kind other =
+        plane->wall == wall_kind::magnetic ? wall_kind::electric : wall_kind::magnetic;
+    result.diagnostics.push_back(
+        warning_line("the field does not fit " + a_wall(plane->wall) + " on the " + plane_name(a) +
+                     " plane at " + axis_names[a] + " = " + number_text(at) + ": |" +
+                     field_part_name(fit.worst_field, letter) + "| there reaches " +
+                     number_text(std::round(1000 * fit.share) / 10) +
+                     "% of the table's largest value, at knot " + knot_text(fit.at) +
+                     "; is the symmetry plane another, the wall " + wall_name(other) +
+                     ", or the table the other part?"));
+  }
+}
+
 // What a run holds in memory at once: the record table, the axes, the output buffers and the
 // picture.
-std::uint64_t run_bytes(grid_counts counts, mirror_mode mode, bool preview) {
-  const map_knots knots = knots_of_map(counts, mode);
+std::uint64_t run_bytes(grid_counts counts, const map_symmetry& symmetry, bool preview) {
+  const map_knots knots = knots_of_map(counts, symmetry);
   const auto axis_bytes = static_cast<std::uint64_t>(knots[0] + knots[1] + knots[2]) * 4;
   return table_bytes(counts) + axis_bytes + map_files * output_buffer_bytes(bytes_per_file(knots)) +
          (preview ? preview_bytes(knots) : 0);
@@ -88,6 +144,18 @@ void check_outputs(const output_names& names, const std::string& picture_name, b
   if (preview) check_replaceable(picture_name);
 }
 
+// The planes of the run, from --symmetry or the mirror answer (asked when not given), echoed.
+symmetry_list ask_symmetry(const command_options& options, std::ostream& out,
+                           console_input& console) {
+  if (options.symmetry) {
+    echo_symmetry(out, *options.symmetry);
+    return *options.symmetry;
+  }
+  const char mirror = options.mirror ? *options.mirror : ask_mirror(out, console);
+  echo_mirror(out, mirror);
+  return symmetry_of_answer(mirror);
+}
+
 void convert(const command_line& command, std::istream& in, std::ostream& out,
              progress_display* progress, run_result& result) {
   work_counter* const counter = progress != nullptr ? &progress->counter : nullptr;
@@ -95,8 +163,7 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   console_input console{&in, 0, {}};
   std::optional<mesh_data> mesh = options.mesh;
   if (!mesh && !options.mesh_auto) mesh = ask_mesh_data(out, console);
-  const char mirror = options.mirror ? *options.mirror : ask_mirror(out, console);
-  echo_mirror(out, mirror);
+  map_symmetry symmetry = symmetry_of(ask_symmetry(options, out, console));
   const table_file table = open_table(command.table_name);
   const line_count lines = count_lines(table, hardware_threads());
   say(out, "file record=" + int_field(lines.lines - 2));
@@ -105,34 +172,40 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   flush_console(out);
 
   check_grid_counts(counts);
-  const mirror_mode mode = mirror_of_answer(mirror);
-  check_memory_budget(run_bytes(counts, mode, options.preview), memory_room());
+  check_memory_budget(run_bytes(counts, symmetry, options.preview), memory_room());
   const field_kind kind = select_field_kind(command.field_id);
   const output_names names = build_output_names(command.base_name, kind);
   const std::string picture_name = "3D-" + command.base_name + ".png";
   check_outputs(names, picture_name, options.preview);
-  map_axes axes;
-  if (mesh) axes = build_map_axes(counts, *mesh, mode);
+  // Built now to refuse an axis beyond single precision before the table is read; a plane at
+  // the first knot of its axis, known only from the table, builds it once more.
+  if (mesh) build_map_axes(counts, *mesh, symmetry);
   record_table rows = allocate_record_table(counts);
   const bool check = !options.no_grid_check;
   position_spread spread = check ? start_spread(counts) : position_spread{};
   const std::int64_t read = read_table(table, rows, check ? &spread : nullptr, counter, &lines);
   end_progress_phase(progress);
-  if (check) check_positions_and_mesh(command, table, spread, read, mode, mesh, result);
-  if (options.mesh_auto) axes = build_map_axes(counts, *mesh, mode);
-  if (read < rows.rows)
+  const checked_positions positions =
+      check ? check_table_positions(table, spread, read) : checked_positions{};
+  place_planes(symmetry, rows, positions.known ? &positions.axes : nullptr, kind.axial);
+  say_upper_parts(out, symmetry);
+  check_mesh(command, positions, symmetry, mesh, result);
+  check_walls(rows, symmetry, kind, *mesh, result);
+  if (read < rows.rows) {
     result.diagnostics.push_back(missing_records_warning(table.name, read, rows));
+  }
+  const map_axes axes = build_map_axes(counts, *mesh, symmetry);
 
   say(out, std::string("field_id=") + command.field_id);
   flush_console(out);
-  output_set files = open_output_files(names, bytes_per_file(knots_of_map(counts, mode)));
+  output_set files = open_output_files(names, bytes_per_file(knots_of_map(counts, symmetry)));
   write_headers(files, axes);
-  write_body(files, rows, kind, mode, counter);
+  write_body(files, rows, kind, symmetry, counter);
   end_progress_phase(progress);
   std::vector<staged_file*> finished = staged_files(files);
   staged_file picture;
   if (options.preview) {
-    picture = stage_preview(picture_name, render_preview(rows, kind, mode, axes));
+    picture = stage_preview(picture_name, render_preview(rows, kind, symmetry, axes));
     finished.push_back(&picture);
   }
   // The table is not needed any more: its memory goes back before the files are finished.

@@ -101,10 +101,10 @@ char ask_mirror(std::ostream& out, console_input& console) {
   return first == '\n' ? ' ' : first;
 }
 
-mirror_mode mirror_of_answer(char mirror) {
-  if (mirror == 'Y') return mirror_mode::yz;
-  if (mirror == 'X') return mirror_mode::xz;
-  return mirror_mode::none;
+symmetry_list symmetry_of_answer(char mirror) {
+  if (mirror == 'Y') return {{0, wall_kind::magnetic}};
+  if (mirror == 'X') return {{1, wall_kind::magnetic}};
+  return {};
 }
 
 void echo_mirror(std::ostream& out, char mirror) {
@@ -114,6 +114,16 @@ void echo_mirror(std::ostream& out, char mirror) {
     say(out, std::string(1, mirror) + "Z magnetic mirror");
   } else {
     say(out, "error!");
+  }
+}
+
+std::string a_wall(wall_kind wall) {
+  return (wall == wall_kind::magnetic ? "a " : "an ") + std::string(wall_name(wall)) + " wall";
+}
+
+void echo_symmetry(std::ostream& out, const symmetry_list& list) {
+  for (const symmetry_plane& plane : list) {
+    say(out, std::string(plane_name(plane.normal)) + " " + wall_name(plane.wall) + " mirror");
   }
 }
 

@@ -34,10 +34,18 @@ mesh_data parse_mesh_option(std::string_view text);
 // Asks for the mirror and returns the answer's first character (a blank for an empty line).
 char ask_mirror(std::ostream& out, console_input& console);
 
-// Case-sensitive: only `Y` and `X` select a mirror; `y`, `x`, `F` and anything else do not.
-mirror_mode mirror_of_answer(char mirror);
+// The planes of a mirror answer: `Y` is a magnetic wall on the YZ plane, `X` one on the XZ
+// plane. Case-sensitive: `y`, `x`, `F` and anything else select none.
+symmetry_list symmetry_of_answer(char mirror);
 
 // "full cavity, no mirrors", "YZ magnetic mirror", "XZ magnetic mirror" or "error!".
 void echo_mirror(std::ostream& out, char mirror);
+
+// "a magnetic wall", "an electric wall".
+std::string a_wall(wall_kind wall);
+
+// A --symmetry list in the same style, one line per plane: "YZ magnetic mirror",
+// "XY electric mirror".
+void echo_symmetry(std::ostream& out, const symmetry_list& list);
 
 }  // namespace vort

@@ -1,5 +1,7 @@
 #include "app/options.hpp"
 
+#include <cctype>
+
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
 #include "common/failure.hpp"
@@ -8,7 +10,7 @@ namespace vort {
 namespace {
 
 enum class takes { nothing, value };
-enum class option_id { mesh, mirror, preview, no_grid_check, inspect, help, version };
+enum class option_id { mesh, mirror, symmetry, preview, no_grid_check, inspect, help, version };
 
 struct option_entry {
   option_id id;
@@ -22,6 +24,8 @@ constexpr option_entry option_table[] = {
      "--mesh=VALUES     the nine mesh values as at the first question, or auto (from the table)"},
     {option_id::mirror, "--mirror", takes::value,
      "--mirror=Y|X|F    the answer to the second question"},
+    {option_id::symmetry, "--symmetry", takes::value,
+     "--symmetry=LIST   symmetry planes instead: yz, xz or xy each with :magnetic or :electric"},
     {option_id::preview, "--preview", takes::nothing,
      "--preview         also write 3D-<base>.png, a picture of the map"},
     {option_id::no_grid_check, "--no-grid-check", takes::nothing,
@@ -52,6 +56,58 @@ char mirror_of(std::string_view value) {
   throw failure{"--mirror=" + printable_item(value) + ": the mirror is Y, X or F" + hint};
 }
 
+std::string lower_case(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// One PLANE:WALL of a --symmetry list.
+symmetry_plane plane_of(std::string_view item, std::string_view list) {
+  const std::string where = "--symmetry=" + printable_item(list) + ": ";
+  const std::size_t colon = item.find(':');
+  const std::string plane = lower_case(item.substr(0, colon));
+  const std::string wall =
+      colon == std::string_view::npos ? "" : lower_case(item.substr(colon + 1));
+  symmetry_plane parsed;
+  if (plane == "yz") {
+    parsed.normal = 0;
+  } else if (plane == "xz") {
+    parsed.normal = 1;
+  } else if (plane == "xy") {
+    parsed.normal = 2;
+  } else {
+    throw failure{where + "\"" + printable_item(item) + "\" names no plane (yz, xz or xy)"};
+  }
+  if (wall == "magnetic") {
+    parsed.wall = wall_kind::magnetic;
+  } else if (wall == "electric") {
+    parsed.wall = wall_kind::electric;
+  } else {
+    throw failure{where + "\"" + printable_item(item) +
+                  "\" names no wall (PLANE:magnetic or PLANE:electric)"};
+  }
+  return parsed;
+}
+
+symmetry_list symmetry_of_option(std::string_view value) {
+  symmetry_list list;
+  std::size_t start = 0;
+  do {
+    const std::size_t comma = value.find(',', start);
+    const symmetry_plane plane = plane_of(value.substr(start, comma - start), value);
+    for (const symmetry_plane& listed : list) {
+      if (listed.normal == plane.normal) {
+        throw failure{"--symmetry=" + printable_item(value) + ": the " + plane_name(plane.normal) +
+                      " plane is listed twice"};
+      }
+    }
+    list.push_back(plane);
+    start = comma == std::string_view::npos ? value.size() + 1 : comma + 1;
+  } while (start <= value.size());
+  return list;
+}
+
 void apply(command_options& options, const option_entry& entry, std::string_view value) {
   switch (entry.id) {
     case option_id::mesh:
@@ -61,6 +117,9 @@ void apply(command_options& options, const option_entry& entry, std::string_view
       break;
     case option_id::mirror:
       options.mirror = mirror_of(value);
+      break;
+    case option_id::symmetry:
+      options.symmetry = symmetry_of_option(value);
       break;
     case option_id::preview:
       options.preview = true;
@@ -112,6 +171,11 @@ split_arguments split_options(std::span<const std::string_view> args) {
     }
     apply(split.options, *entry, value);
   }
+  if (split.options.mirror && split.options.symmetry) {
+    throw failure{
+        "--mirror and --symmetry cannot go together: --mirror=Y is --symmetry=yz:magnetic, "
+        "--mirror=X is --symmetry=xz:magnetic"};
+  }
   if (split.options.mesh_auto && split.options.no_grid_check) {
     throw failure{
         "--mesh=auto takes the mesh from the records' positions, which "
@@ -123,7 +187,7 @@ split_arguments split_options(std::span<const std::string_view> args) {
 void write_option_list(std::ostream& out) {
   say(out, "Options (anywhere on the command line; -- ends them):");
   for (const option_entry& entry : option_table) say(out, entry.help);
-  say(out, "With --mesh and --mirror nothing is read from standard input.");
+  say(out, "With --mesh and --mirror (or --symmetry) nothing is read from standard input.");
   say(out, "");
 }
 

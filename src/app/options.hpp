@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "input/mesh_data.hpp"
+#include "input/symmetry.hpp"
 
 namespace vort {
 
@@ -19,10 +20,11 @@ struct command_options {
   bool version = false;
   bool no_grid_check = false;
   bool preview = false;
-  std::optional<std::string> inspect;  // the table to inspect
-  bool mesh_auto = false;              // --mesh=auto: the mesh from the positions
-  std::optional<mesh_data> mesh;       // --mesh=VALUES, read up front
-  std::optional<char> mirror;          // Y, X or F
+  std::optional<std::string> inspect;     // the table to inspect
+  bool mesh_auto = false;                 // --mesh=auto: the mesh from the positions
+  std::optional<mesh_data> mesh;          // --mesh=VALUES, read up front
+  std::optional<char> mirror;             // Y, X or F
+  std::optional<symmetry_list> symmetry;  // --symmetry=LIST, in place of the mirror
 };
 
 struct split_arguments {

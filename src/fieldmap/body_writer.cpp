@@ -2,7 +2,7 @@
 
 #include "common/parallel_parts.hpp"
 #include "fieldmap/line_writer.hpp"
-#include "fieldmap/mirror.hpp"
+#include "fieldmap/map_layout.hpp"
 
 namespace vort {
 namespace {
@@ -10,45 +10,36 @@ namespace {
 // Below this many values a second thread costs more than it saves.
 constexpr std::uint64_t values_worth_a_thread = std::uint64_t{1} << 17;
 
-std::uint64_t body_values(const record_table& table, mirror_mode mode) {
-  const map_knots knots = knots_of_map(table.counts, mode);
-  return static_cast<std::uint64_t>(knots[0] * knots[1] * knots[2]) * map_files;
-}
-
 // The body of one group of files, in the order above.
 void write_group_body(const body_group& group) {
-  const grid_counts counts = group.table->counts;
-  for (std::int32_t k = 1; k <= counts.nz; ++k) {
+  const std::int64_t lines_y = static_cast<std::int64_t>(group.layout->axes[1].stored.size());
+  const std::int64_t planes_z = static_cast<std::int64_t>(group.layout->axes[2].stored.size());
+  for (std::int64_t r = 0; r < planes_z; ++r) {
     if (group.stop != nullptr && group.stop->load(std::memory_order_relaxed)) return;
-    if (group.mode == mirror_mode::xz) {
-      write_xz_mirror_plane(group, k);
-      continue;
-    }
-    for (std::int32_t j = 1; j <= counts.ny; ++j) {
-      if (group.mode == mirror_mode::yz) {
-        write_yz_mirror_row(group, j, k);
-      } else {
-        write_plain_row(group, j, k);
-      }
-    }
+    for (std::int64_t q = 0; q < lines_y; ++q) write_map_line(group, q, r);
   }
 }
 
 }  // namespace
 
 void write_body(output_set& set, const record_table& table, const field_kind& kind,
-                mirror_mode mode, work_counter* counter) {
-  const std::uint64_t values = body_values(table, mode);
+                const map_symmetry& symmetry, work_counter* counter) {
+  const map_layout layout = layout_of(table.counts, symmetry);
+  const std::uint64_t values = layout.axes[0].stored.size() * layout.axes[1].stored.size() *
+                               layout.axes[2].stored.size() * map_files;
   start_phase(counter, work_phase::writing, values);
-  std::vector<body_file> files = body_files(set, kind, mode);
+  std::vector<body_file> files = body_files(set, kind, symmetry);
+  const std::vector<knot_run> x_runs = runs_of(layout.axes[0]);
   std::atomic<bool> stop{false};
   if (values < values_worth_a_thread || hardware_threads() < 2) {
-    write_group_body({&table, mode, files, counter, &stop});
+    write_group_body({&table, &layout, x_runs, files, counter, &stop});
     return;
   }
   // Real parts here, imaginary parts beside them; a failure in one ends the other early.
-  const body_group real{&table, mode, {files.begin(), files.begin() + 3}, counter, &stop};
-  const body_group imaginary{&table, mode, {files.begin() + 3, files.end()}, counter, &stop};
+  const body_group real{&table,  &layout, x_runs, {files.begin(), files.begin() + 3},
+                        counter, &stop};
+  const body_group imaginary{&table,  &layout, x_runs, {files.begin() + 3, files.end()},
+                             counter, &stop};
   run_parts(2, [&](int part) {
     try {
       write_group_body(part == 0 ? real : imaginary);

@@ -8,6 +8,7 @@ field_kind select_field_kind(char field_id) {
     kind.scale = 1.0f;
   } else if (field_id == 'B') {
     kind.field_sign = -1.0f;
+    kind.axial = true;
     kind.ext = {".bx", ".by", ".bz"};
   }
   return kind;

@@ -14,6 +14,7 @@ inline constexpr float vacuum_mu0 = 1.256637e-6f;
 struct field_kind {
   float scale = vacuum_mu0;  // 1 for `E`, mu0 for every other flag
   float field_sign = 1.0f;   // the real parts' sign: -1 for `B`
+  bool axial = false;        // B is an axial vector; E, and any other flag, a polar one
   std::array<std::string_view, 3> ext{".ex", ".ey", ".ez"};
 };
 

@@ -5,30 +5,30 @@
 #include "fieldmap/number_form.hpp"
 
 namespace vort {
-namespace {
 
-// The image of a component keeps or turns its sign: -sign for the component normal to the
-// mirror plane, +sign for the other transverse one, 1 for z. So for an electric field (and
-// any flag but B) the normal component turns, for B (sign -1) the other transverse one.
-float mirror_parity(mirror_mode mode, int component, float sign) {
-  if (component == 2 || mode == mirror_mode::none) return 1.0f;
-  const bool normal = (mode == mirror_mode::yz) == (component == 0);
-  return normal ? -sign : sign;
-}
-
-}  // namespace
-
-file_factors factors_of(const file_role& role, const field_kind& kind, mirror_mode mode) {
+file_factors factors_of(const file_role& role, const field_kind& kind,
+                        const map_symmetry& symmetry) {
   const float stored = role.real ? kind.scale * kind.field_sign : kind.scale;
-  const float image = stored * mirror_parity(mode, role.component, kind.field_sign);
-  return {stored, image};
+  file_factors factors{};
+  for (image_mask mask = 0; mask < image_masks; ++mask) {
+    float factor = stored;
+    for (int a = 0; a < 3; ++a) {
+      const std::optional<mirror_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
+      if ((mask & (1u << a)) == 0 || !plane) continue;
+      // The sign change is this multiplication, so a zero's image may be -0.
+      factor = factor * static_cast<float>(parity(role.component, a, plane->wall, kind.axial));
+    }
+    factors.by_images[mask] = factor;
+  }
+  return factors;
 }
 
-std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirror_mode mode) {
+std::vector<body_file> body_files(output_set& set, const field_kind& kind,
+                                  const map_symmetry& symmetry) {
   std::vector<body_file> files;
   for (std::size_t u = 0; u < map_files; ++u) {
-    const file_factors factors = factors_of(file_roles[u], kind, mode);
-    files.push_back({&set.files[u], file_roles[u].field, factors.stored, factors.image});
+    files.push_back(
+        {&set.files[u], file_roles[u].field, factors_of(file_roles[u], kind, symmetry)});
   }
   return files;
 }
@@ -46,14 +46,24 @@ void append_values(output_file& file, const double* line, std::int32_t i_first, 
   }
 }
 
-void write_plain_row(const body_group& group, std::int32_t j, std::int32_t k, bool image) {
+void write_map_line(const body_group& group, std::int64_t q, std::int64_t r) {
   const record_table& table = *group.table;
+  const axis_layout& y = group.layout->axes[1];
+  const axis_layout& z = group.layout->axes[2];
+  const auto j = static_cast<std::int32_t>(y.stored[static_cast<std::size_t>(q)]) + 1;
+  const auto k = static_cast<std::int32_t>(z.stored[static_cast<std::size_t>(r)]) + 1;
+  const image_mask line_images = (y.image[static_cast<std::size_t>(q)] != 0 ? 2u : 0u) |
+                                 (z.image[static_cast<std::size_t>(r)] != 0 ? 4u : 0u);
   for (const body_file& f : group.files) {
-    append_values(*f.file, table_line(table, f.field, j, k), 1, table.counts.nx,
-                  image ? f.image_factor : f.stored_factor);
+    const double* const line = table_line(table, f.field, j, k);
+    for (const knot_run& run : group.x_runs) {
+      append_values(*f.file, line, run.first + 1, run.last + 1,
+                    f.factors.by_images[line_images | (run.image ? 1u : 0u)]);
+    }
     end_line(*f.file);
   }
-  add_done(group.counter, group.files.size() * static_cast<std::uint64_t>(table.counts.nx));
+  add_done(group.counter,
+           group.files.size() * static_cast<std::uint64_t>(group.layout->axes[0].stored.size()));
 }
 
 }  // namespace vort

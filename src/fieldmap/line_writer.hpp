@@ -1,8 +1,8 @@
 // Writing body lines: the values of a grid line along x, taken from a table field, times a
-// file's factor, appended to that file's line. The plain body and the mirror expansion both
-// write through these.
+// file's factor, appended to that file's line, run by run of the map's x knots.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -10,41 +10,42 @@
 #include "common/grid.hpp"
 #include "common/work_counter.hpp"
 #include "fieldmap/field_kind.hpp"
+#include "fieldmap/map_layout.hpp"
 #include "fieldmap/output_files.hpp"
 #include "input/record_table.hpp"
 #include "input/symmetry.hpp"
 
 namespace vort {
 
-// One file of the body and how its values are scaled: the stored half (and every value of
-// a map without mirror) by `stored_factor`, the mirror image by `image_factor`.
+// The factors of a file's values, each formed in single precision and widened: the field
+// kind's scale, times its sign for a real part; for a mirror image, times the parity of the
+// file's component in each plane the knot is an image across. Indexed by that set of planes.
+struct file_factors {
+  std::array<double, image_masks> by_images;
+};
+file_factors factors_of(const file_role& role, const field_kind& kind,
+                        const map_symmetry& symmetry);
+
+// One file of the body and how its values are scaled.
 struct body_file {
   output_file* file;
   int field;
-  double stored_factor;
-  double image_factor;
+  file_factors factors;
 };
 
 // Files written together, by one thread; the files of a group never belong to another.
 struct body_group {
   const record_table* table;
-  mirror_mode mode;
+  const map_layout* layout;
+  std::vector<knot_run> x_runs;
   std::vector<body_file> files;
   work_counter* counter;
   const std::atomic<bool>* stop;  // another group has failed: end early
 };
 
-// The factors of a file's values, each formed in single precision and widened: the field
-// kind's scale, times its sign for a real part; for the mirror image, times the parity of the
-// file's component in the mode.
-struct file_factors {
-  double stored;
-  double image;
-};
-file_factors factors_of(const file_role& role, const field_kind& kind, mirror_mode mode);
-
 // The six files in their order (real x, y, z, then imaginary x, y, z) with their factors.
-std::vector<body_file> body_files(output_set& set, const field_kind& kind, mirror_mode mode);
+std::vector<body_file> body_files(output_set& set, const field_kind& kind,
+                                  const map_symmetry& symmetry);
 
 // Grid line (j, k) of a table field: the values of knots (1 .. Nx, j, k), one after another;
 // value i (1-based) is at [i - 1].
@@ -55,7 +56,7 @@ const double* table_line(const record_table& table, int field, std::int32_t j, s
 void append_values(output_file& file, const double* line, std::int32_t i_first, std::int32_t i_last,
                    double factor);
 
-// One line per file of grid line (j, k), the values times the stored (or image) factor.
-void write_plain_row(const body_group& group, std::int32_t j, std::int32_t k, bool image = false);
+// One line per file of the map's line (q, r): its y knot q and z knot r, 0-based.
+void write_map_line(const body_group& group, std::int64_t q, std::int64_t r);
 
 }  // namespace vort

@@ -1,6 +1,9 @@
 // The axes of the written map: for x, y and z the knot coordinates in index order, in single
-// precision, each computed from the mesh's minimum and step. A mirror doubles the axis normal
-// to its plane to 2N - 1 knots.
+// precision, each computed from the mesh's minimum and step. A symmetry plane doubles the
+// axis normal to it to 2N - 1 knots. With the plane at the last knot the axis simply goes on
+// past it; with the plane at the first knot the image knots come first, each the stored knot
+// reflected through the plane in single precision, so that an axis whose plane is at 0 comes
+// out exactly symmetric.
 #pragma once
 
 #include <array>
@@ -15,7 +18,7 @@ namespace vort {
 
 // Knots of the written map along x, y and z.
 using map_knots = std::array<std::int64_t, 3>;
-map_knots knots_of_map(grid_counts counts, mirror_mode mode);
+map_knots knots_of_map(grid_counts counts, const map_symmetry& symmetry);
 
 // Coordinate of knot n (0-based): fl(fl(n * step) + min), each operation rounded to single
 // precision on its own; never accumulated, so every knot carries one rounding of each kind.
@@ -27,6 +30,6 @@ struct map_axes {
 
 // Counts must be at least 1 (the caller refuses smaller ones). Throws `failure` naming the
 // axis and the knot when a coordinate overflows single precision.
-map_axes build_map_axes(grid_counts counts, const mesh_data& mesh, mirror_mode mode);
+map_axes build_map_axes(grid_counts counts, const mesh_data& mesh, const map_symmetry& symmetry);
 
 }  // namespace vort

@@ -114,7 +114,7 @@ table_runs find_leading_runs(const table_file& table) {
 
 // The grid of the runs, checked against every record; `reason` says why the runs make none.
 inferred_grid grid_of_runs(const table_file& table, std::int64_t records, const leading_runs& runs,
-                           const std::function<void(const record_view&)>& also_visit) {
+                           const record_visit& also_visit) {
   inferred_grid grid;
   grid.records = records;
   if (records == 0) {
@@ -141,8 +141,8 @@ inferred_grid grid_of_runs(const table_file& table, std::int64_t records, const 
                  static_cast<std::int32_t>(runs.line)};
   grid.spread = start_spread(grid.counts);
   for_each_record(table, every_record, [&](const record_view& record) {
+    if (also_visit) also_visit(record, grid.spread.knot);
     add_positions(grid.spread, record.values);
-    if (also_visit) also_visit(record);
     return true;
   });
   if (const std::optional<grid_fault> fault = find_grid_fault(grid.spread)) {
@@ -158,8 +158,7 @@ inferred_grid grid_of_runs(const table_file& table, std::int64_t records, const 
 
 }  // namespace
 
-inferred_grid infer_grid(const table_file& table,
-                         const std::function<void(const record_view&)>& also_visit) {
+inferred_grid infer_grid(const table_file& table, const record_visit& also_visit) {
   const table_runs runs = find_leading_runs(table);
   // Positions as printed first; where they form no grid, positions that may be off by what
   // the check allows. The first answer stands when neither forms one.

@@ -33,10 +33,11 @@ struct inferred_grid {
   std::string reason;               // why the positions form no grid at all, or ""
 };
 
-// `also_visit`, when given, sees every record of the pass that checks the inferred grid.
+// `also_visit`, when given, sees every record, with its knot, of each pass that checks a grid
+// (a pass starts again at record 1 when the first grid tried is not the one returned).
 // Throws `failure` for a table that cannot be read, as a conversion does.
-inferred_grid infer_grid(const table_file& table,
-                         const std::function<void(const record_view&)>& also_visit = {});
+using record_visit = std::function<void(const record_view&, const knot_walk&)>;
+inferred_grid infer_grid(const table_file& table, const record_visit& also_visit = {});
 
 // Whether the positions form a grid: no reason against it and no break.
 inline bool forms_grid(const inferred_grid& grid) {

@@ -51,7 +51,7 @@ struct mismatch_line {
 }  // namespace
 
 std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<table_axis, 3>& axes,
-                                      mirror_mode mode) {
+                                      const map_symmetry& symmetry) {
   mismatch_line first, step, last;
   for (std::size_t a = 0; a < 3; ++a) {
     const table_axis& axis = axes[a];
@@ -65,8 +65,8 @@ std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<ta
                "the table's " + name + " step is " + rounded(axis.step) +
                    ratio_text(mesh.step[a], axis.step));
     }
-    // The doubled axis may be given up to the mirror plane or over the whole map.
-    const bool doubled = doubled_axis(mode) == static_cast<int>(a);
+    // An axis doubled past its last knot may be given up to the plane or over the whole map.
+    const bool doubled = symmetry.planes[a] && symmetry.planes[a]->side == plane_side::last_knot;
     const double whole = 2 * axis.last - axis.first;
     if (differs(mesh.max[a], axis.last, axis) && !(doubled && !differs(mesh.max[a], whole, axis))) {
       last.add(name + "max = " + rounded(mesh.max[a]) + " m",

@@ -1,6 +1,6 @@
 // The mesh answer beside the positions the table holds: the minima against the first knot,
 // the steps against the table's steps, the maxima against the last knot (with a mirror, of
-// the half or of the whole map). A disagreement is only a warning: a shifted frame or other
+// the part or of the whole map). A disagreement is only a warning: a shifted frame or other
 // units may be meant. And the mesh that the positions themselves give.
 #pragma once
 
@@ -17,7 +17,7 @@ namespace vort {
 // One text per kind of disagreement (minima, steps, maxima), each starting "the mesh data",
 // e.g. "the mesh data give dx = 0.01 m, the table's x step is 0.001 (10 times smaller)".
 std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<table_axis, 3>& axes,
-                                      mirror_mode mode);
+                                      const map_symmetry& symmetry);
 
 // The first knot, the last knot and (last - first) / (N - 1) along each axis, each rounded to
 // single precision as a typed value is. Throws `failure` when the positions give no such

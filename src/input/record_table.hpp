@@ -31,6 +31,7 @@ struct record_table {
   grid_counts counts;
   std::int64_t rows = 0;  // records the grid holds: Nx * Ny * Nz
   table_storage fields;   // the field columns: six arrays of `rows` values, zero-filled
+  double largest = 0;     // the largest |value| the reader stored, over all six columns
 };
 
 // Where knot (i, j, k), all 1-based, lies in each field's array: the one formula every

@@ -211,6 +211,7 @@ struct table_part {
   std::int64_t first_record = 0;  // the records before the part, on that assumption
   std::exception_ptr failure;
   bool range_ended = false;  // the part read to the end of its range
+  double largest = 0;        // the largest |field value| of its records
 };
 
 void read_part(table_part& part, record_table& table, std::int64_t due, bool check) {
@@ -219,6 +220,10 @@ void read_part(table_part& part, record_table& table, std::int64_t due, bool che
         part.source, due,
         [&](std::int64_t, const double* values, std::int64_t) {
           if (check) add_positions(part.spread, values);
+          for (int f = 3; f < record_values; ++f) {
+            const double magnitude = values[f] < 0 ? -values[f] : values[f];
+            if (magnitude > part.largest) part.largest = magnitude;
+          }
           store_fields(table, part.source.knot, values + 3);
           next_knot(part.source.knot);
           return true;
@@ -303,6 +308,7 @@ std::int64_t read_table(const table_file& table, record_table& rows, position_sp
     if (final_part.failure) std::rethrow_exception(final_part.failure);
   }
   const std::int64_t read = final_part.source.records;
+  for (std::size_t n = 0; n <= last; ++n) rows.largest = std::max(rows.largest, parts[n].largest);
   if (check) {
     *positions = std::move(parts[0].spread);
     for (std::size_t n = 1; n <= last; ++n) merge_spread(*positions, parts[n].spread);

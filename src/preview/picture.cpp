@@ -82,14 +82,27 @@ panel_axes axes_of_panel(std::size_t slot) {
   return is_transverse(slot) ? panel_axes{0, 1} : panel_axes{2, 0};
 }
 
+// "no mirror", "YZ mirror", "YZ and XY mirrors", "YZ, XZ and XY mirrors".
+std::string mirrors_text(const map_symmetry& symmetry) {
+  std::vector<std::string> planes;
+  for (int a = 0; a < 3; ++a) {
+    if (symmetry.planes[static_cast<std::size_t>(a)]) planes.emplace_back(plane_name(a));
+  }
+  if (planes.empty()) return "no mirror";
+  std::string text = planes[0];
+  for (std::size_t n = 1; n < planes.size(); ++n) {
+    text += (n + 1 == planes.size() ? " and " : ", ") + planes[n];
+  }
+  return text + (planes.size() == 1 ? " mirror" : " mirrors");
+}
+
 // The grid, the mirror and any pooling; then the extent of each axis, with a reminder that
 // every knot is drawn the same size whatever the steps.
-std::array<std::string, header_lines> header_of(map_knots knots, mirror_mode mode,
+std::array<std::string, header_lines> header_of(map_knots knots, const map_symmetry& symmetry,
                                                 const map_axes& axes,
                                                 const std::array<axis_view, 3>& views) {
-  static constexpr const char* mirror_text[] = {"no mirror", "YZ mirror", "XZ mirror"};
   std::string grid = std::to_string(knots[0]) + " x " + std::to_string(knots[1]) + " x " +
-                     std::to_string(knots[2]) + " knots, " + mirror_text[static_cast<int>(mode)];
+                     std::to_string(knots[2]) + " knots, " + mirrors_text(symmetry);
   const std::int64_t blocks[] = {views[0].largest_block(), views[1].largest_block(),
                                  views[2].largest_block()};
   if (blocks[0] > 1 || blocks[1] > 1 || blocks[2] > 1) {
@@ -108,15 +121,15 @@ struct map_cuts {
   std::size_t middle;                 // y knot (1-based) of the longitudinal plane
 };
 
-map_cuts cuts_of(const record_table& table, mirror_mode mode) {
-  map_cuts cuts{walk_map(table, mode), peak_z_knots(table), 0};
+map_cuts cuts_of(const record_table& table, const map_symmetry& symmetry) {
+  map_cuts cuts{walk_map(table, symmetry), peak_z_knots(table), 0};
   cuts.middle = (cuts.walk.y.row_offset.size() + 1) / 2;
   return cuts;
 }
 
 // The four planes of component c with their labels.
-component_panels panels_of(const record_table& table, const field_kind& kind, mirror_mode mode,
-                           const map_axes& axes, const map_cuts& cuts,
+component_panels panels_of(const record_table& table, const field_kind& kind,
+                           const map_symmetry& symmetry, const map_axes& axes, const map_cuts& cuts,
                            const std::array<axis_view, 3>& views, std::size_t c) {
   const std::int32_t peak = cuts.peaks[c];
   const std::size_t middle = cuts.middle;
@@ -124,7 +137,7 @@ component_panels panels_of(const record_table& table, const field_kind& kind, mi
   const plane_cut transverse{&walk.x, &walk.y,
                              walk.z.row_offset[static_cast<std::size_t>(peak - 1)], false};
   const plane_cut longitudinal{&walk.z, &walk.x, walk.y.row_offset[middle - 1],
-                               walk.y.image[middle - 1] != 0};
+                               walk.y.images[middle - 1]};
   component_panels out;
   out.name = component_name(kind, c);
   const std::string at_z = position_label('z', axes.coordinates[2], static_cast<std::size_t>(peak));
@@ -132,7 +145,7 @@ component_panels panels_of(const record_table& table, const field_kind& kind, mi
   for (std::size_t p = 0; p < panel_slots; ++p) {
     const file_role& role = file_roles[is_real(p) ? c : c + 3];
     const panel_axes drawn = axes_of_panel(p);
-    out.planes[p] = sample_plane(table, role.field, factors_of(role, kind, mode),
+    out.planes[p] = sample_plane(table, role.field, factors_of(role, kind, symmetry),
                                  is_transverse(p) ? transverse : longitudinal, views[drawn.across],
                                  views[drawn.down]);
     out.titles[p] =
@@ -227,15 +240,15 @@ void paint_component(preview_image& image, const preview_layout& layout, const c
 
 }  // namespace
 
-drawn_preview draw_preview(const record_table& table, const field_kind& kind, mirror_mode mode,
-                           const map_axes& axes) {
-  const map_knots knots = knots_of_map(table.counts, mode);
+drawn_preview draw_preview(const record_table& table, const field_kind& kind,
+                           const map_symmetry& symmetry, const map_axes& axes) {
+  const map_knots knots = knots_of_map(table.counts, symmetry);
   preview_content content;
   content.views = views_of_map(knots);
-  content.header = header_of(knots, mode, axes, content.views);
-  const map_cuts cuts = cuts_of(table, mode);
+  content.header = header_of(knots, symmetry, axes, content.views);
+  const map_cuts cuts = cuts_of(table, symmetry);
   for (std::size_t c = 0; c < 3; ++c) {
-    content.components[c] = panels_of(table, kind, mode, axes, cuts, content.views, c);
+    content.components[c] = panels_of(table, kind, symmetry, axes, cuts, content.views, c);
   }
   drawn_preview out;
   out.layout = lay_out_preview(needs_of(content));
@@ -279,9 +292,9 @@ std::uint64_t preview_bytes(map_knots knots) {
   return image + planes + walk;
 }
 
-preview_image render_preview(const record_table& table, const field_kind& kind, mirror_mode mode,
-                             const map_axes& axes) {
-  return draw_preview(table, kind, mode, axes).image;
+preview_image render_preview(const record_table& table, const field_kind& kind,
+                             const map_symmetry& symmetry, const map_axes& axes) {
+  return draw_preview(table, kind, symmetry, axes).image;
 }
 
 }  // namespace vort

@@ -17,9 +17,9 @@
 
 namespace vort {
 
-// `axes` are those of the written map (build_map_axes with the same counts and mode).
-preview_image render_preview(const record_table& table, const field_kind& kind, mirror_mode mode,
-                             const map_axes& axes);
+// `axes` are those of the written map (build_map_axes with the same counts and symmetry).
+preview_image render_preview(const record_table& table, const field_kind& kind,
+                             const map_symmetry& symmetry, const map_axes& axes);
 
 // About how many bytes drawing the picture of a map of these knots takes, at most.
 std::uint64_t preview_bytes(map_knots knots);
@@ -29,7 +29,7 @@ struct drawn_preview {
   preview_image image;
   preview_layout layout;
 };
-drawn_preview draw_preview(const record_table& table, const field_kind& kind, mirror_mode mode,
-                           const map_axes& axes);
+drawn_preview draw_preview(const record_table& table, const field_kind& kind,
+                           const map_symmetry& symmetry, const map_axes& axes);
 
 }  // namespace vort

@@ -15,19 +15,13 @@ constexpr int min_axis_px = 64;
 // Beyond this an axis is pooled: four panels side by side then stay within about 2000 pixels.
 constexpr int max_axis_px = 400;
 
-// A stored knot's offset along the axis, in rows, for each map knot. With a mirror, map knot
-// p (1-based) past the n stored ones is the image of stored knot 2n - p.
+// The offset of each map knot's stored knot along the axis, in rows, and its image bit.
 template <typename row_offset_of>
-map_axis walk_axis(std::int32_t stored, bool mirrored, row_offset_of offset) {
-  const std::int64_t knots = mirrored ? 2 * std::int64_t{stored} - 1 : stored;
+map_axis walk_axis(const axis_layout& layout, image_mask bit, row_offset_of offset) {
   map_axis axis;
-  axis.row_offset.resize(static_cast<std::size_t>(knots));
-  axis.image.resize(static_cast<std::size_t>(knots));
-  for (std::int64_t p = 1; p <= knots; ++p) {
-    const bool image = p > stored;
-    const auto knot = static_cast<std::int32_t>(image ? 2 * std::int64_t{stored} - p : p);
-    axis.row_offset[static_cast<std::size_t>(p - 1)] = offset(knot);
-    axis.image[static_cast<std::size_t>(p - 1)] = image;
+  for (std::size_t p = 0; p < layout.stored.size(); ++p) {
+    axis.row_offset.push_back(offset(layout.stored[p] + 1));
+    axis.images.push_back(layout.image[p] != 0 ? bit : 0u);
   }
   return axis;
 }
@@ -66,7 +60,7 @@ std::vector<std::int64_t> single_knot_cells(std::int64_t knots) {
 // The knots of one map line that fall in the cells of `out`, pooled into them.
 struct knot_line {
   const double* first;  // the field's value at the line's first knot, before the across offset
-  bool image;           // the whole line is a mirror image
+  image_mask images;    // the planes the whole line is an image across
 };
 
 void pool_line(const knot_line& line, const map_axis& across, const axis_view& view,
@@ -76,7 +70,7 @@ void pool_line(const knot_line& line, const map_axis& across, const axis_view& v
     for (std::int64_t a = view.cell_start[static_cast<std::size_t>(c)];
          a < view.cell_start[static_cast<std::size_t>(c) + 1]; ++a) {
       const auto n = static_cast<std::size_t>(a);
-      const double factor = line.image || across.image[n] ? factors.image : factors.stored;
+      const double factor = factors.by_images[line.images | across.images[n]];
       const double value = line.first[across.row_offset[n]] * factor;
       if (std::fabs(value) > std::fabs(cell)) cell = value;
     }
@@ -85,14 +79,14 @@ void pool_line(const knot_line& line, const map_axis& across, const axis_view& v
 
 }  // namespace
 
-map_walk walk_map(const record_table& table, mirror_mode mode) {
+map_walk walk_map(const record_table& table, const map_symmetry& symmetry) {
   const std::int64_t first = place_of(table, 1, 1, 1);
-  const grid_counts& counts = table.counts;
-  return {walk_axis(counts.nx, mode == mirror_mode::yz,
+  const map_layout layout = layout_of(table.counts, symmetry);
+  return {walk_axis(layout.axes[0], 1u,
                     [&](std::int32_t i) { return place_of(table, i, 1, 1) - first; }),
-          walk_axis(counts.ny, mode == mirror_mode::xz,
+          walk_axis(layout.axes[1], 2u,
                     [&](std::int32_t j) { return place_of(table, 1, j, 1) - first; }),
-          walk_axis(counts.nz, false,
+          walk_axis(layout.axes[2], 4u,
                     [&](std::int32_t k) { return place_of(table, 1, 1, k) - first; })};
 }
 
@@ -134,7 +128,7 @@ preview_plane sample_plane(const record_table& table, int field, file_factors fa
          b < down.cell_start[static_cast<std::size_t>(c) + 1]; ++b) {
       const auto n = static_cast<std::size_t>(b);
       const knot_line line{first + cut.fixed_offset + cut.down->row_offset[n],
-                           cut.fixed_image || cut.down->image[n] != 0};
+                           cut.fixed_images | cut.down->images[n]};
       pool_line(line, *cut.across, across, factors, out);
     }
   }

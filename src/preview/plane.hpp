@@ -10,23 +10,24 @@
 #include "common/grid.hpp"
 #include "fieldmap/line_writer.hpp"
 #include "fieldmap/map_axes.hpp"
+#include "fieldmap/map_layout.hpp"
 #include "input/record_table.hpp"
 
 namespace vort {
 
 // The map knots of one axis (0-based) as the table holds them: how far each lies past the
-// table's first knot along this axis in a field's array, and whether it is the mirror image
-// of a stored knot.
+// table's first knot along this axis in a field's array, and which planes it is a mirror image
+// across (this axis's bit of an image_mask, or 0).
 struct map_axis {
   std::vector<std::int64_t> row_offset;
-  std::vector<std::uint8_t> image;
+  std::vector<image_mask> images;
 };
 
 struct map_walk {
   map_axis x, y, z;
 };
 
-map_walk walk_map(const record_table& table, mirror_mode mode);
+map_walk walk_map(const record_table& table, const map_symmetry& symmetry);
 
 // How one axis of the map is drawn: cell c pools the knots cell_start[c] to
 // cell_start[c + 1] - 1 and is `cell_px` pixels long.
@@ -47,12 +48,12 @@ std::array<axis_view, 3> views_of_map(map_knots knots);
 axis_view view_of_axis(std::int64_t knots, int common_px);
 
 // A plane through the map: the axis drawn across, the one drawn down, and the fixed knot of
-// the third axis (its offset and whether it is a mirror image).
+// the third axis (its offset and the planes it is an image across).
 struct plane_cut {
   const map_axis* across;
   const map_axis* down;
   std::int64_t fixed_offset;
-  bool fixed_image;
+  image_mask fixed_images;
 };
 
 // A plane as drawn: one value per cell, row by row, each the value of largest magnitude

@@ -86,12 +86,13 @@ TEST(Options, MeshAutoIsTheMeshThatInspectShows) {
   const std::string mesh_line =
       inspection.out.substr(at + 7, inspection.out.find('\n', at + 1) - at - 7);
   EXPECT_EQ(mesh_line, "-0.08,-0.08,0,0,0.08,0.1,0.008,0.008,0.01");
-  EXPECT_NE(inspection.out.find("\nconvert: VORT2Pelta --mesh=auto --mirror=Y 11 21 11 "
-                                "half_cavity.txt <base> <E or B>\n"),
+  EXPECT_NE(inspection.out.find("\nconvert: VORT2Pelta --mesh=auto --symmetry=yz:magnetic 11 21 11 "
+                                "half_cavity.txt <base> B\n"),
             std::string::npos);
   EXPECT_EQ(run_vort2pelta(typed.dir, with({}, "half_cavity.txt"), mesh_line + "\nY\n").status, 0);
-  EXPECT_EQ(run_vort2pelta(automatic.dir, with({"--mesh=auto", "--mirror=Y"}, "half_cavity.txt"),
-                           "", no_input)
+  EXPECT_EQ(run_vort2pelta(automatic.dir,
+                           with({"--mesh=auto", "--symmetry=yz:magnetic"}, "half_cavity.txt"), "",
+                           no_input)
                 .status,
             0);
   EXPECT_EQ(automatic.maps_written(), typed.maps_written());
@@ -179,9 +180,10 @@ TEST(Preview, PictureOfTheMapAsWritten) {
   vort::read_table(vort::open_table(example.string()), table);
   const vort::map_axes axes =
       vort::build_map_axes(counts, {{-0.08f, -0.08f, 0}, {0, 0.08f, 0.1f}, {0.008f, 0.008f, 0.01f}},
-                           vort::mirror_mode::yz);
+                           vort::symmetry_of({{0, vort::wall_kind::magnetic}}));
   const vort::drawn_preview drawn =
-      vort::draw_preview(table, vort::select_field_kind('B'), vort::mirror_mode::yz, axes);
+      vort::draw_preview(table, vort::select_field_kind('B'),
+                         vort::symmetry_of({{0, vort::wall_kind::magnetic}}), axes);
   EXPECT_EQ(written.width, drawn.image.width);
   EXPECT_TRUE(written.rgb == drawn.image.rgb);
 

@@ -1,0 +1,32 @@
+#include "input/symmetry.hpp"
+
+namespace vort {
+
+map_symmetry symmetry_of(const symmetry_list& list) {
+  map_symmetry symmetry;
+  for (const symmetry_plane& plane : list) {
+    symmetry.planes[static_cast<std::size_t>(plane.normal)] = mirror_plane{plane.wall};
+  }
+  return symmetry;
+}
+
+const char* plane_name(int normal) {
+  static constexpr const char* names[3] = {"YZ", "XZ", "XY"};
+  return names[normal];
+}
+
+const char* wall_name(wall_kind wall) {
+  return wall == wall_kind::magnetic ? "magnetic" : "electric";
+}
+
+std::string symmetry_text(const symmetry_list& list) {
+  static constexpr const char* planes[3] = {"yz", "xz", "xy"};
+  std::string text;
+  for (const symmetry_plane& plane : list) {
+    if (!text.empty()) text += ',';
+    text += std::string(planes[plane.normal]) + ":" + wall_name(plane.wall);
+  }
+  return text;
+}
+
+}  // namespace vort

@@ -1,0 +1,344 @@
+// Whole maps from symmetric parts, tested as a physicist would: a field made symmetric under
+// each plane's reflection (with the signs its wall gives E, a polar vector, and B, an axial
+// one), converted whole and converted from the part a solver would have computed, must give
+// the same six maps: header axes within single-precision rounding, bodies equal byte for byte.
+// And the wall check speaks up when the part, the plane or the wall is not what was said.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run_binary.hpp"
+
+namespace fs = std::filesystem;
+using e2e::make_temp_dir;
+using e2e::read_file;
+using e2e::run_vort2pelta;
+using e2e::write_file;
+
+namespace {
+
+enum class wall { magnetic, electric };
+enum class part { below, above };  // the stored part lies below its plane, or above it
+
+struct plane {
+  int normal;  // 0 x (the YZ plane), 1 y (XZ), 2 z (XY)
+  wall kind;
+  part stored = part::below;
+  double at = 0;  // where the plane lies along its axis
+};
+
+// The sign a reflection in a plane of normal n gives field component c. E: a magnetic wall
+// (tangential H = 0) keeps E's tangential components and reverses the normal one; an electric
+// wall (tangential E = 0) does the opposite. B, an axial vector, has the opposite signs of E.
+int sign_of(int c, const plane& p, bool b_field) {
+  const bool normal = c == p.normal;
+  const bool kept = (p.kind == wall::magnetic) ? !normal : normal;
+  return (kept != b_field) ? 1 : -1;
+}
+
+// A smooth field with no symmetry of its own: part f (Re x, Im x, Re y, Im y, Re z, Im z).
+double smooth_field(int f, const std::array<double, 3>& r) {
+  const double x = r[0] * 70, y = r[1] * 50, z = r[2] * 30;
+  return std::sin(1.3 * x + 0.7 * y + 0.4 * z + 0.3 * f) + 0.5 * std::cos(2.1 * y - z + f) +
+         0.2 * x * (f + 1) - 0.1 * z * y + 0.05 * f;
+}
+
+// The knots of one axis of the whole structure: 2n - 1 about its plane for a mirrored axis,
+// else n from an offset.
+std::vector<double> whole_axis(int knots, double step, const plane* mirror, double offset) {
+  std::vector<double> axis;
+  const int count = mirror != nullptr ? 2 * knots - 1 : knots;
+  for (int n = 0; n < count; ++n) {
+    axis.push_back(mirror != nullptr ? mirror->at + (n - (knots - 1)) * step : offset + n * step);
+  }
+  return axis;
+}
+
+struct symmetric_case {
+  std::string name;
+  std::vector<plane> planes;
+  char flag;
+  std::vector<std::string> options;  // how the part is converted (--symmetry, --mirror)
+};
+
+const std::array<int, 3> part_knots = {3, 4, 3};
+const std::array<double, 3> steps = {0.01, 0.02, 0.025};
+const std::array<double, 3> offsets = {-0.01, -0.03, 0.05};
+
+struct tables {
+  std::string whole, part;
+  std::array<int, 3> whole_counts{}, part_counts{};
+};
+
+// The field made symmetric on the stored part (the average over every combination of the
+// planes' reflections), and the whole table filled from it: a knot reflected in some planes
+// carries the product of their signs, exactly.
+tables symmetric_tables(const std::vector<plane>& planes, bool b_field) {
+  std::array<const plane*, 3> by_axis{};
+  for (const plane& p : planes) by_axis[static_cast<std::size_t>(p.normal)] = &p;
+  std::array<std::vector<double>, 3> whole;
+  tables t;
+  for (std::size_t a = 0; a < 3; ++a) {
+    whole[a] = whole_axis(part_knots[a], steps[a], by_axis[a], offsets[a]);
+    t.whole_counts[a] = static_cast<int>(whole[a].size());
+    t.part_counts[a] = part_knots[a];
+  }
+  // The whole axis's index of the stored knot that a whole knot shows, along each axis, and
+  // whether it is reflected.
+  const auto stored_of = [&](std::size_t a, int n, bool& reflected) {
+    reflected = false;
+    if (by_axis[a] == nullptr) return n;
+    const int middle = part_knots[a] - 1;
+    const bool below = n <= middle;
+    reflected = by_axis[a]->stored == part::below ? !below : n < middle;
+    return reflected ? 2 * middle - n : n;
+  };
+  const auto symmetric = [&](int f, std::array<double, 3> r) {
+    double sum = 0;
+    const int combinations = 1 << planes.size();
+    for (int s = 0; s < combinations; ++s) {
+      std::array<double, 3> image = r;
+      int sign = 1;
+      for (std::size_t p = 0; p < planes.size(); ++p) {
+        if ((s & (1 << p)) == 0) continue;
+        double& coordinate = image[static_cast<std::size_t>(planes[p].normal)];
+        coordinate = 2 * planes[p].at - coordinate;
+        sign *= sign_of(f / 2, planes[p], b_field);
+      }
+      sum += sign * smooth_field(f, image);
+    }
+    return sum / combinations;
+  };
+  std::ostringstream whole_text, part_text;
+  whole_text << "whole structure\nx y z Re Fx Im Fx Re Fy Im Fy Re Fz Im Fz\n";
+  part_text << "part of a symmetric structure\nx y z Re Fx Im Fx Re Fy Im Fy Re Fz Im Fz\n";
+  char line[512];
+  for (int i = 0; i < t.whole_counts[0]; ++i) {
+    for (int j = 0; j < t.whole_counts[1]; ++j) {
+      for (int k = 0; k < t.whole_counts[2]; ++k) {
+        std::array<bool, 3> reflected{};
+        const std::array<int, 3> index{stored_of(0, i, reflected[0]), stored_of(1, j, reflected[1]),
+                                       stored_of(2, k, reflected[2])};
+        std::array<double, 3> stored_position{};
+        for (std::size_t a = 0; a < 3; ++a) {
+          stored_position[a] = whole[a][static_cast<std::size_t>(index[a])];
+        }
+        const bool in_part = !reflected[0] && !reflected[1] && !reflected[2];
+        std::string values;
+        for (int f = 0; f < 6; ++f) {
+          double value = symmetric(f, stored_position);
+          for (std::size_t a = 0; a < 3; ++a) {
+            if (reflected[a]) value *= sign_of(f / 2, *by_axis[a], b_field);
+          }
+          std::snprintf(line, sizeof line, " %.17g", value);
+          values += line;
+        }
+        std::snprintf(line, sizeof line, "%.17g %.17g %.17g", whole[0][static_cast<std::size_t>(i)],
+                      whole[1][static_cast<std::size_t>(j)], whole[2][static_cast<std::size_t>(k)]);
+        whole_text << line << values << "\n";
+        if (in_part) part_text << line << values << "\n";
+      }
+    }
+  }
+  t.whole = whole_text.str();
+  t.part = part_text.str();
+  return t;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The values of a header line, as read back.
+std::vector<float> header_values(const std::string& line) {
+  std::vector<float> values;
+  std::istringstream in(line);
+  for (float v; in >> v;) values.push_back(v);
+  return values;
+}
+
+struct converted {
+  int status = -1;
+  std::string out, err;
+  std::vector<std::string> maps;  // the six files
+};
+
+converted convert(const std::string& table, const std::array<int, 3>& counts, char flag,
+                  std::vector<std::string> options) {
+  const fs::path dir = make_temp_dir();
+  write_file(dir / "t.txt", table);
+  options.insert(options.begin(), "--mesh=auto");
+  for (const int n : counts) options.push_back(std::to_string(n));
+  options.insert(options.end(), {"t.txt", "map", std::string(1, flag)});
+  const auto run = run_vort2pelta(dir, options, "", {.stdin_path = "/"});
+  converted result{run.status, run.out, run.err, {}};
+  const std::string ext = flag == 'B' ? ".b" : ".e";
+  for (const char* part_name : {"3D_Re-map", "3D_Im-map"}) {
+    for (const char c : {'x', 'y', 'z'}) {
+      const fs::path file = dir / (part_name + ext + c);
+      result.maps.push_back(fs::exists(file) ? read_file(file) : "");
+    }
+  }
+  fs::remove_all(dir);
+  return result;
+}
+
+void expect_same_maps(const converted& whole, const converted& part, const std::string& name) {
+  ASSERT_EQ(whole.status, 0) << name << ": " << whole.err;
+  ASSERT_EQ(part.status, 0) << name << ": " << part.err;
+  EXPECT_EQ(part.err, "") << name;
+  for (std::size_t m = 0; m < 6; ++m) {
+    const std::vector<std::string> expected = lines_of(whole.maps[m]);
+    const std::vector<std::string> got = lines_of(part.maps[m]);
+    ASSERT_EQ(got.size(), expected.size()) << name << " file " << m;
+    for (std::size_t h = 0; h < 3; ++h) {
+      const std::vector<float> e = header_values(expected[h]), g = header_values(got[h]);
+      ASSERT_EQ(g.size(), e.size()) << name << " header " << h;
+      for (std::size_t n = 0; n < e.size(); ++n) {
+        EXPECT_NEAR(g[n], e[n], 4 * std::fabs(e[n]) * 1.2e-7 + 1e-9)
+            << name << " file " << m << " header " << h << " knot " << n;
+      }
+    }
+    for (std::size_t l = 3; l < expected.size(); ++l) {
+      ASSERT_EQ(got[l], expected[l]) << name << " file " << m << " line " << l + 1;
+    }
+  }
+}
+
+std::string list_of(const std::vector<plane>& planes) {
+  static constexpr const char* names[3] = {"yz", "xz", "xy"};
+  std::string text = "--symmetry=";
+  for (std::size_t p = 0; p < planes.size(); ++p) {
+    text += std::string(p == 0 ? "" : ",") + names[planes[p].normal] + ":" +
+            (planes[p].kind == wall::magnetic ? "magnetic" : "electric");
+  }
+  return text;
+}
+
+std::vector<symmetric_case> equivalence_cases() {
+  std::vector<symmetric_case> cases;
+  for (int normal = 0; normal < 3; ++normal) {
+    for (const wall kind : {wall::magnetic, wall::electric}) {
+      for (const part stored : {part::below, part::above}) {
+        for (const char flag : {'E', 'B'}) {
+          const std::vector<plane> planes{{normal, kind, stored}};
+          cases.push_back({list_of(planes) + (stored == part::below ? " below " : " above ") + flag,
+                           planes,
+                           flag,
+                           {list_of(planes)}});
+        }
+      }
+    }
+  }
+  const std::vector<plane> quarter{{0, wall::magnetic, part::below},
+                                   {1, wall::electric, part::above}};
+  const std::vector<plane> eighth{{0, wall::magnetic, part::above},
+                                  {1, wall::magnetic, part::below},
+                                  {2, wall::electric, part::above}};
+  // A part that starts at 0 below a plane at its last knot: the origin at the structure's edge.
+  const std::vector<plane> from_edge{{0, wall::electric, part::below, 0.02}};
+  for (const char flag : {'E', 'B'}) {
+    cases.push_back({std::string("from the edge ") + flag, from_edge, flag, {list_of(from_edge)}});
+    cases.push_back({std::string("quarter ") + flag, quarter, flag, {list_of(quarter)}});
+    cases.push_back({std::string("eighth ") + flag, eighth, flag, {list_of(eighth)}});
+    cases.push_back({std::string("answer Y ") + flag, {{0, wall::magnetic}}, flag, {"--mirror=Y"}});
+    cases.push_back({std::string("answer X ") + flag, {{1, wall::magnetic}}, flag, {"--mirror=X"}});
+  }
+  cases.push_back({"answer Y, another flag", {{0, wall::magnetic}}, 'e', {"--mirror=Y"}});
+  return cases;
+}
+
+// What --inspect says of a table.
+std::string inspection_of(const std::string& table) {
+  const fs::path dir = make_temp_dir();
+  write_file(dir / "t.txt", table);
+  const auto run = run_vort2pelta(dir, {"--inspect", "t.txt"}, "");
+  fs::remove_all(dir);
+  return run.out + run.err;
+}
+
+// Its convert line for a field of the flag.
+std::string conversion_for(const std::string& inspection, char flag) {
+  std::istringstream lines(inspection);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("convert: ", 0) == 0 && line.back() == flag) return line;
+  }
+  return "";
+}
+
+TEST(Symmetry, WholeAndPartGiveTheSameMaps) {
+  for (const symmetric_case& c : equivalence_cases()) {
+    const tables t = symmetric_tables(c.planes, c.flag == 'B');
+    const converted whole = convert(t.whole, t.whole_counts, c.flag, {"--mirror=F"});
+    const converted part = convert(t.part, t.part_counts, c.flag, c.options);
+    expect_same_maps(whole, part, c.name);
+    // A plane at the first knot of its axis is said, once, after the mirror echo.
+    for (const plane& p : c.planes) {
+      static constexpr const char* names[3] = {"YZ", "XZ", "XY"};
+      static constexpr const char* axes[3] = {"x", "y", "z"};
+      const std::string said = std::string(" ") + names[p.normal] +
+                               (p.kind == wall::magnetic ? " magnetic" : " electric") +
+                               " mirror at the first " + axes[p.normal] +
+                               " knot: the table holds the part above it\n";
+      EXPECT_EQ(part.out.find(said) != std::string::npos, p.stored == part::above) << c.name;
+    }
+    // --inspect finds the planes at 0 and walls of the part: which end of each axis lies at
+    // zero, and what the field there fits, read as the flag's field.
+    const bool planes_at_zero =
+        std::all_of(c.planes.begin(), c.planes.end(), [](const plane& p) { return p.at == 0; });
+    if (c.options[0].rfind("--symmetry", 0) == 0 && c.flag != 'e' && planes_at_zero) {
+      const std::string inspection = inspection_of(t.part);
+      EXPECT_EQ(conversion_for(inspection, c.flag),
+                "convert: VORT2Pelta --mesh=auto " + c.options[0] + " 3 4 3 t.txt <base> " + c.flag)
+          << c.name << "\n"
+          << inspection;
+    }
+  }
+}
+
+struct warning_case {
+  std::string name;
+  std::vector<plane> made;  // the symmetry of the field and the part stored
+  bool b_field;
+  std::vector<std::string> options;  // what the part is converted with
+  std::string warning;               // the start of the one line on standard error
+};
+
+TEST(Symmetry, TheWallCheckSpeaksWhenThePartIsNotWhatWasSaid) {
+  const std::vector<warning_case> cases = {
+      {"another plane",
+       {{0, wall::magnetic}},
+       false,
+       {"--symmetry=xz:magnetic"},
+       "VORT2Pelta: warning: the field does not fit a magnetic wall on the XZ plane at y = 0.03: "},
+      {"the other wall",
+       {{0, wall::magnetic}},
+       true,
+       {"--symmetry=yz:electric"},
+       "VORT2Pelta: warning: the field does not fit an electric wall on the YZ plane at x = 0: "},
+      {"answer X for a part cut in x",
+       {{0, wall::magnetic}},
+       true,
+       {"--mirror=X"},
+       "VORT2Pelta: warning: the field does not fit a magnetic wall on the XZ plane at y = 0.03: "},
+  };
+  for (const warning_case& c : cases) {
+    const tables t = symmetric_tables(c.made, c.b_field);
+    const converted part = convert(t.part, t.part_counts, c.b_field ? 'B' : 'E', c.options);
+    EXPECT_EQ(part.status, 0) << c.name;
+    EXPECT_EQ(part.err.rfind(c.warning, 0), 0u) << c.name << ": " << part.err;
+    EXPECT_EQ(std::count(part.err.begin(), part.err.end(), '\n'), 1) << c.name;
+  }
+}
+
+}  // namespace
