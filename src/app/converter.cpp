@@ -55,8 +55,8 @@ std::string missing_records_warning(const std::string& table_name, std::int64_t 
                   : ""));
 }
 
-// The positions as the symmetry planes and the mesh see them: the axes they show, or null
-// where they were not checked or are all zero.
+// The positions as the symmetry planes and the mesh see them: the axes they show, and whether
+// those say anything (they were checked, and not all zero).
 struct checked_positions {
   std::array<table_axis, 3> axes;
   bool known = false;
@@ -102,9 +102,18 @@ void say_upper_parts(std::ostream& out, const map_symmetry& symmetry) {
   }
 }
 
+// Where a plane lies: at the table's position there, or where the mesh puts its knot.
+std::string plane_position(int axis, std::int32_t index, const checked_positions& positions,
+                           const mesh_data& mesh) {
+  const table_axis& along = positions.axes[static_cast<std::size_t>(axis)];
+  if (positions.known) return number_text(index == 0 ? along.first : along.last);
+  return number_text(knot_coordinate(index, mesh.min[static_cast<std::size_t>(axis)],
+                                     mesh.step[static_cast<std::size_t>(axis)]));
+}
+
 // A warning for each plane whose wall the field does not fit.
 void check_walls(const record_table& table, const map_symmetry& symmetry, const field_kind& kind,
-                 const mesh_data& mesh, run_result& result) {
+                 const checked_positions& positions, const mesh_data& mesh, run_result& result) {
   const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(kind.ext[0][1])));
   for (int a = 0; a < 3; ++a) {
     const std::optional<mirror_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
@@ -113,13 +122,12 @@ void check_walls(const record_table& table, const map_symmetry& symmetry, const 
     const wall_fit fit =
         fit_to_wall(extremes_on_plane(table, a, index), a, plane->wall, kind.axial, table.largest);
     if (fit.fits) continue;
-    const float at = knot_coordinate(index, mesh.min[static_cast<std::size_t>(a)],
-                                     mesh.step[static_cast<std::size_t>(a)]);
+    const std::string at = plane_position(a, index, positions, mesh);
     const wall_kind other =
         plane->wall == wall_kind::magnetic ? wall_kind::electric : wall_kind::magnetic;
     result.diagnostics.push_back(
         warning_line("the field does not fit " + a_wall(plane->wall) + " on the " + plane_name(a) +
-                     " plane at " + axis_names[a] + " = " + number_text(at) + ": |" +
+                     " plane at " + axis_names[a] + " = " + at + ": |" +
                      field_part_name(fit.worst_field, letter) + "| there reaches " +
                      number_text(std::round(1000 * fit.share) / 10) +
                      "% of the table's largest value, at knot " + knot_text(fit.at) +
@@ -190,7 +198,7 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   place_planes(symmetry, rows, positions.known ? &positions.axes : nullptr, kind.axial);
   say_upper_parts(out, symmetry);
   check_mesh(command, positions, symmetry, mesh, result);
-  check_walls(rows, symmetry, kind, *mesh, result);
+  check_walls(rows, symmetry, kind, positions, *mesh, result);
   if (read < rows.rows) {
     result.diagnostics.push_back(missing_records_warning(table.name, read, rows));
   }
