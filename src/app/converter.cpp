@@ -1,5 +1,6 @@
 #include "app/converter.hpp"
 
+#include <array>
 #include <exception>
 #include <new>
 #include <optional>
@@ -10,13 +11,16 @@
 #include "app/inspection.hpp"
 #include "common/failure.hpp"
 #include "common/memory_budget.hpp"
+#include "common/output_directory.hpp"
 #include "common/parallel_parts.hpp"
 #include "fieldmap/body_writer.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/map_axes.hpp"
 #include "fieldmap/output_files.hpp"
+#include "input/grid_inference.hpp"
 #include "input/line_counter.hpp"
 #include "input/mesh_check.hpp"
+#include "input/piped_table.hpp"
 #include "input/position_check.hpp"
 #include "input/record_table.hpp"
 #include "input/table_file.hpp"
@@ -27,9 +31,85 @@
 namespace vort {
 namespace {
 
-grid_counts parse_grid_counts(const command_line& command) {
-  return {parse_grid_count(command.nx_text, "Nx", 1), parse_grid_count(command.ny_text, "Ny", 2),
-          parse_grid_count(command.nz_text, "Nz", 3)};
+// Every warning of a run comes here: with --strict it is the run's failure instead, before
+// any file is created or replaced.
+void warn(run_result& result, const command_options& options, const std::string& text) {
+  if (options.strict) throw failure{text + " (--strict)"};
+  result.diagnostics.push_back(warning_line(text));
+}
+
+// Arguments that change nothing, and a field flag that is neither E nor B, though they
+// keep their effects, most likely mean a slip.
+void warn_about_arguments(const command_line& command, run_result& result) {
+  const std::size_t ignored = command.ignored.size();
+  if (ignored > 0) {
+    std::string list;
+    for (const std::string& arg : command.ignored) list += (list.empty() ? "" : ", ") + in_quotes(arg);
+    warn(result, command.options,
+         "a conversion takes six arguments; " +
+             (ignored == 1 ? std::string("the one") : "the " + std::to_string(ignored)) +
+             " after the field flag " + (ignored == 1 ? "is" : "are") + " ignored: " + list);
+  }
+  if (command.field_id != 'E' && command.field_id != 'B') {
+    warn(result, command.options,
+         "field flag " + in_quotes(std::string(1, command.field_id)) +
+             " is neither E nor B: values are scaled by mu0 and written as .ex files");
+  }
+}
+
+// The counts of the command line; one given as `auto` is 0 until the table gives it.
+struct typed_counts {
+  grid_counts counts;
+  std::array<bool, 3> automatic{};
+  bool any_automatic() const { return automatic[0] || automatic[1] || automatic[2]; }
+};
+
+typed_counts parse_typed_counts(const command_line& command) {
+  const std::array<const std::string*, 3> texts{&command.nx_text, &command.ny_text,
+                                                &command.nz_text};
+  std::array<std::int32_t, 3> values{};
+  typed_counts typed;
+  for (std::size_t a = 0; a < 3; ++a) {
+    typed.automatic[a] = *texts[a] == "auto";
+    if (!typed.automatic[a]) {
+      values[a] = parse_grid_count(*texts[a], argument_names[a], static_cast<int>(a) + 1);
+    }
+  }
+  typed.counts = {values[0], values[1], values[2]};
+  if (typed.any_automatic() && command.options.no_grid_check) {
+    throw failure{"auto counts come from the records' positions, which --no-grid-check leaves "
+                  "unread"};
+  }
+  return typed;
+}
+
+// The counts given as `auto`, from the grid the positions form, found as --inspect finds it.
+grid_counts counts_from_positions(const table_file& table, const typed_counts& typed) {
+  const inferred_grid grid = infer_grid(table);
+  const std::string refusal = no_grid_message(grid, table.name);
+  if (!refusal.empty()) throw failure{refusal};
+  grid_counts counts = typed.counts;
+  if (typed.automatic[0]) counts.nx = grid.counts.nx;
+  if (typed.automatic[1]) counts.ny = grid.counts.ny;
+  if (typed.automatic[2]) counts.nz = grid.counts.nz;
+  return counts;
+}
+
+// The mirror is known without a question: given by --mirror (or by another option of the
+// mirror, should one come).
+bool mirror_given(const command_options& options) {
+  return options.mirror.has_value();
+}
+
+// A table read from standard input leaves no standard input for the answers.
+void require_answers_as_options(const command_options& options) {
+  const bool mesh = options.mesh || options.mesh_auto;
+  const bool mirror = mirror_given(options);
+  if (mesh && mirror) return;
+  throw failure{"the table is read from standard input, so the answers cannot be: give " +
+                std::string(!mesh && !mirror ? "--mesh and --mirror"
+                            : !mesh          ? "--mesh"
+                                             : "--mirror")};
 }
 
 // Whole x planes without a record hint at Nx (a positions check cannot see a plane that no
@@ -40,15 +120,14 @@ std::string missing_records_warning(const std::string& table_name, std::int64_t 
   const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
   // Planes read, and whole planes missing after them.
   const std::int64_t planes = read >= plane_rows ? missing / plane_rows : 0;
-  return warning_line(
-      in_quotes(table_name) + " holds " + counted(read, "record") + " for " +
-      counted(table.rows, "knot") + "; " +
-      (missing == 1 ? "the last knot has no record and is"
-                    : "the last " + std::to_string(missing) + " knots have no record and are") +
-      " written as zero" +
-      (planes > 0 ? ", " + std::string(planes == 1 ? "a whole x plane" : "whole x planes") +
-                        " among them: is Nx too large?"
-                  : ""));
+  return in_quotes(table_name) + " holds " + counted(read, "record") + " for " +
+         counted(table.rows, "knot") + "; " +
+         (missing == 1 ? "the last knot has no record and is"
+                       : "the last " + std::to_string(missing) + " knots have no record and are") +
+         " written as zero" +
+         (planes > 0 ? ", " + std::string(planes == 1 ? "a whole x plane" : "whole x planes") +
+                           " among them: is Nx too large?"
+                     : "");
 }
 
 // Refuses a table whose positions break the grid of the counts; then the mesh answer is
@@ -61,13 +140,13 @@ void check_positions_and_mesh(const command_line& command, const table_file& tab
   if (verdict.fault) throw failure{describe_break(table.name, *verdict.fault)};
   if (command.options.mesh_auto) {
     if (positions_all_zero(spread)) {
-      throw failure{"--mesh=auto: the positions in " + in_quotes(command.table_name) +
+      throw failure{"--mesh=auto: the positions in " + in_quotes(table.name) +
                     " are all zero, they give no mesh"};
     }
     mesh = mesh_from_positions(verdict.axes);
   } else if (!positions_all_zero(spread)) {
     for (const std::string& warning : compare_mesh(*mesh, verdict.axes, mode)) {
-      result.diagnostics.push_back(warning_line(warning));
+      warn(result, command.options, warning);
     }
   }
 }
@@ -81,36 +160,76 @@ std::uint64_t run_bytes(grid_counts counts, mirror_mode mode, bool preview) {
          (preview ? preview_bytes(knots) : 0);
 }
 
-// Every name the run will write, checked before the table is read: a name that cannot be
-// created must not cost the time of reading a large table.
+// The counts refused as the record table refuses them, and a grid whose run cannot fit in
+// memory (without a mirror, before the mirror is known: a mirror only adds).
+void check_counts(grid_counts counts, mirror_mode mode, bool preview) {
+  check_grid_counts(counts);
+  check_memory_budget(run_bytes(counts, mode, preview), memory_room());
+}
+
+// Every name the run will write, checked before a question is asked or the table is read: a
+// name that cannot be created must cost neither.
 void check_outputs(const output_names& names, const std::string& picture_name, bool preview) {
-  for (const std::string& name : names) check_replaceable(name);
+  for (const std::string& name : names) {
+    check_output_directory(name);
+    check_replaceable(name);
+  }
   if (preview) check_replaceable(picture_name);
+}
+
+// What is known and checked before the first question.
+struct run_plan {
+  table_file table;
+  grid_counts counts;
+  field_kind kind;
+  output_names names;
+  std::string picture_name;
+};
+
+// Everything that needs no answer, in the order of the command line: the counts, the output
+// place, the table (read from standard input for "-"), and the counts taken from it.
+run_plan plan_run(const command_line& command) {
+  const command_options& options = command.options;
+  const typed_counts typed = parse_typed_counts(command);
+  const mirror_mode known_mode =
+      options.mirror ? mirror_of_answer(*options.mirror) : mirror_mode::none;
+  if (!typed.any_automatic()) check_counts(typed.counts, known_mode, options.preview);
+  if (command.table_name == piped_table_argument) require_answers_as_options(options);
+  run_plan plan;
+  plan.kind = select_field_kind(command.field_id);
+  plan.names = build_output_names(command.base_name, plan.kind);
+  plan.picture_name = output_file_name(command.base_name, "3D-", ".png");
+  check_outputs(plan.names, plan.picture_name, options.preview);
+  plan.table = open_table_or_input(command.table_name,
+                                   typed.any_automatic() ? max_knots : typed.counts.knots());
+  plan.counts = typed.counts;
+  if (typed.any_automatic()) {
+    plan.counts = counts_from_positions(plan.table, typed);
+    check_counts(plan.counts, known_mode, options.preview);
+  }
+  return plan;
 }
 
 void convert(const command_line& command, std::istream& in, std::ostream& out,
              progress_display* progress, run_result& result) {
   work_counter* const counter = progress != nullptr ? &progress->counter : nullptr;
   const command_options& options = command.options;
+  warn_about_arguments(command, result);
+  const run_plan plan = plan_run(command);
+  const table_file& table = plan.table;
+  const grid_counts counts = plan.counts;
   console_input console{&in, 0, {}};
   std::optional<mesh_data> mesh = options.mesh;
   if (!mesh && !options.mesh_auto) mesh = ask_mesh_data(out, console);
   const char mirror = options.mirror ? *options.mirror : ask_mirror(out, console);
   echo_mirror(out, mirror);
-  const table_file table = open_table(command.table_name);
   const line_count lines = count_lines(table, hardware_threads());
   say(out, "file record=" + int_field(lines.lines - 2));
-  const grid_counts counts = parse_grid_counts(command);
   say(out, "Nx,Ny,Nz=" + int_field(counts.nx) + int_field(counts.ny) + int_field(counts.nz));
   flush_console(out);
 
-  check_grid_counts(counts);
   const mirror_mode mode = mirror_of_answer(mirror);
-  check_memory_budget(run_bytes(counts, mode, options.preview), memory_room());
-  const field_kind kind = select_field_kind(command.field_id);
-  const output_names names = build_output_names(command.base_name, kind);
-  const std::string picture_name = "3D-" + command.base_name + ".png";
-  check_outputs(names, picture_name, options.preview);
+  check_counts(counts, mode, options.preview);
   map_axes axes;
   if (mesh) axes = build_map_axes(counts, *mesh, mode);
   record_table rows = allocate_record_table(counts);
@@ -120,19 +239,18 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   end_progress_phase(progress);
   if (check) check_positions_and_mesh(command, table, spread, read, mode, mesh, result);
   if (options.mesh_auto) axes = build_map_axes(counts, *mesh, mode);
-  if (read < rows.rows)
-    result.diagnostics.push_back(missing_records_warning(table.name, read, rows));
+  if (read < rows.rows) warn(result, options, missing_records_warning(table.name, read, rows));
 
   say(out, std::string("field_id=") + command.field_id);
   flush_console(out);
-  output_set files = open_output_files(names, bytes_per_file(knots_of_map(counts, mode)));
+  output_set files = open_output_files(plan.names, bytes_per_file(knots_of_map(counts, mode)));
   write_headers(files, axes);
-  write_body(files, rows, kind, mode, counter);
+  write_body(files, rows, plan.kind, mode, counter);
   end_progress_phase(progress);
   std::vector<staged_file*> finished = staged_files(files);
   staged_file picture;
   if (options.preview) {
-    picture = stage_preview(picture_name, render_preview(rows, kind, mode, axes));
+    picture = stage_preview(plan.picture_name, render_preview(rows, plan.kind, mode, axes));
     finished.push_back(&picture);
   }
   // The table is not needed any more: its memory goes back before the files are finished.
@@ -163,7 +281,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         write_option_list(out);
         break;
       case start_action::inspect:
-        inspect_table(*command.options.inspect, out);
+        inspect_table(*command.options.inspect, command.options.json, out);
         break;
       case start_action::version:
         write_version(out);

@@ -2,16 +2,21 @@
 
 #include <array>
 #include <cmath>
+#include <initializer_list>
+#include <optional>
 
+#include "app/json_text.hpp"
 #include "common/failure.hpp"
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
+#include "input/piped_table.hpp"
 #include "input/table_file.hpp"
 
 namespace vort {
 namespace {
 
 constexpr const char* part_names[6] = {"Re Fx", "Im Fx", "Re Fy", "Im Fy", "Re Fz", "Im Fz"};
+constexpr const char* json_part_names[6] = {"re_fx", "im_fx", "re_fy", "im_fy", "re_fz", "im_fz"};
 
 // Three significant digits: a summary of the field, not its values.
 std::string rough_text(double value) {
@@ -78,50 +83,128 @@ void line(std::ostream& out, const std::string& text) {
   out << text << '\n';
 }
 
-}  // namespace
+// The symmetry planes that a half table suggests, as the list an option of the symmetry
+// takes; none for a whole table.
+std::optional<std::string> proposed_symmetry(char mirror) {
+  if (mirror == 'Y') return "yz:magnetic";
+  if (mirror == 'X') return "xz:magnetic";
+  return std::nullopt;
+}
 
-void inspect_table(const std::string& table_name, std::ostream& out) {
-  const table_file table = open_table(table_name);
+// What an inspection finds: the grid, its axes, the mesh and mirror to answer, the field.
+struct table_description {
+  std::string table_name;  // as given
+  std::int64_t records = 0;
+  grid_counts counts;
+  std::array<table_axis, 3> axes;
+  mesh_data mesh;
+  char mirror = 'F';
   field_extremes field;
+};
+
+table_description describe_table(const std::string& table_name) {
+  const table_file table = open_table_or_input(table_name, max_knots);
+  table_description found;
   const inferred_grid grid =
-      infer_grid(table, [&](const record_view& record) { take_field(field, record); });
-  if (grid.fault) {
-    throw failure{describe_break(table.name, *grid.fault) +
-                  (grid.hint.empty() ? "" : "; " + grid.hint)};
+      infer_grid(table, [&](const record_view& record) { take_field(found.field, record); });
+  const std::string refusal = no_grid_message(grid, table.name);
+  if (!refusal.empty()) throw failure{refusal};
+  found.table_name = table_name;
+  found.records = grid.records;
+  found.counts = grid.counts;
+  found.axes = table_axes(grid.spread);
+  found.mesh = mesh_from_positions(found.axes);
+  found.mirror = guessed_mirror(found.axes);
+  return found;
+}
+
+// The nine values as the first answer is typed, each the shortest text of its value.
+std::string mesh_text(const mesh_data& mesh) {
+  std::string text;
+  for (int n = 0; n < mesh_values; ++n) {
+    if (!text.empty()) text += ',';
+    text += number_text(typed_value(mesh, n));
   }
-  if (!grid.reason.empty()) {
-    throw failure{"the positions in " + in_quotes(table_name) + " form no grid: " + grid.reason};
-  }
-  const grid_counts counts = grid.counts;
-  const std::array<table_axis, 3> axes = table_axes(grid.spread);
-  const mesh_data mesh = mesh_from_positions(axes);
-  line(out, "table: " + printable_item(table_name) + ", " + counted(grid.records, "record"));
+  return text;
+}
+
+void write_text(const table_description& found, std::ostream& out) {
+  const grid_counts counts = found.counts;
+  const mesh_data& mesh = found.mesh;
+  line(out,
+       "table: " + printable_item(found.table_name) + ", " + counted(found.records, "record"));
   line(out, "grid: " + counts_text(counts) + " knots");
   for (std::size_t a = 0; a < 3; ++a) {
-    line(out, std::string(axis_names[a]) + ": " + counted(axes[a].knots, "knot") + " from " +
-                  number_text(mesh.min[a]) + " to " + number_text(mesh.max[a]) + ", step " +
-                  number_text(mesh.step[a]));
+    line(out, std::string(axis_names[a]) + ": " + counted(found.axes[a].knots, "knot") +
+                  " from " + number_text(mesh.min[a]) + " to " + number_text(mesh.max[a]) +
+                  ", step " + number_text(mesh.step[a]));
   }
-  std::string mesh_text;
-  for (int n = 0; n < mesh_values; ++n) {
-    if (!mesh_text.empty()) mesh_text += ',';
-    mesh_text += number_text(typed_value(mesh, n));
-  }
-  line(out, "mesh: " + mesh_text);
-  const char mirror = guessed_mirror(axes);
-  line(out, mirror_line(mirror));
+  line(out, "mesh: " + mesh_text(mesh));
+  line(out, mirror_line(found.mirror));
   std::string parts;
   for (std::size_t p = 0; p < 6; ++p) {
     parts += std::string(p == 0 ? "" : ", ") + "|" + part_names[p] + "| " +
-             rough_text(field.part_largest[p]);
+             rough_text(found.field.part_largest[p]);
   }
-  line(out, "field: largest |F| " + rough_text(field.largest) + " at knot " +
-                knot_text(walk_from(counts, field.record - 1)) + "; largest " + parts);
+  line(out, "field: largest |F| " + rough_text(found.field.largest) + " at knot " +
+                knot_text(walk_from(counts, found.field.record - 1)) + "; largest " + parts);
   // A table named like an option needs "--" before the positional arguments.
-  line(out, "convert: VORT2Pelta --mesh=auto --mirror=" + std::string(1, mirror) +
-                (table_name.front() == '-' ? " -- " : " ") + std::to_string(counts.nx) + " " +
-                std::to_string(counts.ny) + " " + std::to_string(counts.nz) + " " +
-                shell_word(table_name) + " <base> <E or B>");
+  line(out, "convert: VORT2Pelta --mesh=auto --mirror=" + std::string(1, found.mirror) +
+                (found.table_name.front() == '-' ? " -- " : " ") + std::to_string(counts.nx) +
+                " " + std::to_string(counts.ny) + " " + std::to_string(counts.nz) + " " +
+                shell_word(found.table_name) + " <base> <E or B>");
+}
+
+std::string json_list(std::initializer_list<std::string> items) {
+  std::string list;
+  for (const std::string& item : items) list += (list.empty() ? "" : ", ") + item;
+  return "[" + list + "]";
+}
+
+void write_json(const table_description& found, std::ostream& out) {
+  const grid_counts counts = found.counts;
+  const mesh_data& mesh = found.mesh;
+  const knot_walk peak = walk_from(counts, found.field.record - 1);
+  std::string axes;
+  for (std::size_t a = 0; a < 3; ++a) {
+    axes += std::string(a == 0 ? "" : ",\n") + "    \"" + axis_names[a] + "\": {\"knots\": " +
+            std::to_string(found.axes[a].knots) + ", \"first\": " + number_text(mesh.min[a]) +
+            ", \"last\": " + number_text(mesh.max[a]) +
+            ", \"step\": " + number_text(mesh.step[a]) + "}";
+  }
+  std::string largest = "    \"magnitude\": " + number_text(found.field.largest) +
+                        ",\n    \"knot\": " +
+                        json_list({std::to_string(peak.i + 1), std::to_string(peak.j + 1),
+                                   std::to_string(peak.k + 1)});
+  for (std::size_t p = 0; p < 6; ++p) {
+    largest += std::string(",\n    \"") + json_part_names[p] +
+               "\": " + number_text(found.field.part_largest[p]);
+  }
+  const std::optional<std::string> symmetry = proposed_symmetry(found.mirror);
+  out << "{\n  \"table\": " << json_string(found.table_name)
+      << ",\n  \"records\": " << found.records << ",\n  \"counts\": "
+      << json_list({std::to_string(counts.nx), std::to_string(counts.ny),
+                    std::to_string(counts.nz)})
+      << ",\n  \"axes\": {\n" << axes << "\n  },\n  \"mesh\": " << json_string(mesh_text(mesh))
+      << ",\n  \"symmetry\": " << (symmetry ? json_string(*symmetry) : "null")
+      << ",\n  \"largest\": {\n" << largest << "\n  }\n}\n";
+}
+
+}  // namespace
+
+void inspect_table(const std::string& table_name, bool json, std::ostream& out) {
+  if (!json) {
+    write_text(describe_table(table_name), out);
+    return;
+  }
+  try {
+    write_json(describe_table(table_name), out);
+  } catch (const failure& refusal) {
+    // A script reads what went wrong where it reads the description, too.
+    out << "{\n  \"table\": " << json_string(table_name)
+        << ",\n  \"error\": " << json_string(refusal.message) << "\n}\n";
+    throw;
+  }
 }
 
 }  // namespace vort
