@@ -44,7 +44,8 @@ void warn_about_arguments(const command_line& command, run_result& result) {
   const std::size_t ignored = command.ignored.size();
   if (ignored > 0) {
     std::string list;
-    for (const std::string& arg : command.ignored) list += (list.empty() ? "" : ", ") + in_quotes(arg);
+    for (const std::string& arg : command.ignored)
+      list += (list.empty() ? "" : ", ") + in_quotes(arg);
     warn(result, command.options,
          "a conversion takes six arguments; " +
              (ignored == 1 ? std::string("the one") : "the " + std::to_string(ignored)) +
@@ -77,8 +78,9 @@ typed_counts parse_typed_counts(const command_line& command) {
   }
   typed.counts = {values[0], values[1], values[2]};
   if (typed.any_automatic() && command.options.no_grid_check) {
-    throw failure{"auto counts come from the records' positions, which --no-grid-check leaves "
-                  "unread"};
+    throw failure{
+        "auto counts come from the records' positions, which --no-grid-check leaves "
+        "unread"};
   }
   return typed;
 }

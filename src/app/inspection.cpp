@@ -131,13 +131,12 @@ std::string mesh_text(const mesh_data& mesh) {
 void write_text(const table_description& found, std::ostream& out) {
   const grid_counts counts = found.counts;
   const mesh_data& mesh = found.mesh;
-  line(out,
-       "table: " + printable_item(found.table_name) + ", " + counted(found.records, "record"));
+  line(out, "table: " + printable_item(found.table_name) + ", " + counted(found.records, "record"));
   line(out, "grid: " + counts_text(counts) + " knots");
   for (std::size_t a = 0; a < 3; ++a) {
-    line(out, std::string(axis_names[a]) + ": " + counted(found.axes[a].knots, "knot") +
-                  " from " + number_text(mesh.min[a]) + " to " + number_text(mesh.max[a]) +
-                  ", step " + number_text(mesh.step[a]));
+    line(out, std::string(axis_names[a]) + ": " + counted(found.axes[a].knots, "knot") + " from " +
+                  number_text(mesh.min[a]) + " to " + number_text(mesh.max[a]) + ", step " +
+                  number_text(mesh.step[a]));
   }
   line(out, "mesh: " + mesh_text(mesh));
   line(out, mirror_line(found.mirror));
@@ -150,8 +149,8 @@ void write_text(const table_description& found, std::ostream& out) {
                 knot_text(walk_from(counts, found.field.record - 1)) + "; largest " + parts);
   // A table named like an option needs "--" before the positional arguments.
   line(out, "convert: VORT2Pelta --mesh=auto --mirror=" + std::string(1, found.mirror) +
-                (found.table_name.front() == '-' ? " -- " : " ") + std::to_string(counts.nx) +
-                " " + std::to_string(counts.ny) + " " + std::to_string(counts.nz) + " " +
+                (found.table_name.front() == '-' ? " -- " : " ") + std::to_string(counts.nx) + " " +
+                std::to_string(counts.ny) + " " + std::to_string(counts.nz) + " " +
                 shell_word(found.table_name) + " <base> <E or B>");
 }
 
@@ -167,9 +166,9 @@ void write_json(const table_description& found, std::ostream& out) {
   const knot_walk peak = walk_from(counts, found.field.record - 1);
   std::string axes;
   for (std::size_t a = 0; a < 3; ++a) {
-    axes += std::string(a == 0 ? "" : ",\n") + "    \"" + axis_names[a] + "\": {\"knots\": " +
-            std::to_string(found.axes[a].knots) + ", \"first\": " + number_text(mesh.min[a]) +
-            ", \"last\": " + number_text(mesh.max[a]) +
+    axes += std::string(a == 0 ? "" : ",\n") + "    \"" + axis_names[a] +
+            "\": {\"knots\": " + std::to_string(found.axes[a].knots) +
+            ", \"first\": " + number_text(mesh.min[a]) + ", \"last\": " + number_text(mesh.max[a]) +
             ", \"step\": " + number_text(mesh.step[a]) + "}";
   }
   std::string largest = "    \"magnitude\": " + number_text(found.field.largest) +
@@ -183,11 +182,13 @@ void write_json(const table_description& found, std::ostream& out) {
   const std::optional<std::string> symmetry = proposed_symmetry(found.mirror);
   out << "{\n  \"table\": " << json_string(found.table_name)
       << ",\n  \"records\": " << found.records << ",\n  \"counts\": "
-      << json_list({std::to_string(counts.nx), std::to_string(counts.ny),
-                    std::to_string(counts.nz)})
-      << ",\n  \"axes\": {\n" << axes << "\n  },\n  \"mesh\": " << json_string(mesh_text(mesh))
+      << json_list(
+             {std::to_string(counts.nx), std::to_string(counts.ny), std::to_string(counts.nz)})
+      << ",\n  \"axes\": {\n"
+      << axes << "\n  },\n  \"mesh\": " << json_string(mesh_text(mesh))
       << ",\n  \"symmetry\": " << (symmetry ? json_string(*symmetry) : "null")
-      << ",\n  \"largest\": {\n" << largest << "\n  }\n}\n";
+      << ",\n  \"largest\": {\n"
+      << largest << "\n  }\n}\n";
 }
 
 }  // namespace

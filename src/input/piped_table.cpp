@@ -35,8 +35,7 @@ unique_fd unnamed_file() {
   std::string pattern = directory + "/.VORT2Pelta-table-XXXXXX";
   file = unique_fd(::mkostemp(pattern.data(), O_CLOEXEC));
   if (file.fd < 0) {
-    refuse("cannot make a temporary file in " + in_quotes(directory) + ": " +
-           std::strerror(errno));
+    refuse("cannot make a temporary file in " + in_quotes(directory) + ": " + std::strerror(errno));
   }
   ::unlink(pattern.c_str());
   return file;
@@ -58,7 +57,8 @@ void write_all(int to, const char* data, std::size_t size) {
   while (size > 0) {
     const ssize_t written = ::write(to, data, size);
     if (written < 0 && errno == EINTR) continue;
-    if (written < 0) refuse("cannot copy it to a temporary file: " + std::string(std::strerror(errno)));
+    if (written < 0)
+      refuse("cannot copy it to a temporary file: " + std::string(std::strerror(errno)));
     data += written;
     size -= static_cast<std::size_t>(written);
   }
@@ -66,12 +66,12 @@ void write_all(int to, const char* data, std::size_t size) {
 
 }  // namespace
 
-table_file copy_piped_table(int input, std::int64_t most_records) {
+table_file copy_piped_table(int input, std::int64_t most_records, std::uint64_t count_from) {
   if (::isatty(input) == 1) refuse("it is a terminal, not a table");
   unique_fd copy = unnamed_file();
   const auto block = std::make_unique_for_overwrite<char[]>(copy_block);
   std::uint64_t copied = 0;
-  std::uint64_t count_at = first_record_count_at;
+  std::uint64_t count_at = count_from;
   for (;;) {
     const ssize_t got = ::read(input, block.get(), copy_block);
     if (got < 0 && errno == EINTR) continue;

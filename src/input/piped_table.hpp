@@ -23,11 +23,12 @@ inline constexpr const char* piped_table_name = "standard input";
 inline constexpr std::uint64_t first_record_count_at = std::uint64_t{256} << 20;
 inline constexpr std::uint64_t record_count_growth = 4;
 
-// Copies standard input, refusing a terminal. A stream that holds more than `most_records`
-// records is refused as a table with too many records is, as soon as a count of its copy
-// finds them (each time the copy has grown fourfold from 256 MB): a producer that never
-// stops cannot fill the disk. Throws `failure`.
-table_file copy_piped_table(int input, std::int64_t most_records);
+// Copies the stream `input` (standard input), refusing a terminal. A stream that holds more
+// than `most_records` records is refused as a table with too many records is, as soon as a
+// count of its copy finds them (the copy is counted each time it has grown fourfold from
+// `count_from` bytes on): a producer that never stops cannot fill the disk. Throws `failure`.
+table_file copy_piped_table(int input, std::int64_t most_records,
+                            std::uint64_t count_from = first_record_count_at);
 
 // The table of a command line: standard input for "-", copied as above, or the named file.
 table_file open_table_or_input(const std::string& name, std::int64_t most_records);

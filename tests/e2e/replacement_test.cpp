@@ -157,15 +157,15 @@ bool wait_until(Condition ready) {
 struct interrupt_case {
   int signal_number;
   std::string signal_name;
-  bool while_writing;  // else while reading
+  bool while_writing;           // else while reading
   bool from_elsewhere = false;  // the maps go into a directory other than the working one
 };
 
 TEST_F(Interrupts, LeaveEarlierMapsAndNoTemporary) {
   const std::vector<interrupt_case> cases = {
-      {SIGINT, "SIGINT", false},       {SIGTERM, "SIGTERM", false},
-      {SIGTERM, "SIGTERM", true},      {SIGINT, "SIGINT", true},
-      {SIGHUP, "SIGHUP", true},        {SIGINT, "SIGINT", true, true},
+      {SIGINT, "SIGINT", false},         {SIGTERM, "SIGTERM", false},
+      {SIGTERM, "SIGTERM", true},        {SIGINT, "SIGINT", true},
+      {SIGHUP, "SIGHUP", true},          {SIGINT, "SIGINT", true, true},
       {SIGTERM, "SIGTERM", false, true},
   };
   for (const interrupt_case& c : cases) {
