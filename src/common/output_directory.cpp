@@ -9,12 +9,16 @@
 #include "common/failure.hpp"
 
 namespace vort {
+namespace {
 
+// The directory part of a file name, "." for a name without one.
 std::string directory_of(const std::string& name) {
   const std::size_t slash = name.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : name.substr(0, slash);
 }
+
+}  // namespace
 
 void check_output_directory(const std::string& name) {
   const std::string directory = directory_of(name);

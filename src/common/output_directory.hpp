@@ -6,9 +6,6 @@
 
 namespace vort {
 
-// The directory part of a file name, "." for a name without one.
-std::string directory_of(const std::string& name);
-
 // Throws `failure` "cannot create "name": the directory "out" does not exist" (or "... is
 // not a directory", or the system's reason, e.g. "Permission denied") when the directory of
 // `name` cannot take a new file.
