@@ -31,9 +31,10 @@ TEST(CommandLine, ArgumentsAreTakenWhole) {
   EXPECT_EQ(line.table_name, "a_table_name_that_is_longer_than_fifty_characters_in_all.txt");
   EXPECT_EQ(line.base_name, "a_base_name_over_18");
   EXPECT_EQ(line.field_id, 'B');
-  const command_line short_line = parse({"3", "2"});
-  EXPECT_EQ(short_line.field_id, ' ');
-  EXPECT_EQ(short_line.table_name, "");
+  const command_line long_line = parse({"3", "2", "1", "t.txt", "out/cav", "", "x", "--", "-y"});
+  EXPECT_EQ(long_line.field_id, ' ');
+  EXPECT_EQ(long_line.base_name, "out/cav");
+  EXPECT_EQ(long_line.ignored, (std::vector<std::string>{"x", "-y"}));
 }
 
 TEST(CommandLine, HelpNoticeVersion) {
@@ -44,14 +45,14 @@ TEST(CommandLine, HelpNoticeVersion) {
       {{"2", "--help"}, start_action::help_with_options},
       {{"--inspect", "t.txt"}, start_action::inspect},
       {{"--inspect=t.txt", "--no-grid-check"}, start_action::inspect},
-      {{"--", "-h"}, start_action::convert},
+      {{"--", "-h", "1", "1", "t", "c", "E"}, start_action::convert},
       {{"--version"}, start_action::version},
       {{}, start_action::notice},
       {{""}, start_action::notice},
       {{"    7"}, start_action::notice},
-      {{"   7"}, start_action::convert},
-      {{"Help"}, start_action::convert},
-      {{"hel"}, start_action::convert},
+      {{"   7", "1", "1", "t", "c", "E"}, start_action::convert},
+      {{"Help", "1", "1", "t", "c", "E"}, start_action::convert},
+      {{"hel", "1", "1", "t", "c", "E"}, start_action::convert},
   };
   for (const auto& [args, action] : cases) {
     EXPECT_EQ(parse(args).action, action) << (args.empty() ? "(none)" : args[0]);
@@ -70,8 +71,9 @@ TEST(Options, ValuesAndPlaces) {
   ASSERT_TRUE(line.options.mesh.has_value());
   EXPECT_EQ(line.options.mesh->max[2], 6.0f);
   EXPECT_EQ(line.options.mesh->step[0], 0.0f);  // left out by the slash
-  EXPECT_TRUE(parse({"--mesh", "auto", "1"}).options.mesh_auto);
-  EXPECT_EQ(parse({"-5", "1", "1"}).nx_text, "-5");  // a count, not an option
+  EXPECT_TRUE(parse({"--mesh", "auto", "1", "1", "1", "t", "c", "E"}).options.mesh_auto);
+  EXPECT_EQ(parse({"-5", "1", "1", "t", "c", "E"}).nx_text, "-5");  // a count, not an option
+  EXPECT_TRUE(parse({"--inspect", "t.txt", "--format", "json"}).options.json);
 }
 
 TEST(Options, RefusedUpFront) {
@@ -92,6 +94,27 @@ TEST(Options, RefusedUpFront) {
        "--mesh=auto takes the mesh from the records' positions, which --no-grid-check leaves "
        "unread"},
       {{"--inspect", "t.txt", "3"}, "--inspect takes the table alone, not \"3\""},
+      {{"--inspect", "--preview", "t.txt"},
+       "--inspect describes a table and converts nothing: it does not go with --preview"},
+      {{"--mirror=Y", "--inspect=t.txt", "--strict"},
+       "--inspect describes a table and converts nothing: it does not go with --mirror"},
+      {{"--inspect"}, "option --inspect needs a value (VORT2Pelta --help lists the options)"},
+      {{"--mesh", "--strict", "1"},
+       "option --mesh needs a value (VORT2Pelta --help lists the options)"},
+      {{"--inspect", "t.txt", "--format=xml"}, "--format=xml: the format is text or json"},
+      {{"--format=json", "1", "1", "1", "t.txt", "cav", "E"},
+       "--format goes with --inspect: a conversion has no other form"},
+      {{"1"},
+       "a conversion takes six arguments (Nx Ny Nz vort_file_name output_files_names "
+       "Field_flag); 1 given: Ny, Nz, the table name, the base name and the field flag are "
+       "missing"},
+      {{"1", "1", "1", "t.txt", "cav"},
+       "a conversion takes six arguments (Nx Ny Nz vort_file_name output_files_names "
+       "Field_flag); 5 given: the field flag is missing"},
+      {{"1", "1", "1", "t.txt", "  ", "E"}, "the base name (argument 5) is blank"},
+      {{"1", "1", "1", "t.txt", "out/", "E"},
+       "the base name \"out/\" ends in a slash: it must end with the name of the maps, as in "
+       "out/cavity"},
   };
   for (const auto& [args, message] : refused) {
     const std::vector<std::string_view> arguments = args;

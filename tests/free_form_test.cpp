@@ -182,6 +182,38 @@ TEST(FreeFormReader, MakesItemsPrintable) {
   EXPECT_EQ(printable_item(std::string(100, '9')), std::string(40, '9') + "...");
 }
 
+// Where names are shown in UTF-8, valid characters stay as they are; controls (C1 ones
+// too), quotes, backslashes and every byte of no valid character are escaped either way.
+TEST(FreeFormReader, ShowsUtf8NamesWhereTheLocaleDoes) {
+  std::string accents;
+  for (int n = 0; n < 41; ++n) accents += "\xc3\xa9";
+  std::string escaped_accents;
+  for (int n = 0; n < 20; ++n) escaped_accents += "\\xc3\\xa9";
+  struct shown_case {
+    std::string text, in_ascii, in_utf8;
+  };
+  const std::vector<shown_case> cases = {
+      {"t\xc3\xa2"
+       "ble \xe2\x82\xac \xf0\x9f\x98\x80",
+       "t\\xc3\\xa2ble \\xe2\\x82\\xac \\xf0\\x9f\\x98\\x80",
+       "t\xc3\xa2"
+       "ble \xe2\x82\xac \xf0\x9f\x98\x80"},
+      {"a\xc2\x85\x7f\"\\", "a\\xc2\\x85\\x7f\\x22\\x5c", "a\\xc2\\x85\\x7f\\x22\\x5c"},
+      {"\xff\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80",
+       "\\xff\\xc0\\xaf\\xed\\xa0\\x80\\xf4\\x90\\x80\\x80",
+       "\\xff\\xc0\\xaf\\xed\\xa0\\x80\\xf4\\x90\\x80\\x80"},
+      {"cut \xe2\x82", "cut \\xe2\\x82", "cut \\xe2\\x82"},
+      {accents, escaped_accents + "...", accents.substr(0, 80) + "..."},
+  };
+  for (const shown_case& c : cases) {
+    show_names_in_utf8(false);
+    EXPECT_EQ(printable_item(c.text), c.in_ascii) << c.in_ascii;
+    show_names_in_utf8(true);
+    EXPECT_EQ(printable_item(c.text), c.in_utf8) << c.in_ascii;
+  }
+  show_names_in_utf8(false);
+}
+
 }  // namespace
 }  // namespace vort
 

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/failure.hpp"
@@ -12,6 +16,7 @@
 #include "failure_of.hpp"
 #include "input/line_blocks.hpp"
 #include "input/line_counter.hpp"
+#include "input/piped_table.hpp"
 #include "input/position_spread.hpp"
 #include "input/record_table.hpp"
 #include "input/table_file.hpp"
@@ -309,6 +314,54 @@ TEST(TableReader, PartsReadAsOne) {
                                spreads[1].axes[a].low.begin(), same))
             << what;
       }
+    }
+  }
+}
+
+// A stream copied while it is counted now and then: counts of a copy that ends inside a
+// record prove nothing, a stream of the grid's records passes whole, and one that never
+// ends is stopped soon after it holds more records than the grid has knots.
+TEST(PipedTable, CopiedWholeOrStoppedWhenTooLong) {
+  struct stream_case {
+    std::int64_t records;  // -1: the producer goes on until the copy stops reading
+    std::int64_t most;
+    bool refused;
+  };
+  const std::vector<stream_case> cases = {
+      {5000, 5000, false}, {20000, 1000, true}, {-1, 1000, true}, {3, 1000, false}};
+  const std::string record = "0.125 -1.5 3 4 5 6 7 8 9.25\n";
+  for (const stream_case& c : cases) {
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    std::int64_t sent = 0;
+    std::thread producer([&] {
+      const std::string header = "h\nh\n";
+      bool open = ::send(ends[1], header.data(), header.size(), MSG_NOSIGNAL) > 0;
+      for (std::int64_t r = 0; open && (c.records < 0 || r < c.records); ++r) {
+        open = ::send(ends[1], record.data(), record.size(), MSG_NOSIGNAL) > 0;
+        sent += open ? 1 : 0;
+        if (sent > 10000000) break;  // a copy that never stops: the test fails below
+      }
+      ::shutdown(ends[1], SHUT_WR);
+    });
+    std::string refusal;
+    std::int64_t copied_records = -1;
+    try {
+      const table_file table = copy_piped_table(ends[0], c.most, 4096);
+      copied_records = for_each_record(table, c.most + 1, [](const record_view&) { return true; });
+    } catch (const failure& f) {
+      refusal = f.message;
+    }
+    ::close(ends[0]);
+    producer.join();
+    ::close(ends[1]);
+    if (c.refused) {
+      EXPECT_EQ(refusal, "\"standard input\" holds more records than the grid has knots (" +
+                             std::to_string(c.most) + "); check Nx, Ny and Nz");
+      EXPECT_LT(sent, 20 * c.most + 100000) << c.records;
+    } else {
+      EXPECT_EQ(refusal, "") << c.records;
+      EXPECT_EQ(copied_records, c.records);
     }
   }
 }

@@ -13,4 +13,11 @@ warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
 [ -z "$warnings" ] || { echo "$warnings"; exit 1; }
 MANWIDTH=80 man -l "$page" 2>/dev/null | grep -Eq "VORT2Pelta +\[options\] +Nx +Ny +Nz +vort_file_name"
 "$prefix/bin/VORT2Pelta" --version | grep -q "^VORT2Pelta [0-9]"
+# Every option that --help lists has its entry in the page.
+rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
+options=$("$prefix/bin/VORT2Pelta" --help | sed -n 's/^ \(-h, \)\{0,1\}\(--[a-z-]*\).*/\2/p')
+[ -n "$options" ]
+for option in $options; do
+  grep -Eq -- "^ +(-h, )?$option" <<<"$rendered" || { echo "not in the manual page: $option"; exit 1; }
+done
 echo "installed and rendered"

@@ -26,6 +26,37 @@ std::string first_four(std::string_view arg) {
   return head;
 }
 
+// "Nz, the table name and the base name": the arguments from `first` on.
+std::string missing_arguments(std::size_t first) {
+  std::string list;
+  for (std::size_t n = first; n < conversion_arguments; ++n) {
+    if (n > first) list += n + 1 == conversion_arguments ? " and " : ", ";
+    list += argument_names[n];
+  }
+  return list;
+}
+
+void check_argument_count(std::size_t given) {
+  if (given >= conversion_arguments) return;
+  throw failure{
+      "a conversion takes six arguments (Nx Ny Nz vort_file_name output_files_names "
+      "Field_flag); " +
+      std::to_string(given) + " given: " + missing_arguments(given) +
+      (conversion_arguments - given == 1 ? " is" : " are") + " missing"};
+}
+
+// The base name must leave a file name after its directory: "" or "out/" would make the
+// maps hidden files named by their prefix alone.
+void check_base_name(const std::string& base_name) {
+  if (base_name.empty()) {
+    throw failure{"the base name (argument 5) is blank"};
+  }
+  if (base_name.back() == '/') {
+    throw failure{"the base name " + in_quotes(base_name) +
+                  " ends in a slash: it must end with the name of the maps, as in out/cavity"};
+  }
+}
+
 }  // namespace
 
 std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position) {
@@ -77,13 +108,16 @@ command_line parse_command_line(std::span<const std::string_view> all_args) {
     command.action = start_action::notice;
     return command;
   }
+  check_argument_count(args.size());
   command.nx_text = first;
   command.ny_text = argument(args, 2);
   command.nz_text = argument(args, 3);
   command.table_name = without_trailing_blanks(argument(args, 4));
   command.base_name = without_trailing_blanks(argument(args, 5));
+  check_base_name(command.base_name);
   const std::string flag = argument(args, 6);
   command.field_id = flag.empty() ? ' ' : flag.front();
+  command.ignored.assign(args.begin() + conversion_arguments, args.end());
   return command;
 }
 

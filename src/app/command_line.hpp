@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/options.hpp"
 
@@ -23,9 +24,18 @@ struct command_line {
   std::string table_name;                 // trailing blanks dropped
   std::string base_name;                  // trailing blanks dropped
   char field_id = ' ';                    // first character of argument 6, or a blank
+  std::vector<std::string> ignored;       // arguments after the sixth
 };
 
-// `args` without the program's own name. Throws `failure` for a bad option.
+inline constexpr std::size_t conversion_arguments = 6;
+
+// The arguments of a conversion, as messages name them.
+inline constexpr const char* argument_names[conversion_arguments] = {
+    "Nx", "Ny", "Nz", "the table name", "the base name", "the field flag"};
+
+// `args` without the program's own name. Throws `failure` for a bad option, and for a
+// conversion with fewer than six arguments or a base name that names no file (blank, or
+// ending in a slash).
 command_line parse_command_line(std::span<const std::string_view> args);
 
 // One integer from a grid-count argument, read as a free-form integer (leading blanks

@@ -1,6 +1,9 @@
 #include "app/console.hpp"
 
+#include <langinfo.h>
+
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -17,6 +20,13 @@ std::string int_field(std::int64_t value) {
   char field[32];
   std::snprintf(field, sizeof field, " %11lld", static_cast<long long>(value));
   return field;
+}
+
+bool environment_speaks_utf8() {
+  if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+  const bool utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+  std::setlocale(LC_CTYPE, "C");
+  return utf8;
 }
 
 void flush_console(std::ostream& out) {

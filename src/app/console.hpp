@@ -28,6 +28,10 @@ void say(std::ostream& out, std::string_view text);
 // The integer's field as it follows a text item: one blank, then 11 characters.
 std::string int_field(std::int64_t value);
 
+// Whether the locale that the environment chooses (LC_ALL, LC_CTYPE, LANG) has the codeset
+// UTF-8. The process's own locale stays "C": numbers are read and written alike everywhere.
+bool environment_speaks_utf8();
+
 // Writes out what the console holds. A write that fails (a full disk, a pipe whose reader
 // has gone) ends the run where it is noticed: throws `failure`
 // "cannot write standard output: <reason>".

@@ -1,5 +1,6 @@
 #include "app/converter.hpp"
 
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <exception>
@@ -12,13 +13,16 @@
 #include "app/inspection.hpp"
 #include "common/failure.hpp"
 #include "common/memory_budget.hpp"
+#include "common/output_directory.hpp"
 #include "common/parallel_parts.hpp"
 #include "fieldmap/body_writer.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/map_axes.hpp"
 #include "fieldmap/output_files.hpp"
+#include "input/grid_inference.hpp"
 #include "input/line_counter.hpp"
 #include "input/mesh_check.hpp"
+#include "input/piped_table.hpp"
 #include "input/plane_sides.hpp"
 #include "input/position_check.hpp"
 #include "input/record_table.hpp"
@@ -31,9 +35,86 @@
 namespace vort {
 namespace {
 
-grid_counts parse_grid_counts(const command_line& command) {
-  return {parse_grid_count(command.nx_text, "Nx", 1), parse_grid_count(command.ny_text, "Ny", 2),
-          parse_grid_count(command.nz_text, "Nz", 3)};
+// Every warning of a run comes here: with --strict it is the run's failure instead, before
+// any file is created or replaced.
+void warn(run_result& result, const command_options& options, const std::string& text) {
+  if (options.strict) throw failure{text + " (--strict)"};
+  result.diagnostics.push_back(warning_line(text));
+}
+
+// Arguments that change nothing, and a field flag that is neither E nor B, though they
+// keep their effects, most likely mean a slip.
+void warn_about_arguments(const command_line& command, run_result& result) {
+  const std::size_t ignored = command.ignored.size();
+  if (ignored > 0) {
+    std::string list;
+    for (const std::string& arg : command.ignored)
+      list += (list.empty() ? "" : ", ") + in_quotes(arg);
+    warn(result, command.options,
+         "a conversion takes six arguments; " +
+             (ignored == 1 ? std::string("the one") : "the " + std::to_string(ignored)) +
+             " after the field flag " + (ignored == 1 ? "is" : "are") + " ignored: " + list);
+  }
+  if (command.field_id != 'E' && command.field_id != 'B') {
+    warn(result, command.options,
+         "field flag " + in_quotes(std::string(1, command.field_id)) +
+             " is neither E nor B: values are scaled by mu0 and written as .ex files");
+  }
+}
+
+// The counts of the command line; one given as `auto` is 0 until the table gives it.
+struct typed_counts {
+  grid_counts counts;
+  std::array<bool, 3> automatic{};
+  bool any_automatic() const { return automatic[0] || automatic[1] || automatic[2]; }
+};
+
+typed_counts parse_typed_counts(const command_line& command) {
+  const std::array<const std::string*, 3> texts{&command.nx_text, &command.ny_text,
+                                                &command.nz_text};
+  std::array<std::int32_t, 3> values{};
+  typed_counts typed;
+  for (std::size_t a = 0; a < 3; ++a) {
+    typed.automatic[a] = *texts[a] == "auto";
+    if (!typed.automatic[a]) {
+      values[a] = parse_grid_count(*texts[a], argument_names[a], static_cast<int>(a) + 1);
+    }
+  }
+  typed.counts = {values[0], values[1], values[2]};
+  if (typed.any_automatic() && command.options.no_grid_check) {
+    throw failure{
+        "auto counts come from the records' positions, which --no-grid-check leaves "
+        "unread"};
+  }
+  return typed;
+}
+
+// The counts given as `auto`, from the grid the positions form, found as --inspect finds it.
+grid_counts counts_from_positions(const table_file& table, const typed_counts& typed) {
+  const inferred_grid grid = infer_grid(table);
+  const std::string refusal = no_grid_message(grid, table.name);
+  if (!refusal.empty()) throw failure{refusal};
+  grid_counts counts = typed.counts;
+  if (typed.automatic[0]) counts.nx = grid.counts.nx;
+  if (typed.automatic[1]) counts.ny = grid.counts.ny;
+  if (typed.automatic[2]) counts.nz = grid.counts.nz;
+  return counts;
+}
+
+// The mirror is known without a question: given by --mirror or --symmetry.
+bool mirror_given(const command_options& options) {
+  return options.mirror.has_value() || options.symmetry.has_value();
+}
+
+// A table read from standard input leaves no standard input for the answers.
+void require_answers_as_options(const command_options& options) {
+  const bool mesh = options.mesh || options.mesh_auto;
+  const bool mirror = mirror_given(options);
+  if (mesh && mirror) return;
+  throw failure{"the table is read from standard input, so the answers cannot be: give " +
+                std::string(!mesh && !mirror ? "--mesh and --mirror (or --symmetry)"
+                            : !mesh          ? "--mesh"
+                                             : "--mirror (or --symmetry)")};
 }
 
 // Whole x planes without a record hint at Nx (a positions check cannot see a plane that no
@@ -44,15 +125,14 @@ std::string missing_records_warning(const std::string& table_name, std::int64_t 
   const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
   // Planes read, and whole planes missing after them.
   const std::int64_t planes = read >= plane_rows ? missing / plane_rows : 0;
-  return warning_line(
-      in_quotes(table_name) + " holds " + counted(read, "record") + " for " +
-      counted(table.rows, "knot") + "; " +
-      (missing == 1 ? "the last knot has no record and is"
-                    : "the last " + std::to_string(missing) + " knots have no record and are") +
-      " written as zero" +
-      (planes > 0 ? ", " + std::string(planes == 1 ? "a whole x plane" : "whole x planes") +
-                        " among them: is Nx too large?"
-                  : ""));
+  return in_quotes(table_name) + " holds " + counted(read, "record") + " for " +
+         counted(table.rows, "knot") + "; " +
+         (missing == 1 ? "the last knot has no record and is"
+                       : "the last " + std::to_string(missing) + " knots have no record and are") +
+         " written as zero" +
+         (planes > 0 ? ", " + std::string(planes == 1 ? "a whole x plane" : "whole x planes") +
+                           " among them: is Nx too large?"
+                     : "");
 }
 
 // The positions as the symmetry planes and the mesh see them: the axes they show, and whether
@@ -82,7 +162,7 @@ void check_mesh(const command_line& command, const checked_positions& positions,
     mesh = mesh_from_positions(positions.axes);
   } else if (positions.known) {
     for (const std::string& warning : compare_mesh(*mesh, positions.axes, symmetry)) {
-      result.diagnostics.push_back(warning_line(warning));
+      warn(result, command.options, warning);
     }
   }
 }
@@ -112,7 +192,8 @@ std::string plane_position(int axis, std::int32_t index, const checked_positions
 }
 
 // A warning for each plane whose wall the field does not fit.
-void check_walls(const record_table& table, const map_symmetry& symmetry, const field_kind& kind,
+void check_walls(const command_options& options, const record_table& table,
+                 const map_symmetry& symmetry, const field_kind& kind,
                  const checked_positions& positions, const mesh_data& mesh, run_result& result) {
   const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(kind.ext[0][1])));
   for (int a = 0; a < 3; ++a) {
@@ -125,14 +206,14 @@ void check_walls(const record_table& table, const map_symmetry& symmetry, const 
     const std::string at = plane_position(a, index, positions, mesh);
     const wall_kind other =
         plane->wall == wall_kind::magnetic ? wall_kind::electric : wall_kind::magnetic;
-    result.diagnostics.push_back(
-        warning_line("the field does not fit " + a_wall(plane->wall) + " on the " + plane_name(a) +
+    warn(result, options,
+         "the field does not fit " + a_wall(plane->wall) + " on the " + plane_name(a) +
                      " plane at " + axis_names[a] + " = " + at + ": |" +
                      field_part_name(fit.worst_field, letter) + "| there reaches " +
                      number_text(std::round(1000 * fit.share) / 10) +
                      "% of the table's largest value, at knot " + knot_text(fit.at) +
                      "; is the symmetry plane another, the wall " + wall_name(other) +
-                     ", or the table the other part?"));
+                     ", or the table the other part?");
   }
 }
 
@@ -145,11 +226,55 @@ std::uint64_t run_bytes(grid_counts counts, const map_symmetry& symmetry, bool p
          (preview ? preview_bytes(knots) : 0);
 }
 
-// Every name the run will write, checked before the table is read: a name that cannot be
-// created must not cost the time of reading a large table.
+// The counts refused as the record table refuses them, and a grid whose run cannot fit in
+// memory (without a mirror, before the mirror is known: a mirror only adds).
+void check_counts(grid_counts counts, const map_symmetry& symmetry, bool preview) {
+  check_grid_counts(counts);
+  check_memory_budget(run_bytes(counts, symmetry, preview), memory_room());
+}
+
+// Every name the run will write, checked before a question is asked or the table is read: a
+// name that cannot be created must cost neither.
 void check_outputs(const output_names& names, const std::string& picture_name, bool preview) {
-  for (const std::string& name : names) check_replaceable(name);
+  for (const std::string& name : names) {
+    check_output_directory(name);
+    check_replaceable(name);
+  }
   if (preview) check_replaceable(picture_name);
+}
+
+// What is known and checked before the first question.
+struct run_plan {
+  table_file table;
+  grid_counts counts;
+  field_kind kind;
+  output_names names;
+  std::string picture_name;
+};
+
+// Everything that needs no answer, in the order of the command line: the counts, the output
+// place, the table (read from standard input for "-"), and the counts taken from it.
+run_plan plan_run(const command_line& command) {
+  const command_options& options = command.options;
+  const typed_counts typed = parse_typed_counts(command);
+  const map_symmetry known = symmetry_of(options.symmetry ? *options.symmetry
+                                         : options.mirror ? symmetry_of_answer(*options.mirror)
+                                                          : symmetry_list{});
+  if (!typed.any_automatic()) check_counts(typed.counts, known, options.preview);
+  if (command.table_name == piped_table_argument) require_answers_as_options(options);
+  run_plan plan;
+  plan.kind = select_field_kind(command.field_id);
+  plan.names = build_output_names(command.base_name, plan.kind);
+  plan.picture_name = output_file_name(command.base_name, "3D-", ".png");
+  check_outputs(plan.names, plan.picture_name, options.preview);
+  plan.table = open_table_or_input(command.table_name,
+                                   typed.any_automatic() ? max_knots : typed.counts.knots());
+  plan.counts = typed.counts;
+  if (typed.any_automatic()) {
+    plan.counts = counts_from_positions(plan.table, typed);
+    check_counts(plan.counts, known, options.preview);
+  }
+  return plan;
 }
 
 // The planes of the run, from --symmetry or the mirror answer (asked when not given), echoed.
@@ -168,23 +293,20 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
              progress_display* progress, run_result& result) {
   work_counter* const counter = progress != nullptr ? &progress->counter : nullptr;
   const command_options& options = command.options;
+  warn_about_arguments(command, result);
+  const run_plan plan = plan_run(command);
+  const table_file& table = plan.table;
+  const grid_counts counts = plan.counts;
   console_input console{&in, 0, {}};
   std::optional<mesh_data> mesh = options.mesh;
   if (!mesh && !options.mesh_auto) mesh = ask_mesh_data(out, console);
   map_symmetry symmetry = symmetry_of(ask_symmetry(options, out, console));
-  const table_file table = open_table(command.table_name);
   const line_count lines = count_lines(table, hardware_threads());
   say(out, "file record=" + int_field(lines.lines - 2));
-  const grid_counts counts = parse_grid_counts(command);
   say(out, "Nx,Ny,Nz=" + int_field(counts.nx) + int_field(counts.ny) + int_field(counts.nz));
   flush_console(out);
 
-  check_grid_counts(counts);
-  check_memory_budget(run_bytes(counts, symmetry, options.preview), memory_room());
-  const field_kind kind = select_field_kind(command.field_id);
-  const output_names names = build_output_names(command.base_name, kind);
-  const std::string picture_name = "3D-" + command.base_name + ".png";
-  check_outputs(names, picture_name, options.preview);
+  check_counts(counts, symmetry, options.preview);
   // Built now to refuse an axis beyond single precision before the table is read; a plane at
   // the first knot of its axis, known only from the table, builds it once more.
   if (mesh) build_map_axes(counts, *mesh, symmetry);
@@ -195,25 +317,23 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   end_progress_phase(progress);
   const checked_positions positions =
       check ? check_table_positions(table, spread, read) : checked_positions{};
-  place_planes(symmetry, rows, positions.known ? &positions.axes : nullptr, kind.axial);
+  place_planes(symmetry, rows, positions.known ? &positions.axes : nullptr, plan.kind.axial);
   say_upper_parts(out, symmetry);
   check_mesh(command, positions, symmetry, mesh, result);
-  check_walls(rows, symmetry, kind, positions, *mesh, result);
-  if (read < rows.rows) {
-    result.diagnostics.push_back(missing_records_warning(table.name, read, rows));
-  }
+  check_walls(options, rows, symmetry, plan.kind, positions, *mesh, result);
+  if (read < rows.rows) warn(result, options, missing_records_warning(table.name, read, rows));
   const map_axes axes = build_map_axes(counts, *mesh, symmetry);
 
   say(out, std::string("field_id=") + command.field_id);
   flush_console(out);
-  output_set files = open_output_files(names, bytes_per_file(knots_of_map(counts, symmetry)));
+  output_set files = open_output_files(plan.names, bytes_per_file(knots_of_map(counts, symmetry)));
   write_headers(files, axes);
-  write_body(files, rows, kind, symmetry, counter);
+  write_body(files, rows, plan.kind, symmetry, counter);
   end_progress_phase(progress);
   std::vector<staged_file*> finished = staged_files(files);
   staged_file picture;
   if (options.preview) {
-    picture = stage_preview(picture_name, render_preview(rows, kind, symmetry, axes));
+    picture = stage_preview(plan.picture_name, render_preview(rows, plan.kind, symmetry, axes));
     finished.push_back(&picture);
   }
   // The table is not needed any more: its memory goes back before the files are finished.
@@ -244,7 +364,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         write_option_list(out);
         break;
       case start_action::inspect:
-        inspect_table(*command.options.inspect, out);
+        inspect_table(*command.options.inspect, command.options.json, out);
         break;
       case start_action::version:
         write_version(out);

@@ -1,23 +1,23 @@
 #include "app/inspection.hpp"
 
-#include "app/dialogue.hpp"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <initializer_list>
 
+#include "app/json_text.hpp"
 #include "common/failure.hpp"
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
-#include "input/plane_sides.hpp"
-#include "input/symmetry.hpp"
+#include "app/symmetry_findings.hpp"
+#include "input/piped_table.hpp"
 #include "input/table_file.hpp"
-#include "input/wall_check.hpp"
 
 namespace vort {
 namespace {
 
 constexpr const char* part_names[6] = {"Re Fx", "Im Fx", "Re Fy", "Im Fy", "Re Fz", "Im Fz"};
+constexpr const char* json_part_names[6] = {"re_fx", "im_fx", "re_fy", "im_fy", "re_fz", "im_fz"};
 
 // Three significant digits: a summary of the field, not its values.
 std::string rough_text(double value) {
@@ -53,75 +53,6 @@ void take_field(field_extremes& field, const record_view& record) {
   }
 }
 
-// The field on the first and last plane of knots of each axis, gathered in the pass that
-// checks the grid; the pass starts again (record 1) when another grid is tried.
-struct end_planes {
-  std::array<std::array<plane_extremes, 2>, 3> ends;  // by axis: the first plane, the last
-
-  void take(const record_view& record, const knot_walk& knot) {
-    if (record.number == 1) ends = {};
-    const std::int32_t index[3] = {knot.i, knot.j, knot.k};
-    for (std::size_t a = 0; a < 3; ++a) {
-      if (index[a] == 0) take_knot(ends[a][0], record.values + 3, knot);
-      if (index[a] == count_along(knot.counts, static_cast<int>(a)) - 1) {
-        take_knot(ends[a][1], record.values + 3, knot);
-      }
-    }
-  }
-};
-
-// Which components of the field vanish on a plane: what a wall there would force. The field's
-// kind is not known here, so both readings are given: the normal component vanishes at a
-// magnetic wall for E and an electric one for B, the tangential ones the other way round.
-enum class vanishing { none, normal, tangential, all };
-
-vanishing vanishing_on(const plane_extremes& plane, int normal, double largest) {
-  const bool normal_zero = fit_to_wall(plane, normal, wall_kind::magnetic, false, largest).fits;
-  const bool tangential_zero = fit_to_wall(plane, normal, wall_kind::electric, false, largest).fits;
-  if (normal_zero && tangential_zero) return vanishing::all;
-  if (normal_zero) return vanishing::normal;
-  return tangential_zero ? vanishing::tangential : vanishing::none;
-}
-
-// The wall that a plane where `what` vanishes is, for an E field or a B field.
-wall_kind wall_for(vanishing what, bool axial) {
-  return (what == vanishing::normal) != axial ? wall_kind::magnetic : wall_kind::electric;
-}
-
-std::string vanishing_text(vanishing what, int normal) {
-  if (what == vanishing::normal) return std::string("F") + axis_names[normal] + " vanishes";
-  const int first = normal == 0 ? 1 : 0, second = normal == 2 ? 1 : 2;
-  return std::string("F") + axis_names[first] + " and F" + axis_names[second] + " vanish";
-}
-
-// The symmetry lists that the zero ends of the axes suggest, for an E and for a B field.
-struct symmetry_proposal {
-  symmetry_list for_e, for_b;
-};
-
-// A line on the plane at the zero end of an axis (first or last knot), and what it proposes.
-std::string plane_finding(int a, const table_axis& axis, const end_planes& planes, bool first,
-                          double largest, symmetry_proposal& proposal) {
-  const auto& ends = planes.ends[static_cast<std::size_t>(a)];
-  const std::string where = std::string(axis_names[a]) + (first ? " starts" : " ends") + " at 0";
-  const vanishing here = vanishing_on(ends[first ? 0 : 1], a, largest);
-  if (here == vanishing::none) return where + ", where the field fits no wall";
-  if (here == vanishing::all) return where + ", where the field vanishes: no wall can be told";
-  const wall_kind for_e = wall_for(here, false), for_b = wall_for(here, true);
-  const std::string plane =
-      symmetry_text({{a, for_e}}) + " for E, " + symmetry_text({{a, for_b}}) + " for B";
-  // A structure's own walls at both ends (a cavity from z = 0 to L) look like a plane here.
-  if (vanishing_on(ends[first ? 1 : 0], a, largest) == here) {
-    return where + ", where " + vanishing_text(here, a) + ", as it does at " + axis_names[a] +
-           " = " + number_text(first ? axis.last : axis.first) +
-           ": the structure's own walls, or a symmetry plane (" + plane + ")?";
-  }
-  proposal.for_e.push_back({a, for_e});
-  proposal.for_b.push_back({a, for_b});
-  return where + ", where " + vanishing_text(here, a) + ": " + a_wall(for_e) + " for E, " +
-         a_wall(for_b) + " for B (" + plane + ")";
-}
-
 // The name as a shell reads it back.
 std::string shell_word(const std::string& text) {
   const bool plain = !text.empty() && text.find_first_not_of(
@@ -137,65 +68,78 @@ void line(std::ostream& out, const std::string& text) {
   out << text << '\n';
 }
 
-}  // namespace
-
-void inspect_table(const std::string& table_name, std::ostream& out) {
-  const table_file table = open_table(table_name);
+// What an inspection finds: the grid, its axes, the mesh to answer, the symmetry planes the
+// field suggests, the field.
+struct table_description {
+  std::string table_name;  // as given
+  std::int64_t records = 0;
+  grid_counts counts;
+  std::array<table_axis, 3> axes;
+  mesh_data mesh;
+  std::vector<std::string> symmetry;  // the findings on the planes at zero
+  symmetry_proposal proposal;
   field_extremes field;
+};
+
+table_description describe_table(const std::string& table_name) {
+  const table_file table = open_table_or_input(table_name, max_knots);
+  table_description found;
   end_planes planes;
   const inferred_grid grid =
       infer_grid(table, [&](const record_view& record, const knot_walk& knot) {
-        if (record.number == 1) field = {};
-        take_field(field, record);
+        if (record.number == 1) found.field = {};
+        take_field(found.field, record);
         planes.take(record, knot);
       });
-  if (grid.fault) {
-    throw failure{describe_break(table.name, *grid.fault) +
-                  (grid.hint.empty() ? "" : "; " + grid.hint)};
+  const std::string refusal = no_grid_message(grid, table.name);
+  if (!refusal.empty()) throw failure{refusal};
+  found.table_name = table_name;
+  found.records = grid.records;
+  found.counts = grid.counts;
+  found.axes = table_axes(grid.spread);
+  found.mesh = mesh_from_positions(found.axes);
+  const double largest =
+      *std::max_element(found.field.part_largest.begin(), found.field.part_largest.end());
+  found.symmetry = symmetry_findings(found.axes, planes, largest, found.proposal);
+  return found;
+}
+
+// The nine values as the first answer is typed, each the shortest text of its value.
+std::string mesh_text(const mesh_data& mesh) {
+  std::string text;
+  for (int n = 0; n < mesh_values; ++n) {
+    if (!text.empty()) text += ',';
+    text += number_text(typed_value(mesh, n));
   }
-  if (!grid.reason.empty()) {
-    throw failure{"the positions in " + in_quotes(table_name) + " form no grid: " + grid.reason};
-  }
-  const grid_counts counts = grid.counts;
-  const std::array<table_axis, 3> axes = table_axes(grid.spread);
-  const mesh_data mesh = mesh_from_positions(axes);
-  line(out, "table: " + printable_item(table_name) + ", " + counted(grid.records, "record"));
+  return text;
+}
+
+void write_text(const table_description& found, std::ostream& out) {
+  const grid_counts counts = found.counts;
+  const mesh_data& mesh = found.mesh;
+  line(out, "table: " + printable_item(found.table_name) + ", " + counted(found.records, "record"));
   line(out, "grid: " + counts_text(counts) + " knots");
   for (std::size_t a = 0; a < 3; ++a) {
-    line(out, std::string(axis_names[a]) + ": " + counted(axes[a].knots, "knot") + " from " +
+    line(out, std::string(axis_names[a]) + ": " + counted(found.axes[a].knots, "knot") + " from " +
                   number_text(mesh.min[a]) + " to " + number_text(mesh.max[a]) + ", step " +
                   number_text(mesh.step[a]));
   }
-  std::string mesh_text;
-  for (int n = 0; n < mesh_values; ++n) {
-    if (!mesh_text.empty()) mesh_text += ',';
-    mesh_text += number_text(typed_value(mesh, n));
-  }
-  line(out, "mesh: " + mesh_text);
-  const double largest = *std::max_element(field.part_largest.begin(), field.part_largest.end());
-  symmetry_proposal proposal;
-  bool any_zero_end = false;
-  for (int a = 0; a < 3; ++a) {
-    const table_axis& axis = axes[static_cast<std::size_t>(a)];
-    for (const bool first : {true, false}) {
-      if (!(first ? starts_at_zero(axis) : ends_at_zero(axis))) continue;
-      any_zero_end = true;
-      line(out, "symmetry: " + plane_finding(a, axis, planes, first, largest, proposal));
-    }
-  }
-  if (!any_zero_end) line(out, "symmetry: no axis starts or ends at 0: a whole structure?");
+  line(out, "mesh: " + mesh_text(mesh));
+  for (const std::string& finding : found.symmetry) line(out, "symmetry: " + finding);
+  if (found.symmetry.empty()) line(out, "symmetry: no axis starts or ends at 0: a whole structure?");
   std::string parts;
   for (std::size_t p = 0; p < 6; ++p) {
     parts += std::string(p == 0 ? "" : ", ") + "|" + part_names[p] + "| " +
-             rough_text(field.part_largest[p]);
+             rough_text(found.field.part_largest[p]);
   }
-  line(out, "field: largest |F| " + rough_text(field.largest) + " at knot " +
-                knot_text(walk_from(counts, field.record - 1)) + "; largest " + parts);
+  line(out, "field: largest |F| " + rough_text(found.field.largest) + " at knot " +
+                knot_text(walk_from(counts, found.field.record - 1)) + "; largest " + parts);
   // A table named like an option needs "--" before the positional arguments.
-  const std::string arguments = (table_name.front() == '-' ? " -- " : " ") +
+  const std::string arguments = (found.table_name.front() == '-' ? " -- " : " ") +
                                 std::to_string(counts.nx) + " " + std::to_string(counts.ny) + " " +
-                                std::to_string(counts.nz) + " " + shell_word(table_name) +
+                                std::to_string(counts.nz) + " " + shell_word(found.table_name) +
                                 " <base> ";
+  const symmetry_proposal& proposal = found.proposal;
   if (proposal.for_e.empty()) {
     line(out, "convert: VORT2Pelta --mesh=auto --mirror=F" + arguments + "<E or B>");
   } else {
@@ -203,6 +147,65 @@ void inspect_table(const std::string& table_name, std::ostream& out) {
                   arguments + "E");
     line(out, "convert: VORT2Pelta --mesh=auto --symmetry=" + symmetry_text(proposal.for_b) +
                   arguments + "B");
+  }
+}
+
+std::string json_list(std::initializer_list<std::string> items) {
+  std::string list;
+  for (const std::string& item : items) list += (list.empty() ? "" : ", ") + item;
+  return "[" + list + "]";
+}
+
+void write_json(const table_description& found, std::ostream& out) {
+  const grid_counts counts = found.counts;
+  const mesh_data& mesh = found.mesh;
+  const knot_walk peak = walk_from(counts, found.field.record - 1);
+  std::string axes;
+  for (std::size_t a = 0; a < 3; ++a) {
+    axes += std::string(a == 0 ? "" : ",\n") + "    \"" + axis_names[a] +
+            "\": {\"knots\": " + std::to_string(found.axes[a].knots) +
+            ", \"first\": " + number_text(mesh.min[a]) + ", \"last\": " + number_text(mesh.max[a]) +
+            ", \"step\": " + number_text(mesh.step[a]) + "}";
+  }
+  std::string largest = "    \"magnitude\": " + number_text(found.field.largest) +
+                        ",\n    \"knot\": " +
+                        json_list({std::to_string(peak.i + 1), std::to_string(peak.j + 1),
+                                   std::to_string(peak.k + 1)});
+  for (std::size_t p = 0; p < 6; ++p) {
+    largest += std::string(",\n    \"") + json_part_names[p] +
+               "\": " + number_text(found.field.part_largest[p]);
+  }
+  // The lists to convert with, for an E and for a B field: the walls differ.
+  const symmetry_proposal& proposal = found.proposal;
+  const std::string symmetry =
+      proposal.for_e.empty() ? "null"
+                             : "{\"E\": " + json_string(symmetry_text(proposal.for_e)) +
+                                   ", \"B\": " + json_string(symmetry_text(proposal.for_b)) + "}";
+  out << "{\n  \"table\": " << json_string(found.table_name)
+      << ",\n  \"records\": " << found.records << ",\n  \"counts\": "
+      << json_list(
+             {std::to_string(counts.nx), std::to_string(counts.ny), std::to_string(counts.nz)})
+      << ",\n  \"axes\": {\n"
+      << axes << "\n  },\n  \"mesh\": " << json_string(mesh_text(mesh))
+      << ",\n  \"symmetry\": " << symmetry
+      << ",\n  \"largest\": {\n"
+      << largest << "\n  }\n}\n";
+}
+
+}  // namespace
+
+void inspect_table(const std::string& table_name, bool json, std::ostream& out) {
+  if (!json) {
+    write_text(describe_table(table_name), out);
+    return;
+  }
+  try {
+    write_json(describe_table(table_name), out);
+  } catch (const failure& refusal) {
+    // A script reads what went wrong where it reads the description, too.
+    out << "{\n  \"table\": " << json_string(table_name)
+        << ",\n  \"error\": " << json_string(refusal.message) << "\n}\n";
+    throw;
   }
 }
 

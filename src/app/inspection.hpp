@@ -7,8 +7,10 @@
 
 namespace vort {
 
+// The description is lines of text, or with `json` one JSON object (its keys in the README).
 // Throws `failure` for a table that cannot be read, as a conversion does, and for one whose
-// positions form no grid, saying why.
-void inspect_table(const std::string& table_name, std::ostream& out);
+// positions form no grid, saying why; in JSON the object then holds the table and the error.
+// The table "-" is read from standard input.
+void inspect_table(const std::string& table_name, bool json, std::ostream& out);
 
 }  // namespace vort

@@ -7,8 +7,10 @@
 
 #include <unistd.h>
 
+#include "app/console.hpp"
 #include "app/converter.hpp"
 #include "app/progress.hpp"
+#include "common/failure.hpp"
 #include "common/interrupts.hpp"
 
 int main(int argc, char** argv) {
@@ -18,6 +20,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   vort::install_interrupt_cleanup("VORT2Pelta: ");
   std::ios::sync_with_stdio(false);
+  vort::show_names_in_utf8(vort::environment_speaks_utf8());
   std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
   vort::progress_display progress;

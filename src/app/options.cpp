@@ -10,7 +10,18 @@ namespace vort {
 namespace {
 
 enum class takes { nothing, value };
-enum class option_id { mesh, mirror, symmetry, preview, no_grid_check, inspect, help, version };
+enum class option_id {
+  mesh,
+  mirror,
+  symmetry,
+  preview,
+  no_grid_check,
+  strict,
+  inspect,
+  format,
+  help,
+  version
+};
 
 struct option_entry {
   option_id id;
@@ -30,8 +41,12 @@ constexpr option_entry option_table[] = {
      "--preview         also write 3D-<base>.png, a picture of the map"},
     {option_id::no_grid_check, "--no-grid-check", takes::nothing,
      "--no-grid-check   do not check the records' positions against the grid"},
+    {option_id::strict, "--strict", takes::nothing,
+     "--strict          every warning is a failure: status 1, no file replaced"},
     {option_id::inspect, "--inspect", takes::value,
      "--inspect TABLE   describe the table's grid, mesh and field; write nothing"},
+    {option_id::format, "--format", takes::value,
+     "--format=json     with --inspect: one JSON object instead of the text"},
     {option_id::help, "--help", takes::nothing, "-h, --help        this page and this list"},
     {option_id::version, "--version", takes::nothing, "--version         the version"},
 };
@@ -41,6 +56,17 @@ const option_entry* find_option(std::string_view name) {
     if (entry.name == name) return &entry;
   }
   return nullptr;
+}
+
+// What takes an argument's place as an option: -h, or a long option of the table.
+bool names_an_option(std::string_view arg) {
+  return arg == "-h" || find_option(arg.substr(0, arg.find('='))) != nullptr;
+}
+
+// Options that shape a conversion, which --inspect, converting nothing, cannot honour.
+bool converts(option_id id) {
+  return id == option_id::mesh || id == option_id::mirror || id == option_id::symmetry ||
+         id == option_id::preview || id == option_id::strict;
 }
 
 [[noreturn]] void refuse(const std::string& what) {
@@ -127,8 +153,17 @@ void apply(command_options& options, const option_entry& entry, std::string_view
     case option_id::no_grid_check:
       options.no_grid_check = true;
       break;
+    case option_id::strict:
+      options.strict = true;
+      break;
     case option_id::inspect:
       options.inspect = std::string(value);
+      break;
+    case option_id::format:
+      if (value != "json" && value != "text") {
+        throw failure{"--format=" + printable_item(value) + ": the format is text or json"};
+      }
+      options.json = value == "json";
       break;
     case option_id::help:
       options.help = true;
@@ -144,6 +179,9 @@ void apply(command_options& options, const option_entry& entry, std::string_view
 split_arguments split_options(std::span<const std::string_view> args) {
   split_arguments split;
   bool options_ended = false;
+  bool inspect_without_table = false;  // its value would have been another option
+  bool format_given = false;
+  std::string_view conversion_option;  // the first option that only a conversion takes
   for (std::size_t n = 0; n < args.size(); ++n) {
     const std::string_view arg = args[n];
     if (options_ended || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && arg != "-h")) {
@@ -164,12 +202,26 @@ split_arguments split_options(std::span<const std::string_view> args) {
         refuse("option " + std::string(name) + " takes no value");
     } else if (equals != std::string_view::npos) {
       value = arg.substr(equals + 1);
-    } else if (n + 1 < args.size()) {
+    } else if (n + 1 < args.size() && !names_an_option(args[n + 1])) {
       value = args[++n];
+    } else if (entry->id == option_id::inspect) {
+      inspect_without_table = true;
+      continue;
     } else {
       refuse("option " + std::string(name) + " needs a value");
     }
     apply(split.options, *entry, value);
+    if (converts(entry->id) && conversion_option.empty()) conversion_option = name;
+    if (entry->id == option_id::format) format_given = true;
+  }
+  if (split.options.inspect || inspect_without_table) {
+    if (!conversion_option.empty()) {
+      throw failure{"--inspect describes a table and converts nothing: it does not go with " +
+                    std::string(conversion_option)};
+    }
+    if (inspect_without_table) refuse("option --inspect needs a value");
+  } else if (format_given) {
+    throw failure{"--format goes with --inspect: a conversion has no other form"};
   }
   if (split.options.mirror && split.options.symmetry) {
     throw failure{

@@ -20,10 +20,12 @@ struct command_options {
   bool version = false;
   bool no_grid_check = false;
   bool preview = false;
-  std::optional<std::string> inspect;     // the table to inspect
-  bool mesh_auto = false;                 // --mesh=auto: the mesh from the positions
-  std::optional<mesh_data> mesh;          // --mesh=VALUES, read up front
-  std::optional<char> mirror;             // Y, X or F
+  bool strict = false;                 // --strict: every warning is a failure
+  bool json = false;                   // --format=json: --inspect writes one JSON object
+  std::optional<std::string> inspect;  // the table to inspect
+  bool mesh_auto = false;              // --mesh=auto: the mesh from the positions
+  std::optional<mesh_data> mesh;       // --mesh=VALUES, read up front
+  std::optional<char> mirror;          // Y, X or F
   std::optional<symmetry_list> symmetry;  // --symmetry=LIST, in place of the mirror
 };
 
@@ -33,7 +35,9 @@ struct split_arguments {
 };
 
 // Throws `failure` for an unknown option, a missing or bad value, or options that do not go
-// together; nothing has been written or asked by then.
+// together (--inspect with an option of a conversion, --format without --inspect); nothing
+// has been written or asked by then. An option's value is never another option: in
+// `--inspect --preview t.txt` the table is missing and --preview is what does not go with it.
 split_arguments split_options(std::span<const std::string_view> args);
 
 // A line for each option, after the help page.

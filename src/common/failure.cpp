@@ -1,7 +1,10 @@
 #include "common/failure.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+
+#include "common/utf8.hpp"
 
 namespace vort {
 
@@ -9,21 +12,40 @@ std::string in_quotes(const std::string& name) {
   return '"' + printable_item(name) + '"';
 }
 
+namespace {
+
+bool names_in_utf8 = false;
+
+void escape_byte(std::string& out, unsigned char c) {
+  static constexpr char hex[] = "0123456789abcdef";
+  out += "\\x";
+  out += hex[c >> 4];
+  out += hex[c & 15];
+}
+
+}  // namespace
+
+void show_names_in_utf8(bool utf8) {
+  names_in_utf8 = utf8;
+}
+
 std::string printable_item(std::string_view text) {
-  constexpr std::size_t shown = 40;
+  constexpr std::size_t shown = 40;  // characters
   std::string out;
-  for (std::size_t i = 0; i < text.size() && i < shown; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"') {
-      out += static_cast<char>(c);
+  std::size_t at = 0;
+  for (std::size_t characters = 0; at < text.size() && characters < shown; ++characters) {
+    const std::size_t length = names_in_utf8 ? utf8_sequence_length(text.substr(at)) : 1;
+    const std::string_view character = text.substr(at, std::max<std::size_t>(length, 1));
+    const char32_t code = length > 0 ? utf8_code_point(character) : 0;
+    if (length > 0 && (length > 1 || code < 0x80) && !is_control(code) && code != '\\' &&
+        code != '"') {
+      out += character;
     } else {
-      static constexpr char hex[] = "0123456789abcdef";
-      out += "\\x";
-      out += hex[c >> 4];
-      out += hex[c & 15];
+      for (const char c : character) escape_byte(out, static_cast<unsigned char>(c));
     }
+    at += character.size();
   }
-  if (text.size() > shown) out += "...";
+  if (at < text.size()) out += "...";
   return out;
 }
 

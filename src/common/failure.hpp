@@ -16,8 +16,13 @@ struct failure {
 // `name` in quotes, for messages: file names can hold blanks.
 std::string in_quotes(const std::string& name);
 
-// The item as it may appear inside a one-line message: control bytes escaped, long texts cut.
+// The item as it may appear inside a one-line message: long texts cut after 40 characters,
+// and escaped as \xhh: control bytes, quotes and backslashes, and every byte outside ASCII,
+// or where names are shown in UTF-8, only the bytes of no valid character.
 std::string printable_item(std::string_view text);
+
+// Whether names are shown in UTF-8: where the terminal's locale has that codeset.
+void show_names_in_utf8(bool utf8);
 
 // "1 knot", "2 knots": a count and its noun, for messages.
 std::string counted(std::int64_t count, std::string_view noun);

@@ -14,11 +14,18 @@ void write_header_line(output_file& file, const std::vector<float>& coordinates)
 
 }  // namespace
 
+std::string output_file_name(const std::string& base_name, std::string_view prefix,
+                             std::string_view suffix) {
+  const std::size_t file_start = base_name.rfind('/') + 1;  // 0 without a directory part
+  return base_name.substr(0, file_start) + std::string(prefix) + base_name.substr(file_start) +
+         std::string(suffix);
+}
+
 output_names build_output_names(const std::string& base_name, const field_kind& kind) {
   output_names names;
   for (std::size_t u = 0; u < map_files; ++u) {
-    names[u] = (file_roles[u].real ? "3D_Re-" : "3D_Im-") + base_name +
-               std::string(kind.ext[static_cast<std::size_t>(file_roles[u].component)]);
+    names[u] = output_file_name(base_name, file_roles[u].real ? "3D_Re-" : "3D_Im-",
+                                kind.ext[static_cast<std::size_t>(file_roles[u].component)]);
   }
   return names;
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/staged_file.hpp"
@@ -37,8 +38,13 @@ inline constexpr std::array<file_role, map_files> file_roles{
 // the imaginary parts.
 using output_names = std::array<std::string, map_files>;
 
-// Prefix, the whole base name (the command line has dropped its trailing blanks), extension:
-// never cut.
+// The name of one file of the map: the base name's directory part, if any, then the prefix,
+// the rest of the base name and the suffix ("out/cav" gives "out/3D_Re-cav.ex"). The base
+// name is used whole (the command line has dropped its trailing blanks): never cut.
+std::string output_file_name(const std::string& base_name, std::string_view prefix,
+                             std::string_view suffix);
+
+// The six names, each of a prefix, the base name and an extension, as above.
 output_names build_output_names(const std::string& base_name, const field_kind& kind);
 
 struct output_file {

@@ -170,4 +170,14 @@ inferred_grid infer_grid(const table_file& table, const record_visit& also_visit
   return forms_grid(tolerant) ? tolerant : grid;
 }
 
+std::string no_grid_message(const inferred_grid& grid, const std::string& table_name) {
+  if (grid.fault) {
+    return describe_break(table_name, *grid.fault) + (grid.hint.empty() ? "" : "; " + grid.hint);
+  }
+  if (!grid.reason.empty()) {
+    return "the positions in " + in_quotes(table_name) + " form no grid: " + grid.reason;
+  }
+  return "";
+}
+
 }  // namespace vort

@@ -44,4 +44,8 @@ inline bool forms_grid(const inferred_grid& grid) {
   return grid.reason.empty() && !grid.fault;
 }
 
+// Why the positions of the table form no grid, as a message: the record that breaks the
+// inferred grid, or the reason none was found; "" where they form one.
+std::string no_grid_message(const inferred_grid& grid, const std::string& table_name);
+
 }  // namespace vort

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <utility>
 
 #include "common/failure.hpp"
 
@@ -38,13 +39,18 @@ void gz_closer::operator()(gzFile_s* file) const {
 }
 
 table_file open_table(const std::string& name) {
-  table_file table;
-  table.name = name;
   // Not blocking: a pipe without a writer would hold the open until one came.
-  table.file = unique_fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (table.file.fd < 0) {
+  unique_fd file(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (file.fd < 0) {
     throw failure{"cannot open " + in_quotes(name) + ": " + std::strerror(errno)};
   }
+  return adopt_table(name, std::move(file));
+}
+
+table_file adopt_table(const std::string& name, unique_fd file) {
+  table_file table;
+  table.name = name;
+  table.file = std::move(file);
   struct stat status {};
   if (::fstat(table.file.fd, &status) != 0) refuse_read(name, std::strerror(errno));
   if (S_ISDIR(status.st_mode)) refuse_read(name, "it is a directory");

@@ -33,6 +33,9 @@ struct table_file {
 // table is read more than once).
 table_file open_table(const std::string& name);
 
+// The same for a file already open for reading, which messages call `name`.
+table_file adopt_table(const std::string& name, unique_fd file);
+
 struct gz_closer {
   void operator()(gzFile_s* file) const;
 };

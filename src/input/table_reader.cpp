@@ -190,10 +190,17 @@ void refuse_further_records(table_source& source, std::int64_t rows) {
   if (next.end == record_end::read && !gives_values(next) && !any_record_follows(source, false)) {
     return;
   }
-  throw failure{in_quotes(source.blocks.source.table->name) +
-                " holds more records than the grid has knots (" + std::to_string(rows) +
-                "); check Nx, Ny and Nz"};
+  throw too_many_records(source.blocks.source.table->name, rows);
 }
+
+}  // namespace
+
+failure too_many_records(const std::string& table_name, std::int64_t knots) {
+  return failure{in_quotes(table_name) + " holds more records than the grid has knots (" +
+                 std::to_string(knots) + "); check Nx, Ny and Nz"};
+}
+
+namespace {
 
 table_source whole_text(const table_file& table, work_counter* counter) {
   table_source source;

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
+#include "common/failure.hpp"
 #include "common/work_counter.hpp"
 #include "input/line_counter.hpp"
 #include "input/position_spread.hpp"
@@ -31,6 +33,9 @@ inline constexpr int record_values = 9;  // in a record of the file: x, y, z, th
 std::int64_t read_table(const table_file& table, record_table& rows,
                         position_spread* positions = nullptr, work_counter* counter = nullptr,
                         const line_count* lines = nullptr);
+
+// "<table> holds more records than the grid has knots (<knots>); check Nx, Ny and Nz".
+failure too_many_records(const std::string& table_name, std::int64_t knots);
 
 // A record as the table holds it: its number (from 1), the line of its first value, and its
 // nine values, a position left out NaN and a field value left out zero.

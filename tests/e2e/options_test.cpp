@@ -1,11 +1,14 @@
 // Runs without questions: --mesh and --mirror give the same maps as the answers and read
-// nothing; --mesh=auto gives the maps of the mesh that --inspect shows; a gzip table the maps
-// of the plain one; --preview a picture of the map as written.
+// nothing; --mesh=auto gives the maps of the mesh that --inspect shows, auto counts those of
+// typed ones; a gzip table the maps of the plain one, from a file or a pipe; --preview a
+// picture of the map as written; --format=json the description a script reads.
 #include <gtest/gtest.h>
 
 #include <png.h>
 #include <zlib.h>
+#include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -53,6 +56,13 @@ std::vector<std::string> with(std::vector<std::string> options, const std::strin
 // Standard input a directory: a run that read it would fail.
 const e2e::run_options no_input{.stdin_path = "/"};
 
+// A run in the scratch directory that asks nothing.
+e2e::run_output run_unasked(const scratch& s, const std::vector<std::string>& args) {
+  const auto run = run_vort2pelta(s.dir, args, "", no_input);
+  EXPECT_EQ(run.status, 0) << run.err;
+  return run;
+}
+
 TEST(Options, AnswersGivenAsOptionsReadNothing) {
   for (const char mirror : {'F', 'Y', 'X'}) {
     scratch asked, given;
@@ -98,6 +108,25 @@ TEST(Options, MeshAutoIsTheMeshThatInspectShows) {
   EXPECT_EQ(automatic.maps_written(), typed.maps_written());
 }
 
+TEST(Options, AutoCountsAreTheTypedOnes) {
+  scratch typed, automatic, mixed;
+  const std::vector<std::string> options = {"--mesh=" + example_mesh, "--mirror=Y"};
+  const auto typed_run = run_unasked(typed, with(options, "half_cavity.txt"));
+  std::vector<std::string> all_auto = options;
+  all_auto.insert(all_auto.end(), {"auto", "auto", "auto", "half_cavity.txt", "cav", "B"});
+  const auto auto_run = run_vort2pelta(automatic.dir, all_auto, "", no_input);
+  std::vector<std::string> one_auto = options;
+  one_auto.insert(one_auto.end(), {"11", "auto", "11", "half_cavity.txt", "cav", "B"});
+  const auto mixed_run = run_vort2pelta(mixed.dir, one_auto, "", no_input);
+  EXPECT_EQ(auto_run.status, 0) << auto_run.err;
+  EXPECT_EQ(mixed_run.status, 0) << mixed_run.err;
+  // The echo shows the counts found.
+  EXPECT_EQ(auto_run.out, typed_run.out);
+  EXPECT_EQ(mixed_run.out, typed_run.out);
+  EXPECT_EQ(automatic.maps_written(), typed.maps_written());
+  EXPECT_EQ(mixed.maps_written(), typed.maps_written());
+}
+
 void write_gzip(const fs::path& path, const std::string& text) {
   gzFile file = gzopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr);
@@ -140,6 +169,79 @@ TEST(CompressedTable, SameMapsAndMessagesOfTheDecompressedText) {
   EXPECT_EQ(cut.err,
             "VORT2Pelta: cannot read \"cut.gz\": the compressed data are damaged (unexpected end "
             "of file)\n");
+}
+
+// The table "-" from a pipe, plain or gzip, gives the maps and the transcript of the file;
+// nothing but the maps is left behind.
+TEST(PipedTable, SameMapsAsTheFile) {
+  scratch file, plain, compressed;
+  write_gzip(compressed.dir / "table.gz", read_file(example));
+  const std::vector<std::string> options = {"--mesh=" + example_mesh, "--mirror=Y"};
+  const auto file_run = run_unasked(file, with(options, "half_cavity.txt"));
+  // "/dev/stdin" keeps the pipe as standard input: a file there would be no pipe.
+  const auto plain_run =
+      run_vort2pelta(plain.dir, with(options, "-"), "",
+                     {.shell_prefix = "cat half_cavity.txt |", .stdin_path = "/dev/stdin"});
+  const auto gzip_run =
+      run_vort2pelta(compressed.dir, with(options, "-"), "",
+                     {.shell_prefix = "cat table.gz |", .stdin_path = "/dev/stdin"});
+  for (const auto* run : {&plain_run, &gzip_run}) {
+    EXPECT_EQ(run->status, 0) << run->err;
+    EXPECT_EQ(run->out, file_run.out);
+  }
+  EXPECT_EQ(plain.maps_written(), file.maps_written());
+  EXPECT_EQ(compressed.maps_written(), file.maps_written());
+  std::vector<std::string> left = maps;
+  left.push_back("table.gz");
+  left.push_back("half_cavity.txt");
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(files_in(compressed.dir), left);
+}
+
+// The JSON of --inspect, read back by an independent parser: exactly the documented keys,
+// the values of the text description, and any table name intact (quotes, backslashes,
+// control bytes, UTF-8; a byte of no UTF-8 character as U+FFFD).
+TEST(Inspect, JsonHoldsTheDocumentedKeys) {
+  scratch s;
+  const std::string name = "q\"b\\c\x01\td\xc3\xa9\xe2\x82\xac.txt";
+  fs::copy_file(example, s.dir / name);
+  const auto run = run_vort2pelta(s.dir, {"--inspect", name, "--format=json"}, "", no_input);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const nlohmann::json found = nlohmann::json::parse(run.out);
+  std::vector<std::string> keys;
+  for (const auto& [key, value] : found.items()) keys.push_back(key);
+  std::sort(keys.begin(), keys.end());
+  EXPECT_EQ(keys, (std::vector<std::string>{"axes", "counts", "largest", "mesh", "records",
+                                            "symmetry", "table"}));
+  EXPECT_EQ(found["table"], name);
+  EXPECT_EQ(found["records"], 2541);
+  EXPECT_EQ(found["counts"], nlohmann::json::parse("[11, 21, 11]"));
+  EXPECT_EQ(found["axes"]["x"],
+            nlohmann::json::parse(R"({"knots": 11, "first": -0.08, "last": 0, "step": 0.008})"));
+  EXPECT_EQ(found["axes"]["y"]["last"], 0.08);
+  EXPECT_EQ(found["axes"]["z"]["knots"], 11);
+  EXPECT_EQ(found["mesh"], "-0.08,-0.08,0,0,0.08,0.1,0.008,0.008,0.01");
+  EXPECT_EQ(found["symmetry"],
+            nlohmann::json::parse(R"({"E": "yz:electric", "B": "yz:magnetic"})"));
+  EXPECT_EQ(found["largest"]["knot"], nlohmann::json::parse("[4, 9, 1]"));
+  EXPECT_NEAR(found["largest"]["magnitude"].get<double>(), 1544.43, 0.01);
+  for (const char* part : {"re_fx", "im_fx", "re_fy", "im_fy", "re_fz", "im_fz"}) {
+    EXPECT_TRUE(found["largest"][part].is_number()) << part;
+  }
+  EXPECT_EQ(found["largest"]["re_fx"], 0);
+
+  // A table that forms no grid: the table and the error, also the one line on standard error.
+  write_file(s.dir / "bad\xff.txt",
+             "h\nh\n0 0 0 1 1 1 1 1 1\n0 0 1 1 1 1 1 1 1\n1 0 0 1 1 1 1 1 1\n");
+  const auto bad =
+      run_vort2pelta(s.dir, {"--format", "json", "--inspect", "bad\xff.txt"}, "", no_input);
+  EXPECT_EQ(bad.status, 1);
+  const nlohmann::json refused = nlohmann::json::parse(bad.out);
+  EXPECT_EQ(refused.size(), 2u);
+  EXPECT_EQ(refused["table"], "bad\xef\xbf\xbd.txt");
+  const std::string error = refused["error"];
+  EXPECT_EQ(error.rfind("the positions in \"bad\\xff.txt\" form no grid: ", 0), 0u) << error;
+  EXPECT_EQ(bad.err, "VORT2Pelta: " + error + "\n");
 }
 
 vort::preview_image decode_png(const fs::path& path) {

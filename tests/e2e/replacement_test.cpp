@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -45,9 +46,10 @@ std::string cube_table(int n) {
   return text;
 }
 
-std::vector<std::string> counts_of(int n, const std::string& table) {
+std::vector<std::string> counts_of(int n, const std::string& table,
+                                   const std::string& base = "cav") {
   const std::string count = std::to_string(n);
-  return {count, count, count, table, "cav", "E"};
+  return {count, count, count, table, base, "E"};
 }
 
 const std::string answers = "0 0 0 1 1 1 1 1 1\nF\n";
@@ -155,18 +157,23 @@ bool wait_until(Condition ready) {
 struct interrupt_case {
   int signal_number;
   std::string signal_name;
-  bool while_writing;  // else while reading
+  bool while_writing;           // else while reading
+  bool from_elsewhere = false;  // the maps go into a directory other than the working one
 };
 
 TEST_F(Interrupts, LeaveEarlierMapsAndNoTemporary) {
   const std::vector<interrupt_case> cases = {
-      {SIGINT, "SIGINT", false}, {SIGTERM, "SIGTERM", false}, {SIGTERM, "SIGTERM", true},
-      {SIGINT, "SIGINT", true},  {SIGHUP, "SIGHUP", true},
+      {SIGINT, "SIGINT", false},         {SIGTERM, "SIGTERM", false},
+      {SIGTERM, "SIGTERM", true},        {SIGINT, "SIGINT", true},
+      {SIGHUP, "SIGHUP", true},          {SIGINT, "SIGINT", true, true},
+      {SIGTERM, "SIGTERM", false, true},
   };
   for (const interrupt_case& c : cases) {
     earlier_maps maps;
-    const e2e::running run =
-        e2e::start_vort2pelta(maps.dir, counts_of(n, (table_dir / "big.txt").string()), answers);
+    const fs::path work_dir = c.from_elsewhere ? make_temp_dir() : maps.dir;
+    const std::string base = c.from_elsewhere ? (maps.dir / "cav").string() : "cav";
+    const e2e::running run = e2e::start_vort2pelta(
+        work_dir, counts_of(n, (table_dir / "big.txt").string(), base), answers);
     const bool reached =
         c.while_writing ? wait_until([&] { return temporary_in(maps.dir); }) : wait_until([&] {
           return e2e::output_so_far(run).find("Nx,Ny,Nz=") != std::string::npos;
@@ -182,6 +189,10 @@ TEST_F(Interrupts, LeaveEarlierMapsAndNoTemporary) {
     EXPECT_EQ(result.err,
               "VORT2Pelta: interrupted by " + c.signal_name + "; " + consequence + "\n");
     maps.expect_untouched();
+    if (c.from_elsewhere) {
+      EXPECT_EQ(files_in(work_dir), std::vector<std::string>{});
+      fs::remove_all(work_dir);
+    }
   }
 }
 
@@ -237,6 +248,27 @@ TEST(Replacement, ThroughASymbolicLink) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(files_in(dir / "maps"), std::vector<std::string>{"re-x"});
   fs::remove_all(dir);
+}
+
+// A base name with a directory part: the maps and the picture go into that directory, the
+// prefix on the file name, replacing earlier ones there; nothing else is left anywhere.
+TEST(Replacement, IntoAnotherDirectory) {
+  earlier_maps maps;
+  const fs::path work_dir = make_temp_dir();
+  write_file(work_dir / "t.txt", cube_table(4));
+  write_file(maps.dir / "3D-cav.png", "an earlier picture\n");
+  std::vector<std::string> args = counts_of(4, "t.txt", (maps.dir / "cav").string());
+  args.push_back("--preview");
+  const auto run = run_vort2pelta(work_dir, args, answers);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(maps_in(maps.dir), reference_maps(counts_of(4, (work_dir / "t.txt").string())));
+  EXPECT_NE(read_file(maps.dir / "3D-cav.png"), "an earlier picture\n");
+  std::vector<std::string> expected = outputs;
+  expected.push_back("3D-cav.png");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(files_in(maps.dir), expected);
+  EXPECT_EQ(files_in(work_dir), std::vector<std::string>{"t.txt"});
+  fs::remove_all(work_dir);
 }
 
 // Address-space limits from far too small to ample: every run either refuses with the one

@@ -1,0 +1,97 @@
+#include "input/piped_table.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "common/failure.hpp"
+#include "input/table_reader.hpp"
+
+namespace vort {
+namespace {
+
+constexpr std::size_t copy_block = std::size_t{1} << 20;
+
+[[noreturn]] void refuse(const std::string& reason) {
+  throw failure{"cannot read standard input: " + reason};
+}
+
+std::string temporary_directory() {
+  const char* set = std::getenv("TMPDIR");
+  return set != nullptr && *set != '\0' ? set : "/tmp";
+}
+
+// A file without a name: nothing to remove, whatever ends the run. Where the file system has
+// no O_TMPFILE, a named one removed at once.
+unique_fd unnamed_file() {
+  const std::string directory = temporary_directory();
+  unique_fd file(::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+  if (file.fd >= 0) return file;
+  std::string pattern = directory + "/.VORT2Pelta-table-XXXXXX";
+  file = unique_fd(::mkostemp(pattern.data(), O_CLOEXEC));
+  if (file.fd < 0) {
+    refuse("cannot make a temporary file in " + in_quotes(directory) + ": " + std::strerror(errno));
+  }
+  ::unlink(pattern.c_str());
+  return file;
+}
+
+// Whether what has been copied so far already holds more than `most` records. A copy that
+// ends inside a record, or inside compressed data, is no proof of anything: its failures are
+// left to the reading of the whole table.
+bool holds_more_records(int copy, std::int64_t most) {
+  try {
+    const table_file so_far = adopt_table(piped_table_name, unique_fd(::dup(copy)));
+    return for_each_record(so_far, most + 1, [](const record_view&) { return true; }) > most;
+  } catch (const failure&) {
+    return false;
+  }
+}
+
+void write_all(int to, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(to, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0)
+      refuse("cannot copy it to a temporary file: " + std::string(std::strerror(errno)));
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+}  // namespace
+
+table_file copy_piped_table(int input, std::int64_t most_records, std::uint64_t count_from) {
+  if (::isatty(input) == 1) refuse("it is a terminal, not a table");
+  unique_fd copy = unnamed_file();
+  const auto block = std::make_unique_for_overwrite<char[]>(copy_block);
+  std::uint64_t copied = 0;
+  std::uint64_t count_at = count_from;
+  for (;;) {
+    const ssize_t got = ::read(input, block.get(), copy_block);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) refuse(std::strerror(errno));
+    if (got == 0) break;
+    write_all(copy.fd, block.get(), static_cast<std::size_t>(got));
+    copied += static_cast<std::uint64_t>(got);
+    if (copied >= count_at) {
+      count_at *= record_count_growth;
+      if (holds_more_records(copy.fd, most_records)) {
+        throw too_many_records(piped_table_name, most_records);
+      }
+    }
+  }
+  return adopt_table(piped_table_name, std::move(copy));
+}
+
+table_file open_table_or_input(const std::string& name, std::int64_t most_records) {
+  return name == piped_table_argument ? copy_piped_table(STDIN_FILENO, most_records)
+                                      : open_table(name);
+}
+
+}  // namespace vort
