@@ -3,7 +3,7 @@
 #include <chrono>
 #include <system_error>
 
-#include "common/interrupts.hpp"
+#include "common/side_by_side.hpp"
 
 namespace vort {
 namespace {

@@ -13,6 +13,7 @@
 
 #include "common/failure.hpp"
 #include "common/interrupts.hpp"
+#include "common/side_by_side.hpp"
 
 namespace vort {
 namespace {
@@ -115,7 +116,10 @@ staged_file stage_file(const std::string& name) {
     std::memcpy(storage.get(), path.c_str(), path.size() + 1);
     // Registered first: an interrupt between the creation and the registration would
     // otherwise leave the file behind.
-    register_temporary(storage.get());
+    if (!register_temporary(storage.get())) {
+      refuse("cannot create ", name,
+             "more than " + std::to_string(max_temporaries) + " files are being written at once");
+    }
     file.fd = ::open(storage.get(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (file.fd >= 0) {
       file.temporary = std::move(storage);

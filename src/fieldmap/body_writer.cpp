@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "common/interrupts.hpp"
+#include "common/side_by_side.hpp"
 
 #include "fieldmap/line_writer.hpp"
 #include "fieldmap/mirror.hpp"

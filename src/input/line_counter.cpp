@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/failure.hpp"
-#include "common/interrupts.hpp"
+#include "common/side_by_side.hpp"
 #include "input/byte_source.hpp"
 
 namespace vort::files_analysis {

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "common/failure.hpp"
-#include "common/interrupts.hpp"
+#include "common/side_by_side.hpp"
 #include "input/free_form.hpp"
 #include "input/line_blocks.hpp"
 

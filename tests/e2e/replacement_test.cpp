@@ -1,11 +1,14 @@
 // A run replaces earlier maps only when all six new ones are complete: a failure to write
-// standard output, an interrupt during the read or the write, an address-space limit or a
-// second run at the same time never leaves a map half-written, an earlier map changed, or a
-// temporary file behind.
+// standard output, a signal during the read, the write or the renames, an address-space
+// limit or a second run at the same time never leaves a map half-written, an earlier map
+// changed, a mix of earlier and new maps, or a temporary file behind.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -121,18 +124,22 @@ TEST(StandardOutput, AFailedWriteIsReportedAndTouchesNoMap) {
   }
 }
 
-// A table large enough that its read and its write each take a while, made once.
+// A table large enough that its read, its write and its renames each take a while, made
+// once, and the maps that a run that nothing disturbs makes of it.
 class Interrupts : public testing::Test {
  protected:
   static constexpr int n = 70;
   static fs::path table_dir;
+  static std::vector<std::string> new_maps;
   static void SetUpTestSuite() {
     table_dir = make_temp_dir();
     write_file(table_dir / "big.txt", cube_table(n));
+    new_maps = reference_maps(counts_of(n, (table_dir / "big.txt").string()));
   }
   static void TearDownTestSuite() { fs::remove_all(table_dir); }
 };
 fs::path Interrupts::table_dir;
+std::vector<std::string> Interrupts::new_maps;
 
 bool temporary_in(const fs::path& dir) {
   for (const std::string& name : files_in(dir)) {
@@ -152,53 +159,100 @@ bool wait_until(Condition ready) {
   return true;
 }
 
-struct interrupt_case {
-  int signal_number;
-  std::string signal_name;
-  bool while_writing;  // else while reading
+// Told at once when a file whose name ends in `suffix` is created in `dir`: the moment a
+// commit starts keeping the earlier maps under second names, too short to find by polling.
+struct creation_watch {
+  int fd = inotify_init1(IN_CLOEXEC);
+  explicit creation_watch(const fs::path& dir) { inotify_add_watch(fd, dir.c_str(), IN_CREATE); }
+  ~creation_watch() { close(fd); }
+  bool wait_for(const std::string& suffix) const {
+    alignas(inotify_event) char events[4096];
+    pollfd ready{fd, POLLIN, 0};
+    while (poll(&ready, 1, 60000) == 1) {
+      const ssize_t got = read(fd, events, sizeof events);
+      for (ssize_t at = 0; at < got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+        const std::string name = event->len > 0 ? event->name : "";
+        if (name.size() >= suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+          return true;
+        }
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return false;
+  }
 };
 
-TEST_F(Interrupts, LeaveEarlierMapsAndNoTemporary) {
-  const std::vector<interrupt_case> cases = {
-      {SIGINT, "SIGINT", false}, {SIGTERM, "SIGTERM", false}, {SIGTERM, "SIGTERM", true},
-      {SIGINT, "SIGINT", true},  {SIGHUP, "SIGHUP", true},
+enum class moment { reading, writing, renaming };
+
+// Every signal that ends a run, at each moment: while the table is read (no file yet),
+// while the maps are written (temporaries), while they are renamed into place (held back
+// until the whole set is in place). Either the earlier set or the new set is whole
+// afterwards, never a mix, and nothing hidden is left.
+TEST_F(Interrupts, LeaveOneWholeSetAndNoTemporary) {
+  const std::vector<std::pair<int, std::string>> signals = {
+      {SIGINT, "SIGINT"},       {SIGTERM, "SIGTERM"},   {SIGHUP, "SIGHUP"},
+      {SIGQUIT, "SIGQUIT"},     {SIGALRM, "SIGALRM"},   {SIGUSR1, "SIGUSR1"},
+      {SIGUSR2, "SIGUSR2"},     {SIGXCPU, "SIGXCPU"},   {SIGVTALRM, "SIGVTALRM"},
+      {SIGPROF, "SIGPROF"},     {SIGIO, "SIGIO"},       {SIGPWR, "SIGPWR"},
+      {SIGSTKFLT, "SIGSTKFLT"}, {SIGRTMIN, "SIGRTMIN"}, {SIGRTMIN + 3, "SIGRTMIN+3"},
   };
-  for (const interrupt_case& c : cases) {
-    earlier_maps maps;
-    const e2e::running run =
-        e2e::start_vort2pelta(maps.dir, counts_of(n, (table_dir / "big.txt").string()), answers);
-    const bool reached =
-        c.while_writing ? wait_until([&] { return temporary_in(maps.dir); }) : wait_until([&] {
-          return e2e::output_so_far(run).find("Nx,Ny,Nz=") != std::string::npos;
-        });
-    ASSERT_TRUE(reached) << c.signal_name;
-    kill(run.pid, c.signal_number);
-    const auto result = e2e::finish_vort2pelta(run);
-    EXPECT_EQ(result.status, 128 + c.signal_number) << c.signal_name;
-    const std::string consequence = c.while_writing
-                                        ? "the unfinished maps were removed, earlier files left "
-                                          "as they were"
-                                        : "no file was written";
-    EXPECT_EQ(result.err,
-              "VORT2Pelta: interrupted by " + c.signal_name + "; " + consequence + "\n");
-    maps.expect_untouched();
+  for (const auto& [signal_number, signal_name] : signals) {
+    for (const moment when : {moment::reading, moment::writing, moment::renaming}) {
+      const std::string label = signal_name + " " + std::to_string(static_cast<int>(when));
+      earlier_maps maps;
+      const creation_watch watch(maps.dir);
+      // A signal that dumps core must leave no core file beside the maps.
+      const e2e::running run =
+          e2e::start_vort2pelta(maps.dir, counts_of(n, (table_dir / "big.txt").string()), answers,
+                                {.shell_prefix = "ulimit -c 0;", .plain = true});
+      bool reached = false;
+      if (when == moment::reading) {
+        reached = wait_until(
+            [&] { return e2e::output_so_far(run).find("Nx,Ny,Nz=") != std::string::npos; });
+      } else {
+        reached = watch.wait_for(when == moment::writing ? ".tmp" : ".old");
+      }
+      ASSERT_TRUE(reached) << label;
+      kill(run.pid, signal_number);
+      const auto result = e2e::finish_vort2pelta(run);
+      EXPECT_EQ(result.status, 128 + signal_number) << label;
+      const std::string consequence =
+          when == moment::reading   ? "no file was written"
+          : when == moment::writing ? "the unfinished maps were removed, earlier files left as "
+                                      "they were"
+                                    : "the new maps were already complete";
+      EXPECT_EQ(result.err, "VORT2Pelta: interrupted by " + signal_name + "; " + consequence + "\n")
+          << label;
+      if (when == moment::renaming) {
+        EXPECT_EQ(maps_in(maps.dir), new_maps) << label;
+        EXPECT_EQ(files_in(maps.dir), maps.before) << label;
+      } else {
+        maps.expect_untouched();
+      }
+    }
   }
 }
 
 // A signal that the caller ignores (nohup ignores SIGHUP) stays ignored: the run completes.
-TEST_F(Interrupts, IgnoredByTheCallerStayIgnored) {
-  const std::vector<std::pair<int, std::string>> cases = {
-      {SIGHUP, "HUP"}, {SIGINT, "INT"}, {SIGTERM, "TERM"}};
-  for (const auto& [signal_number, name] : cases) {
+// So do SIGPIPE and SIGXFSZ, which the converter ignores itself: a write into a closed pipe
+// or past the file-size limit fails with a message instead.
+TEST_F(Interrupts, IgnoredSignalsStayIgnored) {
+  const std::vector<std::pair<int, std::string>> cases = {{SIGHUP, "trap '' HUP;"},
+                                                          {SIGINT, "trap '' INT;"},
+                                                          {SIGTERM, "trap '' TERM;"},
+                                                          {SIGPIPE, ""},
+                                                          {SIGXFSZ, ""}};
+  for (const auto& [signal_number, trap] : cases) {
     earlier_maps maps;
-    const e2e::running run =
-        e2e::start_vort2pelta(maps.dir, counts_of(n, (table_dir / "big.txt").string()), answers,
-                              {.shell_prefix = "trap '' " + name + ";"});
-    ASSERT_TRUE(wait_until([&] { return temporary_in(maps.dir); })) << name;
+    const e2e::running run = e2e::start_vort2pelta(
+        maps.dir, counts_of(n, (table_dir / "big.txt").string()), answers, {.shell_prefix = trap});
+    ASSERT_TRUE(wait_until([&] { return temporary_in(maps.dir); })) << signal_number;
     kill(run.pid, signal_number);
     const auto result = e2e::finish_vort2pelta(run);
-    EXPECT_EQ(result.status, 0) << name << result.err;
-    EXPECT_NE(read_file(maps.dir / outputs[0]), "earlier " + outputs[0] + "\n") << name;
+    EXPECT_EQ(result.status, 0) << signal_number << result.err;
+    EXPECT_EQ(maps_in(maps.dir), new_maps) << signal_number;
   }
 }
 
