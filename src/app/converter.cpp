@@ -125,8 +125,9 @@ void convert(const command_line& line, std::istream& in, std::ostream& out,
   flush_console(out);
   const std::string picture_name = "3D-" + line.o_file_name + ".png";
   if (options.preview) check_replaceable(picture_name);
-  output_set files =
-      open_output_files(build_output_names(line.o_file_name, kind), bytes_per_file(axes));
+  const std::span<const std::string> picture_names(&picture_name, options.preview ? 1 : 0);
+  output_set files = open_output_files(build_output_names(line.o_file_name, kind),
+                                       bytes_per_file(axes), picture_names);
   write_headers(files, axes);
   write_body(files, table, kind, mode, counter);
   end_progress_phase(progress);

@@ -29,17 +29,18 @@ std::uint64_t bytes_per_file(const mesh::axes& axes) {
   return header + body;
 }
 
-output_set open_output_files(const output_names& names, std::uint64_t bytes_per_file) {
+output_set open_output_files(const output_names& names, std::uint64_t bytes_per_file,
+                             std::span<const std::string> with_them) {
   const std::size_t buffer_size = static_cast<std::size_t>(
       std::clamp<std::uint64_t>(bytes_per_file, max_field_width + 2, output_buffer_size));
-  std::array<const std::string*, map_files> file_names;
-  for (std::size_t u = 0; u < map_files; ++u) {
-    file_names[u] = u < 3 ? &names.o_filer[u] : &names.o_filei[u - 3];
-    check_replaceable(*file_names[u]);
-  }
+  std::vector<std::string> file_names(names.o_filer.begin(), names.o_filer.end());
+  file_names.insert(file_names.end(), names.o_filei.begin(), names.o_filei.end());
+  for (const std::string& name : file_names) check_replaceable(name);
+  file_names.insert(file_names.end(), with_them.begin(), with_them.end());
+  check_distinct_files(file_names);
   output_set set;
   for (std::size_t u = 0; u < map_files; ++u) {
-    set.files[u].staged = stage_file(*file_names[u]);
+    set.files[u].staged = stage_file(file_names[u]);
     set.files[u].buffer = std::make_unique_for_overwrite<char[]>(buffer_size);
     set.files[u].capacity = buffer_size;
   }

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,12 @@ inline constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
 
 // Creates the six files under temporary names beside their targets, each with a buffer of
 // `output_buffer_size` or, for a smaller file, of the bytes it will hold. Every name is
-// checked before any file is created. Throws `failure` naming the file and the cause.
+// checked before any file is created, and so is every name of the set that is written
+// with them (`with_them`: the picture), none of which may be the same file as another.
+// Throws `failure` naming the file and the cause.
 output_set open_output_files(const output_names& names,
-                             std::uint64_t bytes_per_file = output_buffer_size);
+                             std::uint64_t bytes_per_file = output_buffer_size,
+                             std::span<const std::string> with_them = {});
 
 // About how many bytes each field-map file of these axes will hold: its buffer size.
 std::uint64_t bytes_per_file(const mesh::axes& axes);
