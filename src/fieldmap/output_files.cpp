@@ -10,6 +10,13 @@ void write_header_line(output_file& file, const std::vector<float>& axis) {
   end_line(file);
 }
 
+// A buffer holds a whole file, or as much of a large one as `output_buffer_size`, and at
+// least one field.
+std::size_t buffer_size_for(std::uint64_t bytes_per_file) {
+  return static_cast<std::size_t>(
+      std::clamp<std::uint64_t>(bytes_per_file, max_field_width + 2, output_buffer_size));
+}
+
 }  // namespace
 
 output_names build_output_names(const std::string& o_file_name, const field_kind& kind) {
@@ -22,17 +29,27 @@ output_names build_output_names(const std::string& o_file_name, const field_kind
 }
 
 std::uint64_t bytes_per_file(const mesh::axes& axes) {
-  const std::uint64_t x = axes.xcoo.size(), y = axes.ycoo.size(), z = axes.zcoo.size();
+  return bytes_per_file({static_cast<std::int64_t>(axes.xcoo.size()),
+                         static_cast<std::int64_t>(axes.ycoo.size()),
+                         static_cast<std::int64_t>(axes.zcoo.size())});
+}
+
+std::uint64_t bytes_per_file(mesh::map_knots knots) {
+  const auto x = static_cast<std::uint64_t>(knots.x), y = static_cast<std::uint64_t>(knots.y),
+             z = static_cast<std::uint64_t>(knots.z);
   const std::uint64_t header = (x + y + z) * (single_form.width + 1) + 3;
   const std::uint64_t body =
       (x - 1) * (y - 1) * (z - 1) * (double_form.width + 1) + (y - 1) * (z - 1);
   return header + body;
 }
 
+std::uint64_t output_buffer_bytes(mesh::map_knots knots) {
+  return map_files * buffer_size_for(bytes_per_file(knots));
+}
+
 output_set open_output_files(const output_names& names, std::uint64_t bytes_per_file,
                              std::span<const std::string> with_them) {
-  const std::size_t buffer_size = static_cast<std::size_t>(
-      std::clamp<std::uint64_t>(bytes_per_file, max_field_width + 2, output_buffer_size));
+  const std::size_t buffer_size = buffer_size_for(bytes_per_file);
   std::vector<std::string> file_names(names.o_filer.begin(), names.o_filer.end());
   file_names.insert(file_names.end(), names.o_filei.begin(), names.o_filei.end());
   for (const std::string& name : file_names) check_replaceable(name);

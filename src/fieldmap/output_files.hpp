@@ -71,6 +71,11 @@ output_set open_output_files(const output_names& names,
 
 // About how many bytes each field-map file of these axes will hold: its buffer size.
 std::uint64_t bytes_per_file(const mesh::axes& axes);
+std::uint64_t bytes_per_file(mesh::map_knots knots);
+
+// Bytes of the six files' buffers for a map of these knots (mesh::knots_of_map), for the
+// memory budget before anything is allocated.
+std::uint64_t output_buffer_bytes(mesh::map_knots knots);
 
 void write_headers(output_set& set, const mesh::axes& axes);
 
