@@ -170,10 +170,18 @@ TEST(Progress, RendersPhasePercentAndRate) {
 }
 
 // The drawer shows nothing during a phase's first second, then the line, and erases it
-// when stopped.
+// when stopped. A stop does not wait for the drawer's pause between two lines.
 TEST(Progress, DrawsAfterASecondAndErasesAtTheEnd) {
   std::FILE* stream = std::tmpfile();
   ASSERT_NE(stream, nullptr);
+  {
+    progress_display display;
+    start_progress(display, stream);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the drawer is waiting now
+    const auto stop_start = std::chrono::steady_clock::now();
+    stop_progress(display);
+    EXPECT_LT(std::chrono::steady_clock::now() - stop_start, std::chrono::milliseconds(100));
+  }
   progress_display display;
   start_progress(display, stream);
   start_phase(&display.counter, work_phase::reading, 1000);

@@ -3,7 +3,7 @@
 // only once a phase has taken more than a second, so short runs show nothing.
 #pragma once
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
@@ -20,10 +20,11 @@ std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t 
 
 struct progress_display {
   work_counter counter;
-  std::mutex screen;            // held while a line is drawn or erased
+  std::mutex screen;            // held while a line is drawn or erased, and for `quit`
   std::FILE* stream = nullptr;  // where the line is drawn
   bool shown = false;           // a line stands on the screen now
-  std::atomic<bool> quit{false};
+  bool quit = false;
+  std::condition_variable woken;  // ends the drawer's wait at once when `quit` is set
   std::thread drawer;
 };
 
