@@ -1,6 +1,7 @@
 #include "app/interrupt_handler.hpp"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -95,7 +96,16 @@ const char* signal_name(int signal_number) {
   return other;
 }
 
+void leave_time_for_sigxcpu() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_CPU, &limit) != 0 || limit.rlim_cur != limit.rlim_max) return;
+  if (limit.rlim_max == RLIM_INFINITY || limit.rlim_max < 2) return;
+  limit.rlim_cur = limit.rlim_max - 1;
+  ::setrlimit(RLIMIT_CPU, &limit);
+}
+
 void install_interrupt_handler() {
+  leave_time_for_sigxcpu();
   const sigset_t caught = terminating_signals();
   for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
     if (sigismember(&caught, signal_number) != 1) continue;
