@@ -61,6 +61,7 @@ TEST(MemoryBudget, OwnCgroupsAndTheirMounts) {
   EXPECT_EQ(v1->point, "/sys/fs/cgroup/memory");
   EXPECT_FALSE(find_cgroup_mount("22 1 8:1 / / rw - ext4 /dev/sda1 rw\nbroken line\n", false));
   EXPECT_EQ(find_cgroup_mount("9 1 0:2 / /a\\040b rw - cgroup2 none rw\n", false)->point, "/a b");
+  EXPECT_EQ(find_cgroup_mount("9 1 0:2 / /a\\09x rw - cgroup2 none rw\n", false)->point, "/a\\09x");
 }
 
 TEST(MemoryBudget, TheCgroupAndEveryOneAboveIt) {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 
 #include "common/failure.hpp"
 
@@ -65,7 +64,8 @@ std::string_view field(std::string_view line, int n) {
 std::string unescaped(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 3 < text.size()) {
+    const auto octal = [&](std::size_t at) { return text[at] >= '0' && text[at] <= '7'; };
+    if (text[i] == '\\' && i + 3 < text.size() && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
       out += static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 +
                                (text[i + 3] - '0'));
       i += 3;
@@ -179,7 +179,7 @@ std::optional<cgroup_mount> find_cgroup_mount(std::string_view mountinfo, bool m
 }
 
 std::vector<std::string> cgroup_directories(const cgroup_mount& mount, std::string_view cgroup) {
-  const std::string_view root = mount.root == "/" ? "" : mount.root;
+  const std::string_view root = mount.root == "/" ? std::string_view() : mount.root;
   if (!cgroup.starts_with('/') || !cgroup.starts_with(root)) return {};
   std::string_view below = cgroup.substr(root.size());
   if (!below.empty() && !below.starts_with('/')) return {};  // "/a" is no cgroup of "/ab"
