@@ -62,9 +62,9 @@ inline constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
 
 // Creates the six files under temporary names beside their targets, each with a buffer of
 // `output_buffer_size` or, for a smaller file, of the bytes it will hold. Every name is
-// checked before any file is created, and so is every name of the set that is written
-// with them (`with_them`: the picture), none of which may be the same file as another.
-// Throws `failure` naming the file and the cause.
+// checked before any file is created; none of them, nor a name of the set written with them
+// (`with_them`: the picture), may be the same file as another. Throws `failure` naming the
+// file and the cause.
 output_set open_output_files(const output_names& names,
                              std::uint64_t bytes_per_file = output_buffer_size,
                              std::span<const std::string> with_them = {});
