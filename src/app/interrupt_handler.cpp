@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/progress.hpp"
 #include "common/interrupts.hpp"
 
 namespace vort {
@@ -33,6 +34,8 @@ constexpr named_signal standard_names[] = {
 // and static arrays outlive everything the program destroys at its exit.
 constexpr std::size_t name_room = 16;
 char names[NSIG][name_room];
+// On a terminal the line starts on a cleared line: a progress line may stand there.
+bool on_terminal = false;
 struct sigaction previous_actions[NSIG];
 bool installed[NSIG];
 
@@ -68,7 +71,8 @@ extern "C" void on_terminating_signal(int signal_number) {
   }
   const interrupted_run run = remove_unfinished_files();
   char line[160];
-  std::size_t used = append(line, sizeof line, 0, "VORT2Pelta: interrupted by ");
+  std::size_t used = append(line, sizeof line, 0, on_terminal ? erase_line : "");
+  used = append(line, sizeof line, used, "VORT2Pelta: interrupted by ");
   used = append(line, sizeof line, used, names[signal_number]);
   used = append(line, sizeof line, used, consequence(run));
   if (::write(STDERR_FILENO, line, used) < 0) {
@@ -106,6 +110,7 @@ void leave_time_for_sigxcpu() {
 
 void install_interrupt_handler() {
   leave_time_for_sigxcpu();
+  on_terminal = ::isatty(STDERR_FILENO) == 1;
   const sigset_t caught = terminating_signals();
   for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
     if (sigismember(&caught, signal_number) != 1) continue;

@@ -10,7 +10,6 @@ namespace {
 
 constexpr auto first_draw_after = std::chrono::seconds(1);
 constexpr auto redraw_every = std::chrono::milliseconds(200);
-constexpr const char* erase_line = "\r\x1b[2K";
 
 }  // namespace
 

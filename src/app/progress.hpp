@@ -14,6 +14,9 @@
 
 namespace vort {
 
+// Takes the cursor back to the start of the line and clears it.
+inline constexpr const char* erase_line = "\r\x1b[2K";
+
 // "reading table  45%  312.4 MB/s" or "writing maps  12%  35.2 M values/s".
 std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t total,
                             double seconds);
