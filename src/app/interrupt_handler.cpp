@@ -84,8 +84,7 @@ extern "C" void on_terminating_signal(int signal_number) {
   ::raise(signal_number);
 }
 
-}  // namespace
-
+// "SIGINT", "SIGRTMIN+3": the name a message gives a signal.
 const char* signal_name(int signal_number) {
   for (const named_signal& known : standard_names) {
     if (known.number == signal_number) return known.name;
@@ -99,6 +98,8 @@ const char* signal_name(int signal_number) {
   }
   return other;
 }
+
+}  // namespace
 
 void leave_time_for_sigxcpu() {
   rlimit limit{};

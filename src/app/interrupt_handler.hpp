@@ -17,7 +17,4 @@ void remove_interrupt_handler();
 // before the SIGKILL that nothing can take.
 void leave_time_for_sigxcpu();
 
-// "SIGINT", "SIGRTMIN+3": the name a message gives a signal.
-const char* signal_name(int signal_number);
-
 }  // namespace vort
