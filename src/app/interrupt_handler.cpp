@@ -32,7 +32,7 @@ constexpr named_signal standard_names[] = {
 
 // Filled when the handler is installed, read by the handler: a handler may not allocate,
 // and static arrays outlive everything the program destroys at its exit.
-constexpr std::size_t name_room = 16;
+constexpr std::size_t name_room = 32;  // "SIGRTMIN+" and any int
 char names[NSIG][name_room];
 // On a terminal the line starts on a cleared line: a progress line may stand there.
 bool on_terminal = false;
