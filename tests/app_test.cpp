@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -11,6 +16,7 @@
 
 #include "app/command_line.hpp"
 #include "app/dialogue.hpp"
+#include "app/interrupt_handler.hpp"
 #include "app/progress.hpp"
 #include "common/failure.hpp"
 #include "failure_of.hpp"
@@ -194,6 +200,28 @@ TEST(Dialogue, MeshAnswerAndMirror) {
             "standard input ended before the mirror answer");
 }
 
+// `ulimit -t` sets the soft and the hard CPU-time limit alike, and the hard one ends a
+// process by SIGKILL: the soft one goes a second lower, for a SIGXCPU that cleans up first.
+// Each case runs in a child process, whose limits are its own.
+TEST(InterruptHandler, CpuTimeLimitLeavesASecondForSigxcpu) {
+  const rlim_t unlimited = RLIM_INFINITY;
+  const std::vector<std::array<rlim_t, 3>> cases = {
+      {60, 60, 59}, {30, 60, 30}, {2, 2, 1}, {1, 1, 1}, {unlimited, unlimited, unlimited}};
+  for (const auto& [soft, hard, lowered] : cases) {
+    const pid_t child = fork();
+    if (child == 0) {
+      const rlimit set{soft, hard};
+      rlimit got{};
+      const bool done = setrlimit(RLIMIT_CPU, &set) == 0 &&
+                        (leave_time_for_sigxcpu(), getrlimit(RLIMIT_CPU, &got) == 0);
+      _exit(done && got.rlim_cur == lowered && got.rlim_max == hard ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0) << soft << " " << hard;
+  }
+}
+
 TEST(Progress, RendersPhasePercentAndRate) {
   EXPECT_EQ(render_progress(work_phase::reading, 50, 200, 0.5), "reading table  25%  0.0 MB/s");
   EXPECT_EQ(render_progress(work_phase::reading, 300000000, 600000000, 1.0),
@@ -203,10 +231,18 @@ TEST(Progress, RendersPhasePercentAndRate) {
 }
 
 // The drawer shows nothing during a phase's first second, then the line, and erases it
-// when stopped.
+// when stopped. A stop does not wait for the drawer's pause between two lines.
 TEST(Progress, DrawsAfterASecondAndErasesAtTheEnd) {
   std::FILE* stream = std::tmpfile();
   ASSERT_NE(stream, nullptr);
+  {
+    progress_display display;
+    start_progress(display, stream);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the drawer is waiting now
+    const auto stop_start = std::chrono::steady_clock::now();
+    stop_progress(display);
+    EXPECT_LT(std::chrono::steady_clock::now() - stop_start, std::chrono::milliseconds(100));
+  }
   progress_display display;
   start_progress(display, stream);
   start_phase(&display.counter, work_phase::reading, 1000);

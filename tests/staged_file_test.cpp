@@ -3,14 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/failure.hpp"
+#include "common/interrupts.hpp"
 #include "failure_of.hpp"
 
 namespace vort {
@@ -63,6 +69,148 @@ TEST(StagedFiles, ACommitThatFailsReplacesNothing) {
     EXPECT_EQ(entries, blocked < 6 ? 6u : 7u) << blocked;  // no temporary or second name left
     fs::remove_all(dir);
   }
+}
+
+// A commit whose system calls fail on demand: the call numbered `failing_call` (from 0, links
+// and renames counted together) fails once, and with `links_refused` every link fails as on
+// a file system without hard links.
+std::atomic<int> calls_made{0};
+int failing_call = -1;
+bool links_refused = false;
+
+bool fails_now(int error) {
+  if (calls_made++ != failing_call) return false;
+  errno = error;
+  return true;
+}
+
+const commit_calls flaky_calls{
+    [](const char* from, const char* to) {
+      if (links_refused) {
+        errno = EPERM;
+        return -1;
+      }
+      return fails_now(EMLINK) ? -1 : ::link(from, to);
+    },
+    [](const char* from, const char* to) { return fails_now(EIO) ? -1 : ::rename(from, to); }};
+
+enum class earlier { file, none, link };
+
+// Six targets: two earlier files, two new names, two symbolic links to earlier files. Each
+// call of a commit fails in turn, with and without hard links: a commit that fails leaves
+// every earlier file byte for byte and no new one; one that succeeds puts every new file in
+// place. Nothing hidden is left either way.
+TEST(StagedFiles, AFailingCallAtAnyStepLosesNoEarlierFile) {
+  const earlier kinds[] = {earlier::file, earlier::none, earlier::link,
+                           earlier::file, earlier::none, earlier::link};
+  for (const bool without_links : {false, true}) {
+    for (int call = 0;; ++call) {
+      const std::string label = std::to_string(without_links) + " " + std::to_string(call);
+      const fs::path dir = fs::temp_directory_path() /
+                           ("vort2pelta-commit-" + std::to_string(::getpid()) + "-" + label);
+      fs::remove_all(dir);
+      fs::create_directories(dir);
+      std::vector<staged_file> files;
+      for (int n = 0; n < 6; ++n) {
+        const std::string name = "f" + std::to_string(n);
+        if (kinds[n] == earlier::file) std::ofstream(dir / name) << "earlier " << n;
+        if (kinds[n] == earlier::link) {
+          std::ofstream(dir / ("real" + name)) << "earlier " << n;
+          fs::create_symlink("real" + name, dir / name);
+        }
+        files.push_back(stage_file((dir / name).string()));
+        write_staged(files.back(), "new", 3);
+        close_staged(files.back());
+      }
+      std::vector<staged_file*> set;
+      for (staged_file& file : files) set.push_back(&file);
+      calls_made = 0;
+      failing_call = call;
+      links_refused = without_links;
+      const std::string failure = failure_of([&] { commit_staged(set, flaky_calls); });
+      const bool committed = failure == "(no failure)";
+      files.clear();
+      std::vector<std::string> expected_names;  // and nothing hidden beside them
+      for (int n = 0; n < 6; ++n) {
+        const std::string name = "f" + std::to_string(n);
+        const std::string expected = committed                   ? "new"
+                                     : kinds[n] == earlier::none ? "(none)"
+                                                                 : "earlier " + std::to_string(n);
+        EXPECT_EQ(fs::exists(dir / name) ? contents(dir / name) : "(none)", expected)
+            << label << " " << name;
+        EXPECT_EQ(fs::is_symlink(dir / name), kinds[n] == earlier::link) << label << " " << name;
+        if (kinds[n] != earlier::none || committed) expected_names.push_back(name);
+        if (kinds[n] == earlier::link) expected_names.push_back("real" + name);
+      }
+      std::sort(expected_names.begin(), expected_names.end());
+      std::vector<std::string> after;
+      for (const auto& entry : fs::directory_iterator(dir)) {
+        after.push_back(entry.path().filename().string());
+      }
+      std::sort(after.begin(), after.end());
+      EXPECT_EQ(after, expected_names) << label;
+      fs::remove_all(dir);
+      if (calls_made <= call) break;  // no call failed: every step has had its turn
+    }
+  }
+  failing_call = -1;
+  links_refused = false;
+}
+
+// The temporary has the permissions of the file it replaces from the start (a new one those
+// of the umask), and the names of one set must be distinct files.
+TEST(StagedFiles, PermissionsAndNamesOfASet) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("vort2pelta-names-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const mode_t umask_before = ::umask(022);
+  for (const mode_t mode : {0600, 0640, 0755}) {
+    const fs::path target = dir / ("m" + std::to_string(mode));
+    std::ofstream(target) << "earlier";
+    ::chmod(target.c_str(), mode);
+    const staged_file file = stage_file(target.string());
+    struct stat status {};
+    ::fstat(file.fd, &status);
+    EXPECT_EQ(status.st_mode & 07777, mode);
+  }
+  {
+    const staged_file file = stage_file((dir / "new").string());
+    struct stat status {};
+    ::fstat(file.fd, &status);
+    EXPECT_EQ(status.st_mode & 07777, 0644u);
+  }
+  ::umask(umask_before);
+  fs::create_symlink("a", dir / "b");
+  fs::create_directory(dir / "sub");
+  fs::create_symlink("sub", dir / "same-sub");
+  const std::string a = (dir / "a").string(), b = (dir / "b").string(), c = (dir / "c").string(),
+                    in_sub = (dir / "sub" / "c").string(),
+                    via_link = (dir / "same-sub" / "c").string();
+  const std::vector<std::pair<std::vector<std::string>, std::string>> sets = {
+      {{a, c, in_sub}, "(no failure)"},
+      {{a, c, b}, "cannot create " + in_quotes(b) + ": it is the same file as " + in_quotes(a)},
+      {{in_sub, a, via_link},
+       "cannot create " + in_quotes(via_link) + ": it is the same file as " + in_quotes(in_sub)},
+      {{c, c}, "cannot create " + in_quotes(c) + ": it is the same file as " + in_quotes(c)},
+  };
+  for (const auto& [names, message] : sets) {
+    const std::vector<std::string> set = names;
+    EXPECT_EQ(failure_of([&] { check_distinct_files(set); }), message) << message;
+  }
+  // More files at once than an interrupt can track are refused, not left untracked.
+  std::vector<staged_file> many;
+  std::string refusal;
+  for (int n = 0; n < max_temporaries + 1 && refusal.empty(); ++n) {
+    try {
+      many.push_back(stage_file((dir / ("many" + std::to_string(n))).string()));
+    } catch (const failure& f) {
+      refusal = f.message;
+    }
+  }
+  EXPECT_EQ(refusal, "cannot create " + in_quotes((dir / "many16").string()) +
+                         ": more than 16 files are being written at once");
+  many.clear();
+  fs::remove_all(dir);
 }
 
 }  // namespace

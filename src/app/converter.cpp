@@ -236,11 +236,17 @@ void check_counts(grid_counts counts, const map_symmetry& symmetry, bool preview
 // Every name the run will write, checked before a question is asked or the table is read: a
 // name that cannot be created must cost neither.
 void check_outputs(const output_names& names, const std::string& picture_name, bool preview) {
+  std::vector<std::string> every_name;
   for (const std::string& name : names) {
     check_output_directory(name);
     check_replaceable(name);
+    every_name.push_back(name);
   }
-  if (preview) check_replaceable(picture_name);
+  if (preview) {
+    check_replaceable(picture_name);
+    every_name.push_back(picture_name);
+  }
+  check_distinct_files(every_name);
 }
 
 // What is known and checked before the first question.
@@ -326,7 +332,9 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
 
   say(out, std::string("field_id=") + command.field_id);
   flush_console(out);
-  output_set files = open_output_files(plan.names, bytes_per_file(knots_of_map(counts, symmetry)));
+  const std::span<const std::string> picture_names(&plan.picture_name, options.preview ? 1 : 0);
+  output_set files = open_output_files(
+      plan.names, bytes_per_file(knots_of_map(counts, symmetry)), picture_names);
   write_headers(files, axes);
   write_body(files, rows, plan.kind, symmetry, counter);
   end_progress_phase(progress);

@@ -9,16 +9,17 @@
 
 #include "app/console.hpp"
 #include "app/converter.hpp"
+#include "app/interrupt_handler.hpp"
 #include "app/progress.hpp"
 #include "common/failure.hpp"
-#include "common/interrupts.hpp"
 
 int main(int argc, char** argv) {
   // Past the file-size limit, or into a pipe whose reader has gone, a write should fail and
-  // be reported like any other failure, not kill the process silently.
+  // be reported like any other failure, not kill the process silently. Ignored before the
+  // handler is installed, so that they stay ignored.
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
-  vort::install_interrupt_cleanup("VORT2Pelta: ");
+  vort::install_interrupt_handler();
   std::ios::sync_with_stdio(false);
   vort::show_names_in_utf8(vort::environment_speaks_utf8());
   std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -29,11 +30,12 @@ int main(int argc, char** argv) {
   const vort::run_result result =
       vort::run_converter(args, std::cin, std::cout, show_progress ? &progress : nullptr);
   vort::stop_progress(progress);
-  vort::remove_interrupt_cleanup();
 
   std::cout.flush();
   for (const std::string& line : result.diagnostics) std::cerr << line << '\n';
   std::cerr.flush();
+  // Only now: a signal while the last lines are written still says what it found.
+  vort::remove_interrupt_handler();
   if (!std::cout) return 1;
   return result.status;
 }

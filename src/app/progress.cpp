@@ -3,14 +3,13 @@
 #include <chrono>
 #include <system_error>
 
-#include "common/interrupts.hpp"
+#include "common/parallel_parts.hpp"
 
 namespace vort {
 namespace {
 
 constexpr auto first_draw_after = std::chrono::seconds(1);
 constexpr auto redraw_every = std::chrono::milliseconds(200);
-constexpr const char* erase_line = "\r\x1b[2K";
 
 }  // namespace
 
@@ -35,9 +34,8 @@ void start_progress(progress_display& display, std::FILE* stream) {
       work_counter& counter = display.counter;
       auto phase_start = clock::now();
       work_phase seen_phase = work_phase::idle;
-      while (!display.quit.load()) {
-        std::this_thread::sleep_for(redraw_every);
-        const std::lock_guard<std::mutex> lock(display.screen);
+      std::unique_lock<std::mutex> lock(display.screen);
+      while (!display.woken.wait_for(lock, redraw_every, [&display] { return display.quit; })) {
         const work_phase phase = counter.phase.load(std::memory_order_acquire);
         if (phase != seen_phase) {
           seen_phase = phase;
@@ -71,7 +69,11 @@ void end_progress_phase(progress_display* display) {
 
 void stop_progress(progress_display& display) {
   if (!display.drawer.joinable()) return;
-  display.quit = true;
+  {
+    const std::lock_guard<std::mutex> lock(display.screen);
+    display.quit = true;
+  }
+  display.woken.notify_one();
   display.drawer.join();
   end_progress_phase(&display);
 }

@@ -3,7 +3,7 @@
 // only once a phase has taken more than a second, so short runs show nothing.
 #pragma once
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
@@ -14,16 +14,20 @@
 
 namespace vort {
 
+// Takes the cursor back to the start of the line and clears it.
+inline constexpr const char* erase_line = "\r\x1b[2K";
+
 // "reading table  45%  312.4 MB/s" or "writing maps  12%  35.2 M values/s".
 std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t total,
                             double seconds);
 
 struct progress_display {
   work_counter counter;
-  std::mutex screen;            // held while a line is drawn or erased
+  std::mutex screen;            // held while a line is drawn or erased, and for `quit`
   std::FILE* stream = nullptr;  // where the line is drawn
   bool shown = false;           // a line stands on the screen now
-  std::atomic<bool> quit{false};
+  bool quit = false;
+  std::condition_variable woken;  // ends the drawer's wait at once when `quit` is set
   std::thread drawer;
 };
 

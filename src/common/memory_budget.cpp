@@ -1,66 +1,213 @@
 #include "common/memory_budget.hpp"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <limits>
-#include <string>
+#include <charconv>
 
 #include "common/failure.hpp"
 
 namespace vort {
 namespace {
 
-constexpr std::uint64_t unlimited = std::numeric_limits<std::uint64_t>::max();
-
-// A value in kB from /proc/meminfo, or -1.
-std::int64_t meminfo_kb(const std::string& key) {
-  std::ifstream meminfo("/proc/meminfo");
-  std::string name;
-  std::int64_t value = 0;
-  std::string unit;
-  while (meminfo >> name >> value >> unit) {
-    if (name == key + ":") return value;
+// The whole of a small system file; empty when it cannot be read.
+std::string read_system_file(const std::string& path) {
+  std::string text;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return text;
+  char block[4096];
+  for (;;) {
+    const ssize_t got = ::read(fd, block, sizeof block);
+    if (got <= 0) break;
+    text.append(block, static_cast<std::size_t>(got));
   }
-  return -1;
+  ::close(fd);
+  return text;
 }
 
-// Bytes a cgroup (v2) memory limit still leaves, or `unlimited` when none is set.
+std::string_view trimmed(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The whole text as a decimal number, or nothing.
+std::optional<std::uint64_t> whole_number(std::string_view text) {
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return {};
+  return value;
+}
+
+// Splits off the text up to `separator` (all of it when there is none).
+std::string_view next_part(std::string_view& text, char separator) {
+  const std::size_t end = text.find(separator);
+  const std::string_view part = text.substr(0, end);
+  text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  return part;
+}
+
+// The n-th field (from 0) of a line of blank-separated fields.
+std::string_view field(std::string_view line, int n) {
+  std::string_view part;
+  for (int i = 0; i <= n; ++i) {
+    while (line.starts_with(' ')) line.remove_prefix(1);
+    part = next_part(line, ' ');
+  }
+  return part;
+}
+
+// A mountinfo path, with its escapes (\040 for a blank) undone.
+std::string unescaped(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto octal = [&](std::size_t at) { return text[at] >= '0' && text[at] <= '7'; };
+    if (text[i] == '\\' && i + 3 < text.size() && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
+      out += static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 +
+                               (text[i + 3] - '0'));
+      i += 3;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+bool has_option(std::string_view options, std::string_view wanted) {
+  while (!options.empty()) {
+    if (next_part(options, ',') == wanted) return true;
+  }
+  return false;
+}
+
+// The least room that the limit files name in any of the directories.
+std::uint64_t room_along(const std::vector<std::string>& directories, const char* limit_file,
+                         const char* usage_file) {
+  std::uint64_t room = no_limit_known;
+  for (const std::string& directory : directories) {
+    room = std::min(room, room_under_limit(read_system_file(directory + "/" + limit_file),
+                                           read_system_file(directory + "/" + usage_file)));
+  }
+  return room;
+}
+
 std::uint64_t cgroup_room() {
-  std::ifstream max_file("/sys/fs/cgroup/memory.max");
-  std::ifstream current_file("/sys/fs/cgroup/memory.current");
-  std::string max_text;
-  std::uint64_t current = 0;
-  if (!(max_file >> max_text) || max_text == "max" || !(current_file >> current)) {
-    return unlimited;
+  const own_cgroups own = parse_own_cgroups(read_system_file("/proc/self/cgroup"));
+  const std::string mountinfo = read_system_file("/proc/self/mountinfo");
+  std::uint64_t room = no_limit_known;
+  if (!own.unified.empty()) {
+    if (const auto mount = find_cgroup_mount(mountinfo, false)) {
+      room = std::min(room, room_along(cgroup_directories(*mount, own.unified), "memory.max",
+                                       "memory.current"));
+    }
   }
-  const std::uint64_t limit = std::stoull(max_text);
-  return limit > current ? limit - current : 0;
+  if (!own.memory.empty()) {
+    if (const auto mount = find_cgroup_mount(mountinfo, true)) {
+      room = std::min(room, room_along(cgroup_directories(*mount, own.memory),
+                                       "memory.limit_in_bytes", "memory.usage_in_bytes"));
+    }
+  }
+  return room;
 }
 
-// Bytes an address-space limit (ulimit -v) still leaves, or `unlimited` when none is set.
+// Bytes an address-space limit (ulimit -v) still leaves, or `no_limit_known` when none is set.
 std::uint64_t address_space_room() {
   rlimit limit{};
-  if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return unlimited;
-  std::ifstream statm("/proc/self/statm");
-  std::uint64_t pages = 0;
-  if (!(statm >> pages)) return unlimited;
-  const std::uint64_t used = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+  if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+    return no_limit_known;
+  }
+  const std::optional<std::uint64_t> pages =
+      whole_number(field(read_system_file("/proc/self/statm"), 0));
+  if (!pages) return no_limit_known;
+  const std::uint64_t used = *pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
   return limit.rlim_cur > used ? limit.rlim_cur - used : 0;
 }
 
 }  // namespace
 
-std::uint64_t memory_room() {
-  const std::int64_t available_kb = meminfo_kb("MemAvailable");
-  const std::int64_t swap_kb = meminfo_kb("SwapFree");
-  std::uint64_t room = unlimited;
-  if (available_kb >= 0) {
-    room = static_cast<std::uint64_t>(available_kb + (swap_kb > 0 ? swap_kb : 0)) * 1024;
+std::optional<std::uint64_t> meminfo_room(std::string_view meminfo) {
+  std::optional<std::uint64_t> available, swap{0};
+  while (!meminfo.empty()) {
+    std::string_view line = next_part(meminfo, '\n');
+    const std::string_view name = next_part(line, ':');
+    if (name != "MemAvailable" && name != "SwapFree") continue;
+    line = trimmed(line);
+    if (line.ends_with("kB")) line = trimmed(line.substr(0, line.size() - 2));
+    std::optional<std::uint64_t> bytes = whole_number(line);
+    if (bytes && *bytes > no_limit_known / 1024) bytes.reset();
+    if (bytes) *bytes *= 1024;
+    (name == "MemAvailable" ? available : swap) = bytes;
   }
-  return std::min({room, cgroup_room(), address_space_room()});
+  if (!available || !swap || *swap > no_limit_known - *available) return {};
+  return *available + *swap;
+}
+
+own_cgroups parse_own_cgroups(std::string_view proc_self_cgroup) {
+  own_cgroups own;
+  while (!proc_self_cgroup.empty()) {
+    std::string_view line = next_part(proc_self_cgroup, '\n');
+    const std::string_view id = next_part(line, ':');
+    const std::string_view controllers = next_part(line, ':');
+    if (line.empty()) continue;  // a line without a path
+    if (id == "0" && controllers.empty()) {
+      own.unified = std::string(line);
+    } else if (has_option(controllers, "memory")) {
+      own.memory = std::string(line);
+    }
+  }
+  return own;
+}
+
+std::optional<cgroup_mount> find_cgroup_mount(std::string_view mountinfo, bool memory_v1) {
+  while (!mountinfo.empty()) {
+    const std::string_view line = next_part(mountinfo, '\n');
+    const std::size_t dash = line.find(" - ");
+    if (dash == std::string_view::npos) continue;
+    const std::string_view after = line.substr(dash + 3);
+    const std::string_view type = field(after, 0);
+    const bool wanted =
+        memory_v1 ? type == "cgroup" && has_option(field(after, 2), "memory") : type == "cgroup2";
+    const std::string_view root = field(line, 3), point = field(line, 4);
+    if (wanted && !root.empty() && !point.empty()) {
+      return cgroup_mount{unescaped(root), unescaped(point)};
+    }
+  }
+  return {};
+}
+
+std::vector<std::string> cgroup_directories(const cgroup_mount& mount, std::string_view cgroup) {
+  const std::string_view root = mount.root == "/" ? std::string_view() : mount.root;
+  if (!cgroup.starts_with('/') || !cgroup.starts_with(root)) return {};
+  std::string_view below = cgroup.substr(root.size());
+  if (!below.empty() && !below.starts_with('/')) return {};  // "/a" is no cgroup of "/ab"
+  std::vector<std::string> directories{mount.point};
+  std::string directory = mount.point;
+  while (!below.empty()) {
+    const std::string_view name = next_part(below, '/');
+    if (name.empty()) continue;
+    // A cgroup outside the namespace's view is shown with "..": its files are not ours.
+    if (name == "." || name == "..") return {};
+    directory += "/" + std::string(name);
+    directories.push_back(directory);
+  }
+  std::reverse(directories.begin(), directories.end());
+  return directories;
+}
+
+std::uint64_t room_under_limit(std::string_view limit, std::string_view usage) {
+  if (trimmed(limit) == "max") return no_limit_known;
+  const std::optional<std::uint64_t> most = whole_number(trimmed(limit));
+  const std::optional<std::uint64_t> used = whole_number(trimmed(usage));
+  if (!most || !used) return no_limit_known;
+  return *most > *used ? *most - *used : 0;
+}
+
+std::uint64_t memory_room() {
+  return std::min({meminfo_room(read_system_file("/proc/meminfo")).value_or(no_limit_known),
+                   cgroup_room(), address_space_room()});
 }
 
 void check_memory_budget(std::uint64_t bytes, std::uint64_t room) {

@@ -11,9 +11,24 @@
 #include <exception>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vort {
+
+// A thread started with every signal blocked (it inherits the blocked set); this thread's own
+// mask is as it was once it has started. Throws std::system_error when none can be had.
+template <class Body>
+std::thread thread_without_interrupts(Body&& body) {
+  sigset_t all, previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &previous);
+  struct restore {
+    sigset_t mask;
+    ~restore() { pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
+  } const restored{previous};
+  return std::thread(std::forward<Body>(body));
+}
 
 // How many threads the machine can run at once (1 when it cannot tell).
 inline int hardware_threads() {
@@ -36,20 +51,12 @@ void run_parts(int count, Part&& part) {
   };
   std::vector<std::thread> helpers;
   std::vector<int> left_over;
-  {
-    // The new threads inherit the blocked set; this thread's own mask comes back at the end
-    // of the block.
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &previous);
-    for (int n = 1; n < count; ++n) {
-      try {
-        helpers.emplace_back(guarded, n);
-      } catch (const std::system_error&) {
-        left_over.push_back(n);
-      }
+  for (int n = 1; n < count; ++n) {
+    try {
+      helpers.push_back(thread_without_interrupts([&guarded, n] { guarded(n); }));
+    } catch (const std::system_error&) {
+      left_over.push_back(n);
     }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   }
   if (count > 0) guarded(0);
   for (const int n : left_over) guarded(n);

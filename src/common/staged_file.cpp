@@ -8,11 +8,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include "common/failure.hpp"
 #include "common/interrupts.hpp"
+#include "common/parallel_parts.hpp"
 
 namespace vort {
 namespace {
@@ -42,9 +44,10 @@ std::string resolved_target(const std::string& name) {
 }
 
 // A name beside `target` that no other run can choose: hidden, with the process id and a
-// random number, and short enough for any file system.
+// random number, and short enough for any file system. One engine a thread: names may be
+// made on several threads at once.
 std::string hidden_path(const std::string& target, const char* suffix) {
-  static std::mt19937_64 random{std::random_device{}()};
+  thread_local std::mt19937_64 random{std::random_device{}()};
   const fs::path path = target;
   const std::string base = path.filename().string().substr(0, 200);
   const std::string unique =
@@ -65,6 +68,23 @@ bool sticky_and_not_ours(const std::string& target, const struct stat& file) {
   const uid_t user = ::geteuid();
   return (directory.st_mode & S_ISVTX) != 0 && user != 0 && file.st_uid != user &&
          directory.st_uid != user;
+}
+
+// Where a file of that name lies: its directory (device and inode) and its name there. Two
+// names with the same place are one file, whatever links or mounts lead to it.
+struct place {
+  dev_t device = 0;
+  ino_t directory = 0;
+  std::string name;
+  bool operator==(const place&) const = default;
+};
+
+std::optional<place> place_of(const std::string& target) {
+  const fs::path path = target;
+  const fs::path parent = path.parent_path();
+  struct stat directory {};
+  if (::stat(parent.empty() ? "." : parent.c_str(), &directory) != 0) return std::nullopt;
+  return place{directory.st_dev, directory.st_ino, path.filename().string()};
 }
 
 void forget_and_remove(staged_file& file) {
@@ -94,6 +114,19 @@ staged_file::~staged_file() {
   forget_and_remove(*this);
 }
 
+void check_distinct_files(std::span<const std::string> names) {
+  std::vector<std::optional<place>> places;
+  for (const std::string& name : names) {
+    const std::optional<place> here = place_of(resolved_target(name));
+    for (std::size_t earlier = 0; here && earlier < places.size(); ++earlier) {
+      if (places[earlier] == here) {
+        refuse("cannot create ", name, "it is the same file as " + in_quotes(names[earlier]));
+      }
+    }
+    places.push_back(here);
+  }
+}
+
 void check_replaceable(const std::string& name) {
   const std::string target = resolved_target(name);
   struct stat status {};
@@ -114,14 +147,22 @@ staged_file stage_file(const std::string& name) {
   staged_file file;
   file.name = name;
   file.target = resolved_target(name);
+  // A file that replaces another gets that one's permissions; it is created private and
+  // widened to them, so that a private map is readable by nobody else meanwhile.
+  struct stat existing {};
+  const bool replaces = ::stat(file.target.c_str(), &existing) == 0;
   for (int attempt = 0; !file.temporary; ++attempt) {
     const std::string path = temporary_path(file.target);
     auto storage = std::make_unique<char[]>(path.size() + 1);
     std::memcpy(storage.get(), path.c_str(), path.size() + 1);
     // Registered first: an interrupt between the creation and the registration would
     // otherwise leave the file behind.
-    register_temporary(storage.get());
-    file.fd = ::open(storage.get(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (!register_temporary(storage.get())) {
+      refuse("cannot create ", name,
+             "more than " + std::to_string(max_temporaries) + " files are being written at once");
+    }
+    file.fd =
+        ::open(storage.get(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaces ? 0600 : 0666);
     if (file.fd >= 0) {
       file.temporary = std::move(storage);
       break;
@@ -130,8 +171,7 @@ staged_file stage_file(const std::string& name) {
     forget_temporary(storage.get());
     if (error != EEXIST || attempt == 100) refuse("cannot create ", name, error);
   }
-  struct stat existing {};
-  if (::stat(file.target.c_str(), &existing) == 0) ::fchmod(file.fd, existing.st_mode & 07777);
+  if (replaces) ::fchmod(file.fd, existing.st_mode & 07777);
   return file;
 }
 
@@ -153,22 +193,46 @@ void close_staged(staged_file& file) {
   if (::close(fd) != 0) refuse("cannot write ", file.name, errno);
 }
 
+const commit_calls system_commit_calls{::link, ::rename};
+
 namespace {
 
-// One file of a commit: the earlier file kept under a second name while the set is renamed
-// (empty where there was none, or the file system has no hard links), and whether the new
-// file is in place.
+// One file of a commit. While the set is renamed, the earlier file (if the target existed)
+// is kept under a second name: a hard link beside it, or the file itself moved there where
+// the file system refuses a link.
 struct commit_step {
-  staged_file* file;
-  std::string kept;
-  bool renamed = false;
+  staged_file* file = nullptr;
+  bool target_existed = false;
+  std::string kept{};         // empty once the earlier file needs no second name
+  bool kept_by_link = false;  // else the earlier file was moved to `kept`
+  bool renamed = false;       // the new file is in place
   int error = 0;
 };
 
+// Gives the earlier file its second name; false (with the cause) when it can have none.
+bool keep_earlier(commit_step& step, const commit_calls& calls) {
+  struct stat status {};
+  step.target_existed = ::lstat(step.file->target.c_str(), &status) == 0;
+  if (!step.target_existed) return true;
+  if (S_ISDIR(status.st_mode)) {
+    step.error = EISDIR;  // what the rename would meet; nothing may move it aside
+    return false;
+  }
+  const std::string kept = hidden_path(step.file->target, ".old");
+  if (calls.link(step.file->target.c_str(), kept.c_str()) == 0) {
+    step.kept_by_link = true;
+  } else if (calls.rename(step.file->target.c_str(), kept.c_str()) != 0) {
+    step.error = errno;
+    return false;
+  }
+  step.kept = kept;
+  return true;
+}
+
 // Renames each file onto its target, up to the first that fails.
-void rename_into_place(std::span<commit_step> steps) {
+void rename_into_place(std::span<commit_step> steps, const commit_calls& calls) {
   for (commit_step& step : steps) {
-    if (::rename(step.file->temporary.get(), step.file->target.c_str()) != 0) {
+    if (calls.rename(step.file->temporary.get(), step.file->target.c_str()) != 0) {
       step.error = errno;
       return;
     }
@@ -176,49 +240,55 @@ void rename_into_place(std::span<commit_step> steps) {
   }
 }
 
-// Puts every earlier file back where a rename took its place, and removes what took the
-// place of nothing.
-void undo(std::span<commit_step> steps) {
+// Puts every earlier file back under its name, and removes a new file that took the place
+// of nothing. A target that existed is never removed: where its earlier file cannot be put
+// back, the new file stays and the earlier one keeps its second name.
+void put_back(std::span<commit_step> steps, const commit_calls& calls) {
   for (commit_step& step : steps) {
-    if (!step.renamed) continue;
-    if (step.kept.empty()) {
-      ::unlink(step.file->target.c_str());
-    } else if (::rename(step.kept.c_str(), step.file->target.c_str()) == 0) {
+    const char* target = step.file->target.c_str();
+    if (!step.target_existed) {
+      if (step.renamed) ::unlink(target);
+    } else if (!step.kept.empty() && (step.renamed || !step.kept_by_link) &&
+               calls.rename(step.kept.c_str(), target) == 0) {
       step.kept.clear();
     }
   }
 }
 
+// The second names go: after a commit they free the earlier files; after a failure a link is
+// only a second name of a file in place again. An earlier file that could not be put back
+// keeps its (only) name.
+void drop_second_names(std::span<commit_step> steps, bool committed) {
+  for (commit_step& step : steps) {
+    if (step.kept.empty()) continue;
+    if (committed || (step.kept_by_link && !step.renamed)) ::unlink(step.kept.c_str());
+  }
+}
+
 }  // namespace
 
-void commit_staged(std::span<staged_file* const> files) {
+void commit_staged(std::span<staged_file* const> files, const commit_calls& calls) {
   const interrupts_held held;
   std::vector<commit_step> steps;
-  for (staged_file* file : files) {
-    commit_step step{file, {}};
-    // A second name for the earlier file (a hard link: nothing is copied), so that a
-    // rename that fails can be undone for the whole set.
-    const std::string kept = hidden_path(file->target, ".old");
-    if (::link(file->target.c_str(), kept.c_str()) == 0) step.kept = kept;
-    steps.push_back(std::move(step));
-  }
-  // A rename onto a file of tens of megabytes costs milliseconds (the file system starts
-  // writing the new file out), so two threads share them.
+  steps.reserve(files.size());
+  for (staged_file* file : files) steps.push_back(commit_step{.file = file});
   const std::span<commit_step> all(steps);
-  const std::size_t half = steps.size() / 2;
-  run_side_by_side([&] { rename_into_place(all.first(half)); },
-                   [&] { rename_into_place(all.subspan(half)); });
+  const auto kept_failed = std::find_if_not(
+      steps.begin(), steps.end(), [&](commit_step& step) { return keep_earlier(step, calls); });
+  if (kept_failed == steps.end()) {
+    // A rename onto a file of tens of megabytes costs milliseconds (the file system starts
+    // writing the new file out), so two threads share them.
+    const std::size_t half = steps.size() / 2;
+    run_parts(2, [&](int part) {
+      rename_into_place(part == 0 ? all.first(half) : all.subspan(half), calls);
+    });
+  }
   const auto failed = std::find_if(steps.begin(), steps.end(),
                                    [](const commit_step& step) { return step.error != 0; });
-  if (failed != steps.end()) undo(all);
-  for (commit_step& step : steps) {
-    // The second name goes: after a commit it frees the earlier file; after a failure it is
-    // only a second name of a file in place again (one that could not be put back keeps it).
-    if (!step.kept.empty() && (failed == steps.end() || !step.renamed)) {
-      ::unlink(step.kept.c_str());
-    }
-  }
-  if (failed != steps.end()) refuse("cannot create ", failed->file->name, failed->error);
+  const bool committed = failed == steps.end();
+  if (!committed) put_back(all, calls);
+  drop_second_names(all, committed);
+  if (!committed) refuse("cannot create ", failed->file->name, failed->error);
   for (staged_file* file : files) {
     forget_temporary(file->temporary.get());
     file->temporary.reset();

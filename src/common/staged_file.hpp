@@ -23,12 +23,18 @@ struct staged_file {
   ~staged_file();  // removes a temporary that was not renamed
 };
 
+// Refuses, before anything is written, two names of one set that lead to the same file (one
+// a symbolic link to another, say): one of the two maps would be lost. Throws `failure`
+// "cannot create "later name": it is the same file as "earlier name"".
+void check_distinct_files(std::span<const std::string> names);
+
 // Refuses, before anything is written, a name that could not be replaced: a directory, a
 // device or a pipe, a file without write permission, another user's file in a sticky
 // directory. Throws `failure` "cannot create "name": reason".
 void check_replaceable(const std::string& name);
 
-// Creates the temporary beside the target, with the target's permissions when it exists.
+// Creates the temporary beside the target, with the target's permissions when it exists
+// (never wider meanwhile).
 // Throws `failure` "cannot create "name": reason".
 staged_file stage_file(const std::string& name);
 
@@ -38,10 +44,19 @@ void write_staged(staged_file& file, const char* data, std::size_t size);
 // Closes the temporary; a failure to close is a failure to write.
 void close_staged(staged_file& file);
 
+// The system calls of a commit, for tests that make one of them fail.
+struct commit_calls {
+  int (*link)(const char* from, const char* to);
+  int (*rename)(const char* from, const char* to);
+};
+extern const commit_calls system_commit_calls;
+
 // Renames the closed temporaries onto their targets, all or none, with interrupts held back
-// meanwhile: the earlier files are kept under second names until every rename has been done,
-// and put back when one fails. Throws `failure` "cannot create "name": reason" for the file
-// that could not be renamed.
-void commit_staged(std::span<staged_file* const> files);
+// meanwhile: each earlier file is kept under a second name (a hard link, or where the file
+// system refuses one, the file itself moved aside) until every rename has been done, and put
+// back when one fails. Throws `failure` "cannot create "name": reason" for the file that
+// could not be kept or renamed.
+void commit_staged(std::span<staged_file* const> files,
+                   const commit_calls& calls = system_commit_calls);
 
 }  // namespace vort

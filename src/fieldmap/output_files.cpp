@@ -43,9 +43,13 @@ std::size_t output_buffer_bytes(std::uint64_t bytes_per_file) {
       std::clamp<std::uint64_t>(bytes_per_file, max_field_width + 2, output_buffer_size));
 }
 
-output_set open_output_files(const output_names& names, std::uint64_t bytes_per_file) {
+output_set open_output_files(const output_names& names, std::uint64_t bytes_per_file,
+                             std::span<const std::string> with_them) {
   const std::size_t buffer_size = output_buffer_bytes(bytes_per_file);
   for (const std::string& name : names) check_replaceable(name);
+  std::vector<std::string> every_name(names.begin(), names.end());
+  every_name.insert(every_name.end(), with_them.begin(), with_them.end());
+  check_distinct_files(every_name);
   output_set set;
   for (std::size_t u = 0; u < map_files; ++u) {
     set.files[u].staged = stage_file(names[u]);

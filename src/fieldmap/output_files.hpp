@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,9 +65,12 @@ inline constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
 
 // Creates the six files under temporary names beside their targets, each with a buffer of
 // `output_buffer_size` or, for a smaller file, of the bytes it will hold. Every name is
-// checked before any file is created. Throws `failure` naming the file and the cause.
+// checked before any file is created; none of them, nor a name of the set written with them
+// (`with_them`: the picture), may be the same file as another. Throws `failure` naming the
+// file and the cause.
 output_set open_output_files(const output_names& names,
-                             std::uint64_t bytes_per_file = output_buffer_size);
+                             std::uint64_t bytes_per_file = output_buffer_size,
+                             std::span<const std::string> with_them = {});
 
 // How many bytes each field-map file of a map of these knots holds.
 std::uint64_t bytes_per_file(map_knots knots);

@@ -264,6 +264,22 @@ std::vector<bad_case> catalogue() {
          fs::create_symlink("pipe", dir / "3D_Re-cav.ez");
        },
        "cannot create \"3D_Re-cav.ez\": it is not a regular file", ""},
+      {"output name links to another output of the set", counts_2_1_1, good_answers,
+       [](const fs::path& dir) {
+         write_file(dir / "t.txt", table_of(2));
+         fs::remove(dir / "3D_Im-cav.ex");
+         fs::create_symlink("3D_Re-cav.ex", dir / "3D_Im-cav.ex");
+       },
+       "cannot create \"3D_Im-cav.ex\": it is the same file as \"3D_Re-cav.ex\"", ""},
+      {"picture name links to a map of the set",
+       {"--preview", "2", "1", "1", "t.txt", "cav", "E"},
+       good_answers,
+       [](const fs::path& dir) {
+         write_file(dir / "t.txt", table_of(2));
+         fs::create_symlink("3D_Re-cav.ez", dir / "3D-cav.png");
+       },
+       "cannot create \"3D-cav.png\": it is the same file as \"3D_Re-cav.ez\"",
+       ""},
       {"counts swapped, a trailer after the table",
        {"2", "3", "1", "t.txt", "cav", "E"},
        good_answers,
@@ -485,7 +501,7 @@ TEST_P(BadInput, StopsWithOneLineAndLeavesFilesAlone) {
     EXPECT_EQ(last_line, c.last_stdout + "\n");
   }
   for (const std::string& name : outputs) {
-    if (fs::is_regular_file(dir / name)) {
+    if (fs::is_regular_file(fs::symlink_status(dir / name))) {  // a link: checked as its file
       EXPECT_EQ(read_file(dir / name), "existing " + name + "\n") << name;
     }
   }

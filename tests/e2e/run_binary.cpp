@@ -102,11 +102,14 @@ std::string output_so_far(const running& run) {
 }
 
 std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  // Read whole: maps of tens of megabytes are compared many times.
+  std::string text(static_cast<std::size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return text;
 }
 
 void write_file(const fs::path& path, const std::string& text) {
