@@ -208,12 +208,12 @@ void check_walls(const command_options& options, const record_table& table,
         plane->wall == wall_kind::magnetic ? wall_kind::electric : wall_kind::magnetic;
     warn(result, options,
          "the field does not fit " + a_wall(plane->wall) + " on the " + plane_name(a) +
-                     " plane at " + axis_names[a] + " = " + at + ": |" +
-                     field_part_name(fit.worst_field, letter) + "| there reaches " +
-                     number_text(std::round(1000 * fit.share) / 10) +
-                     "% of the table's largest value, at knot " + knot_text(fit.at) +
-                     "; is the symmetry plane another, the wall " + wall_name(other) +
-                     ", or the table the other part?");
+             " plane at " + axis_names[a] + " = " + at + ": |" +
+             field_part_name(fit.worst_field, letter) + "| there reaches " +
+             number_text(std::round(1000 * fit.share) / 10) +
+             "% of the table's largest value, at knot " + knot_text(fit.at) +
+             "; is the symmetry plane another, the wall " + wall_name(other) +
+             ", or the table the other part?");
   }
 }
 
@@ -333,8 +333,8 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   say(out, std::string("field_id=") + command.field_id);
   flush_console(out);
   const std::span<const std::string> picture_names(&plan.picture_name, options.preview ? 1 : 0);
-  output_set files = open_output_files(
-      plan.names, bytes_per_file(knots_of_map(counts, symmetry)), picture_names);
+  output_set files =
+      open_output_files(plan.names, bytes_per_file(knots_of_map(counts, symmetry)), picture_names);
   write_headers(files, axes);
   write_body(files, rows, plan.kind, symmetry, counter);
   end_progress_phase(progress);

@@ -6,10 +6,10 @@
 #include <initializer_list>
 
 #include "app/json_text.hpp"
+#include "app/symmetry_findings.hpp"
 #include "common/failure.hpp"
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
-#include "app/symmetry_findings.hpp"
 #include "input/piped_table.hpp"
 #include "input/table_file.hpp"
 
@@ -126,7 +126,8 @@ void write_text(const table_description& found, std::ostream& out) {
   }
   line(out, "mesh: " + mesh_text(mesh));
   for (const std::string& finding : found.symmetry) line(out, "symmetry: " + finding);
-  if (found.symmetry.empty()) line(out, "symmetry: no axis starts or ends at 0: a whole structure?");
+  if (found.symmetry.empty())
+    line(out, "symmetry: no axis starts or ends at 0: a whole structure?");
   std::string parts;
   for (std::size_t p = 0; p < 6; ++p) {
     parts += std::string(p == 0 ? "" : ", ") + "|" + part_names[p] + "| " +
@@ -187,8 +188,7 @@ void write_json(const table_description& found, std::ostream& out) {
              {std::to_string(counts.nx), std::to_string(counts.ny), std::to_string(counts.nz)})
       << ",\n  \"axes\": {\n"
       << axes << "\n  },\n  \"mesh\": " << json_string(mesh_text(mesh))
-      << ",\n  \"symmetry\": " << symmetry
-      << ",\n  \"largest\": {\n"
+      << ",\n  \"symmetry\": " << symmetry << ",\n  \"largest\": {\n"
       << largest << "\n  }\n}\n";
 }
 

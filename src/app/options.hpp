@@ -20,12 +20,12 @@ struct command_options {
   bool version = false;
   bool no_grid_check = false;
   bool preview = false;
-  bool strict = false;                 // --strict: every warning is a failure
-  bool json = false;                   // --format=json: --inspect writes one JSON object
-  std::optional<std::string> inspect;  // the table to inspect
-  bool mesh_auto = false;              // --mesh=auto: the mesh from the positions
-  std::optional<mesh_data> mesh;       // --mesh=VALUES, read up front
-  std::optional<char> mirror;          // Y, X or F
+  bool strict = false;                    // --strict: every warning is a failure
+  bool json = false;                      // --format=json: --inspect writes one JSON object
+  std::optional<std::string> inspect;     // the table to inspect
+  bool mesh_auto = false;                 // --mesh=auto: the mesh from the positions
+  std::optional<mesh_data> mesh;          // --mesh=VALUES, read up front
+  std::optional<char> mirror;             // Y, X or F
   std::optional<symmetry_list> symmetry;  // --symmetry=LIST, in place of the mirror
 };
 

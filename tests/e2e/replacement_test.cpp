@@ -252,8 +252,8 @@ TEST_F(Interrupts, LeaveOneWholeSetAndNoTemporary) {
       earlier_maps maps;
       const creation_watch watch(maps.dir);
       // A signal that dumps core must leave no core file beside the maps.
-      const e2e::running run = e2e::start_vort2pelta(
-          maps.dir, args, "", {.shell_prefix = "ulimit -c 0;"});
+      const e2e::running run =
+          e2e::start_vort2pelta(maps.dir, args, "", {.shell_prefix = "ulimit -c 0;"});
       bool reached = false;
       if (when == moment::reading) {
         reached = wait_until(
@@ -294,8 +294,8 @@ TEST_F(Interrupts, IntoAnotherDirectoryLeaveNoTemporary) {
        std::vector<std::pair<int, bool>>{{SIGINT, true}, {SIGTERM, false}}) {
     earlier_maps maps;
     const fs::path work_dir = make_temp_dir();
-    std::vector<std::string> elsewhere = counts_of(n, (table_dir / "big.txt").string(),
-                                                   (maps.dir / "cav").string());
+    std::vector<std::string> elsewhere =
+        counts_of(n, (table_dir / "big.txt").string(), (maps.dir / "cav").string());
     elsewhere.insert(elsewhere.begin(), {"--mesh=auto", "--mirror=F"});
     const e2e::running run = e2e::start_vort2pelta(work_dir, elsewhere, "");
     const bool reached =
@@ -323,8 +323,7 @@ TEST_F(Interrupts, IgnoredSignalsStayIgnored) {
                                                           {SIGXFSZ, ""}};
   for (const auto& [signal_number, trap] : cases) {
     earlier_maps maps;
-    const e2e::running run =
-        e2e::start_vort2pelta(maps.dir, args, "", {.shell_prefix = trap});
+    const e2e::running run = e2e::start_vort2pelta(maps.dir, args, "", {.shell_prefix = trap});
     ASSERT_TRUE(wait_until([&] { return temporary_in(maps.dir); })) << signal_number;
     kill(run.pid, signal_number);
     const auto result = e2e::finish_vort2pelta(run);
