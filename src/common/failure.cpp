@@ -12,6 +12,10 @@ std::string in_quotes(const std::string& name) {
   return '"' + printable_item(name) + '"';
 }
 
+std::string cannot_read(const std::string& name, const std::string& cause) {
+  return "cannot read " + in_quotes(name) + ": " + cause;
+}
+
 namespace {
 
 bool names_in_utf8 = false;

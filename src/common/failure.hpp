@@ -16,6 +16,9 @@ struct failure {
 // `name` in quotes, for messages: file names can hold blanks.
 std::string in_quotes(const std::string& name);
 
+// The message of a file that cannot be read: `cannot read "name": cause`.
+std::string cannot_read(const std::string& name, const std::string& cause);
+
 // The item as it may appear inside a one-line message: long texts cut after 40 characters,
 // and escaped as \xhh: control bytes, quotes and backslashes, and every byte outside ASCII,
 // or where names are shown in UTF-8, only the bytes of no valid character.

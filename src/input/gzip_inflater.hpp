@@ -1,0 +1,55 @@
+// Inflating a gzip file member after member with ISA-L, from a descriptor read in order with
+// read(2): the descriptor may be a pipe, and the file's size is never asked. A member followed
+// by another member goes on into it. After the last member only zero bytes may follow
+// (padding to a whole block, as a tape or a device leaves it); any other trailing byte is
+// damage, for it may be a text or a member that has lost its start.
+#pragma once
+
+#include <isa-l/igzip_lib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vort {
+
+enum class inflate_phase { member_start, header, data, padding, end };
+
+struct gzip_inflater {
+  int descriptor = -1;
+  int wake_descriptor = -1;           // when readable, reading stops (`stopped`); -1 for none
+  std::vector<std::uint8_t> input;    // the last bytes consumed, then those read ahead
+  std::size_t pos = 0;                // the next byte to consume
+  std::size_t end = 0;                // the end of the bytes read
+  bool input_ended = false;           // read(2) has said end of file
+  std::uint64_t compressed_read = 0;  // bytes read, those handed in at the start included
+  std::unique_ptr<inflate_state> state;
+  isal_gzip_header header{};
+  inflate_phase phase = inflate_phase::member_start;
+  bool first_member = true;
+  // Why inflating stopped before the end of the text, if it did.
+  const char* damage = nullptr;  // a reason, in the words zlib uses where there are some
+  int read_error = 0;            // an errno of read(2)
+  bool stopped = false;          // `wake_descriptor` became readable
+};
+
+// Starts inflating the file whose first bytes, `already_read`, have been read from
+// `descriptor` (a caller that looked for the gzip magic); the rest is read from it.
+gzip_inflater start_inflater(int descriptor, std::string_view already_read,
+                             int wake_descriptor = -1);
+
+// Inflates up to `room` bytes of text into `out` and returns their count: less than `room`
+// only at the end of the text or when inflating failed (`inflate_failed`).
+std::size_t inflate_text(gzip_inflater& inflater, char* out, std::size_t room);
+
+inline bool inflate_failed(const gzip_inflater& inflater) {
+  return inflater.damage != nullptr || inflater.read_error != 0 || inflater.stopped;
+}
+
+// For a message after "cannot read "name": ": the damage or the read error.
+std::string inflate_failure_reason(const gzip_inflater& inflater);
+
+}  // namespace vort
