@@ -3,11 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -17,14 +15,7 @@ namespace vort {
 namespace {
 
 [[noreturn]] void refuse_read(const std::string& name, const std::string& cause) {
-  throw failure{"cannot read " + in_quotes(name) + ": " + cause};
-}
-
-// zlib's message without the "<fd:N>: " that names its descriptor.
-std::string zlib_reason(const char* message) {
-  const std::string text = message;
-  const std::size_t colon = text.find(": ");
-  return text.rfind("<fd:", 0) == 0 && colon != std::string::npos ? text.substr(colon + 2) : text;
+  throw failure{cannot_read(name, cause)};
 }
 
 bool starts_with_gzip_magic(int fd) {
@@ -33,10 +24,6 @@ bool starts_with_gzip_magic(int fd) {
 }
 
 }  // namespace
-
-void gz_closer::operator()(gzFile_s* file) const {
-  gzclose(file);
-}
 
 table_file open_table(const std::string& name) {
   // Not blocking: a pipe without a writer would hold the open until one came.
@@ -65,17 +52,10 @@ byte_source read_text(const table_file& table) {
   byte_source source;
   source.table = &table;
   if (table.encoding == table_encoding::gzip) {
-    // zlib reads from a descriptor of its own, which shares the file's offset: every reading
-    // of a compressed table starts from the beginning, and one follows another.
-    const int descriptor = ::dup(table.file.fd);
-    if (descriptor >= 0 && ::lseek(descriptor, 0, SEEK_SET) == 0) {
-      source.gz.reset(gzdopen(descriptor, "rb"));
-    }
-    if (!source.gz) {
-      if (descriptor >= 0) ::close(descriptor);
-      refuse_read(table.name, "cannot start decompressing it");
-    }
-    gzbuffer(source.gz.get(), 1 << 20);
+    // The inflating thread reads the file in order from the offset it shares with the table:
+    // every reading of a compressed table starts from the beginning, and one follows another.
+    if (::lseek(table.file.fd, 0, SEEK_SET) != 0) refuse_read(table.name, std::strerror(errno));
+    source.gz = std::make_unique<gzip_stream>(start_gzip_stream(table.file.fd, {}, table.name));
   }
   return source;
 }
@@ -88,18 +68,7 @@ byte_source read_text_range(const table_file& table, std::uint64_t begin, std::u
 }
 
 std::size_t read_bytes(byte_source& source, char* data, std::size_t size) {
-  if (source.gz) {
-    const int got =
-        gzread(source.gz.get(), data, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
-    int error = Z_OK;
-    const char* message = gzerror(source.gz.get(), &error);
-    if (got < 0 || (error != Z_OK && error != Z_STREAM_END)) {
-      refuse_read(source.table->name, error == Z_ERRNO ? std::strerror(errno)
-                                                       : "the compressed data are damaged (" +
-                                                             zlib_reason(message) + ")");
-    }
-    return static_cast<std::size_t>(got);
-  }
+  if (source.gz) return read_text(*source.gz, data, size);
   if (source.offset >= source.end) return 0;
   size = static_cast<std::size_t>(std::min<std::uint64_t>(size, source.end - source.offset));
   for (;;) {
@@ -114,7 +83,7 @@ std::size_t read_bytes(byte_source& source, char* data, std::size_t size) {
 }
 
 std::uint64_t bytes_consumed(const byte_source& source) {
-  return source.gz ? static_cast<std::uint64_t>(gzoffset(source.gz.get())) : source.offset;
+  return source.gz ? compressed_bytes_taken(*source.gz) : source.offset;
 }
 
 std::size_t block_size_for(const byte_source& source, std::size_t largest) {

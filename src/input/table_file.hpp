@@ -3,9 +3,9 @@
 // table renamed or replaced meanwhile cannot mix two files into one map).
 //
 // Its text comes in large blocks: straight from the file, or, when the file starts with the
-// gzip magic (1f 8b), decompressed on the way. Either way callers see the text the table
-// holds, so line numbers are those of the decompressed text while messages name the file as
-// the user gave it.
+// gzip magic (1f 8b), inflated on the way in a thread of its own. Either way callers see the text
+// the table holds, so line numbers are those of the decompressed text while messages name the file
+// as the user gave it.
 #pragma once
 
 #include <cstddef>
@@ -14,8 +14,7 @@
 #include <string>
 
 #include "common/file_handle.hpp"
-
-struct gzFile_s;
+#include "input/gzip_stream.hpp"
 
 namespace vort {
 
@@ -36,15 +35,11 @@ table_file open_table(const std::string& name);
 // The same for a file already open for reading, which messages call `name`.
 table_file adopt_table(const std::string& name, unique_fd file);
 
-struct gz_closer {
-  void operator()(gzFile_s* file) const;
-};
-
 // A reading of the table's text: of a plain table the bytes [offset, end), of a compressed
 // one the whole text.
 struct byte_source {
   const table_file* table = nullptr;
-  std::unique_ptr<gzFile_s, gz_closer> gz;
+  std::unique_ptr<gzip_stream> gz;
   std::uint64_t offset = 0;
   std::uint64_t end = unlimited;
 
