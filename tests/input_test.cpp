@@ -13,6 +13,7 @@
 
 #include "common/failure.hpp"
 #include "failure_of.hpp"
+#include "gzip_bytes.hpp"
 #include "input/line_blocks.hpp"
 #include "input/line_counter.hpp"
 #include "input/piped_table.hpp"
@@ -36,8 +37,9 @@ TEST(LineCounter, CountsEveryLine) {
       {std::string(3 << 20, 'x') + "\n" + std::string(10, 'y'), 2},  // lines across blocks
   };
   for (const auto& [text, lines] : cases) {
-    temp_file file(text);
+    temp_file file(text), compressed(gzip_member(text));
     EXPECT_EQ(count_lines(open_table(file.name()), 1).lines, lines) << text.substr(0, 20);
+    EXPECT_EQ(count_lines(open_table(compressed.name()), 1).lines, lines) << text.substr(0, 20);
   }
   EXPECT_EQ(failure_of([] { open_table("/no/such/table.txt"); }),
             "cannot open \"/no/such/table.txt\": No such file or directory");
@@ -191,18 +193,20 @@ TEST(TableReader, ReadsUpToTheGridAndRefusesWhatFollowsIt) {
        "FILE:4: the line is longer than 1048576 bytes, more than any table needs"},
   };
   for (const read_case& c : cases) {
-    temp_file file(c.text);
-    const table_file table = open_table(file.name());
-    record_table rows = allocate_record_table(c.counts);
-    std::int64_t records = -1;
-    const std::string message = failure_of([&] { records = read_table(table, rows); });
-    if (c.records >= 0) {
-      EXPECT_EQ(message, "(no failure)") << c.name;
-      EXPECT_EQ(records, c.records) << c.name;
-    } else {
-      std::string expected = c.message;
-      expected.replace(expected.find("FILE"), 4, file.name());
-      EXPECT_EQ(message, expected) << c.name;
+    for (const bool compressed : {false, true}) {
+      temp_file file(compressed ? gzip_member(c.text) : c.text);
+      const table_file table = open_table(file.name());
+      record_table rows = allocate_record_table(c.counts);
+      std::int64_t records = -1;
+      const std::string message = failure_of([&] { records = read_table(table, rows); });
+      if (c.records >= 0) {
+        EXPECT_EQ(message, "(no failure)") << c.name << compressed;
+        EXPECT_EQ(records, c.records) << c.name << compressed;
+      } else {
+        std::string expected = c.message;
+        expected.replace(expected.find("FILE"), 4, file.name());
+        EXPECT_EQ(message, expected) << c.name << compressed;
+      }
     }
   }
 }
@@ -216,12 +220,14 @@ TEST(TableReader, StoresRecordsInFileOrderAcrossBlocks) {
     for (int c = 1; c <= 9; ++c) text += std::to_string(r * 10 + c) + (c == 5 ? "\n" : " ");
     text += "\n";
   }
-  temp_file file(text);
-  record_table table = allocate_record_table({records, 1, 1});
-  ASSERT_EQ(read_table(open_table(file.name()), table), records);
-  for (int r = 1; r <= records; ++r) {
-    for (int c = 4; c <= 9; ++c) {
-      ASSERT_EQ(field_array(table, c - 4)[r - 1], r * 10 + c) << r << " " << c;
+  for (const bool compressed : {false, true}) {
+    temp_file file(compressed ? gzip_member(text) : text);
+    record_table table = allocate_record_table({records, 1, 1});
+    ASSERT_EQ(read_table(open_table(file.name()), table), records);
+    for (int r = 1; r <= records; ++r) {
+      for (int c = 4; c <= 9; ++c) {
+        ASSERT_EQ(field_array(table, c - 4)[r - 1], r * 10 + c) << r << " " << c << compressed;
+      }
     }
   }
 }
@@ -350,18 +356,29 @@ TEST(PipedTable, CopiedWholeOrStoppedWhenTooLong) {
   }
 }
 
-TEST(LineBlocks, GrowForALineLongerThanTheBlock) {
+// Whole lines only, whatever the length of a line: a plain table's block grows for a line
+// longer than itself; a line of a compressed table's text may run over several of the
+// inflating thread's blocks.
+TEST(LineBlocks, HandOutWholeLines) {
   const std::string long_line(100000, '7');
-  temp_file file("a\n" + long_line + "\nb");
-  const table_file table = open_table(file.name());
-  line_blocks blocks = open_line_blocks(read_text(table), 4096);
-  text_cursor cursor{nullptr, nullptr, 1};
-  std::string seen;
-  while (next_lines(blocks, cursor)) {
-    seen.append(cursor.pos, cursor.end);
-    cursor.pos = cursor.end;
+  const std::string longer_line(900000, '8');
+  for (const std::string& text :
+       {"a\n" + long_line + "\nb", "a\r\n" + longer_line + "\n" + longer_line + "\n\nb\n"}) {
+    for (const bool compressed : {false, true}) {
+      temp_file file(compressed ? gzip_member(text) : text);
+      const table_file table = open_table(file.name());
+      line_blocks blocks = open_line_blocks(read_text(table), 4096);
+      text_cursor cursor{nullptr, nullptr, 1};
+      std::string seen;
+      while (next_lines(blocks, cursor)) {
+        const auto size = static_cast<std::size_t>(cursor.end - cursor.pos);
+        ASSERT_TRUE(cursor.end[-1] == '\n' || seen.size() + size == text.size());
+        seen.append(cursor.pos, cursor.end);
+        cursor.pos = cursor.end;
+      }
+      EXPECT_EQ(seen, text) << compressed;
+    }
   }
-  EXPECT_EQ(seen, "a\n" + long_line + "\nb");
 }
 
 }  // namespace

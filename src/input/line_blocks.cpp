@@ -15,7 +15,63 @@ line_blocks open_line_blocks(byte_source source, std::size_t block_size) {
   return blocks;
 }
 
+namespace {
+
+[[noreturn]] void refuse_long_line(const line_blocks& blocks, const text_cursor& cursor) {
+  throw failure{printable_item(blocks.source.table->name) + ":" + std::to_string(cursor.line) +
+                ": the line is longer than " + std::to_string(longest_line) +
+                " bytes, more than any table needs"};
+}
+
+// Carries `part` of a line over in the buffer, after what it holds.
+void carry(line_blocks& blocks, const text_cursor& cursor, std::string_view part) {
+  const std::size_t needed = blocks.data_end + part.size();
+  if (needed > longest_line) refuse_long_line(blocks, cursor);
+  if (needed > blocks.buffer.size()) {
+    blocks.buffer.resize(std::min(std::max(blocks.buffer.size() * 2, needed), longest_line));
+  }
+  std::memcpy(blocks.buffer.data() + blocks.data_end, part.data(), part.size());
+  blocks.data_end = needed;
+}
+
+// Hands out the buffer: the line carried over, now whole (or the text's last).
+bool hand_out_carried(line_blocks& blocks, text_cursor& cursor) {
+  cursor.pos = blocks.buffer.data();
+  cursor.end = cursor.pos + blocks.data_end;
+  blocks.data_end = 0;
+  return true;
+}
+
+bool next_inflated_lines(line_blocks& blocks, text_cursor& cursor) {
+  for (;;) {
+    std::string_view& rest = blocks.inflated;
+    if (blocks.data_end == 0) {
+      const std::size_t last = rest.rfind('\n');
+      if (last != std::string_view::npos) {
+        cursor.pos = rest.data();
+        cursor.end = rest.data() + last + 1;
+        rest.remove_prefix(last + 1);
+        return true;
+      }
+    } else if (const std::size_t first = rest.find('\n'); first != std::string_view::npos) {
+      carry(blocks, cursor, rest.substr(0, first + 1));
+      rest.remove_prefix(first + 1);
+      return hand_out_carried(blocks, cursor);
+    }
+    carry(blocks, cursor, rest);
+    text_block block;
+    if (!next_inflated_block(blocks.source, block)) {
+      rest = {};
+      return blocks.data_end > 0 && hand_out_carried(blocks, cursor);
+    }
+    rest = {block.data, block.size};
+  }
+}
+
+}  // namespace
+
 bool next_lines(line_blocks& blocks, text_cursor& cursor) {
+  if (blocks.source.gz) return next_inflated_lines(blocks, cursor);
   char* data = blocks.buffer.data();
   const std::size_t carried = blocks.data_end - blocks.lines_end;
   std::memmove(data, data + blocks.lines_end, carried);
@@ -25,11 +81,7 @@ bool next_lines(line_blocks& blocks, text_cursor& cursor) {
   while (blocks.lines_end == 0) {
     if (!blocks.at_eof) {
       if (blocks.data_end == blocks.buffer.size()) {
-        if (blocks.data_end >= longest_line) {
-          throw failure{printable_item(blocks.source.table->name) + ":" +
-                        std::to_string(cursor.line) + ": the line is longer than " +
-                        std::to_string(longest_line) + " bytes, more than any table needs"};
-        }
+        if (blocks.data_end >= longest_line) refuse_long_line(blocks, cursor);
         blocks.buffer.resize(std::min(blocks.buffer.size() * 2, longest_line));
         data = blocks.buffer.data();
       }

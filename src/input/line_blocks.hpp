@@ -1,9 +1,12 @@
 // Input text handed out in large blocks that always end at a line end (or at the end of the
 // text), so a free-form read over one block never meets half a number. A line longer than
 // the block makes the block grow until the line fits, up to `longest_line`: no table needs a
-// longer one, and a file of one endless line must not take all memory.
+// longer one, and a file of one endless line must not take all memory. The text of a
+// compressed table is handed out where the inflating thread made it; only a line that runs
+// from one of its blocks into the next is copied, to join its parts.
 #pragma once
 
+#include <string_view>
 #include <vector>
 
 #include "input/free_form.hpp"
@@ -17,6 +20,7 @@ struct line_blocks {
   std::size_t lines_end = 0;  // end of the whole lines handed out
   std::size_t data_end = 0;   // end of the bytes read; a partial last line lies in between
   bool at_eof = false;
+  std::string_view inflated;  // of a compressed table's block, the part not handed out yet
 };
 
 inline constexpr std::size_t default_block_size = std::size_t{1} << 20;

@@ -17,7 +17,17 @@ struct part_count {
   char last = '\n';  // the last byte of the part, '\n' for an empty one
 };
 
+// The inflating thread has counted the line ends before each block it made.
+part_count count_inflated_line_ends(byte_source& source) {
+  part_count count;
+  text_block block;
+  while (next_inflated_block(source, block)) count.last = block.data[block.size - 1];
+  count.line_ends = block.first_line - 1;
+  return count;
+}
+
 part_count count_line_ends(byte_source& source) {
+  if (source.gz) return count_inflated_line_ends(source);
   std::vector<char> block(block_size_for(source, block_size));
   part_count count;
   while (const std::size_t got = read_bytes(source, block.data(), block.size())) {

@@ -82,6 +82,10 @@ std::size_t read_bytes(byte_source& source, char* data, std::size_t size) {
   }
 }
 
+bool next_inflated_block(byte_source& source, text_block& block) {
+  return next_text_block(*source.gz, block);
+}
+
 std::uint64_t bytes_consumed(const byte_source& source) {
   return source.gz ? compressed_bytes_taken(*source.gz) : source.offset;
 }
@@ -89,7 +93,8 @@ std::uint64_t bytes_consumed(const byte_source& source) {
 std::size_t block_size_for(const byte_source& source, std::size_t largest) {
   constexpr std::size_t smallest = 4096;
   const std::uint64_t size = source.table->size;
-  if (source.gz || size >= largest) return largest;
+  if (source.gz) return smallest;
+  if (size >= largest) return largest;
   return size < smallest ? smallest : static_cast<std::size_t>(size) + 1;
 }
 

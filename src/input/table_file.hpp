@@ -56,11 +56,17 @@ byte_source read_text_range(const table_file& table, std::uint64_t begin, std::u
 // Throws `failure` on a read error or a damaged compressed file.
 std::size_t read_bytes(byte_source& source, char* data, std::size_t size);
 
+// Of a compressed table: hands out the next block of the text as the inflating thread made
+// it, valid until the next call, or at the end (false) the text's size and line count in
+// `offset` and `first_line`. Throws as `read_bytes` does.
+bool next_inflated_block(byte_source& source, text_block& block);
+
 // How far through the file on disk the reading has got, in bytes: for progress.
 std::uint64_t bytes_consumed(const byte_source& source);
 
 // A block size for reading: `largest`, or less for a smaller plain table, so that small tables
-// do not cost large buffers.
+// do not cost large buffers. A compressed table's text comes in the inflating thread's blocks:
+// the buffer only joins the parts of a line that runs from one into the next.
 std::size_t block_size_for(const byte_source& source, std::size_t largest);
 
 }  // namespace vort
