@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "gzip_bytes.hpp"
 #include "run_binary.hpp"
 
 namespace fs = std::filesystem;
@@ -57,6 +58,15 @@ auto table(const std::string& text) {
 }
 
 const std::vector<std::string> counts_2_1_1 = {"2", "1", "1", "t.txt", "cav", "E"};
+
+// A compressed table, t.gz.
+auto gz_table(const std::string& bytes) {
+  return [bytes](const fs::path& dir) { write_file(dir / "t.gz", bytes); };
+}
+const std::vector<std::string> gz_counts_2_1_1 = {"2", "1", "1", "t.gz", "cav", "E"};
+std::string damaged_gz(const std::string& reason) {
+  return "cannot read \"t.gz\": the compressed data are damaged (" + reason + ")";
+}
 const std::string echo_counts = " Nx,Ny,Nz=           2           1           1";
 
 // Large tables are made when their case runs, not when the cases are listed: every process
@@ -105,6 +115,30 @@ std::vector<bad_case> catalogue() {
        [](const fs::path& dir) { write_file(dir / "t.txt", binary_garbage()); },
        "t.txt:*: cannot read \"*\" as a number (value * of record *)",
        " Nx,Ny,Nz=           9           9           9"},
+      {"compressed table cut short", gz_counts_2_1_1, good_answers,
+       gz_table(gzip_member(table_of(2)).substr(0, 20)), damaged_gz("unexpected end of file"),
+       " full cavity, no mirrors"},
+      {"compressed table whose header is cut", gz_counts_2_1_1, good_answers,
+       gz_table(gzip_member(table_of(2)).substr(0, 6)), damaged_gz("unexpected end of file"),
+       " full cavity, no mirrors"},
+      {"compressed table with a wrong CRC", gz_counts_2_1_1, good_answers,
+       gz_table(flipped(gzip_member(table_of(2)), -8, 0x40)), damaged_gz("incorrect data check"),
+       " full cavity, no mirrors"},
+      {"compressed table with a wrong length", gz_counts_2_1_1, good_answers,
+       gz_table(flipped(gzip_member(table_of(2)), -4, 0x01)), damaged_gz("incorrect length check"),
+       " full cavity, no mirrors"},
+      {"compressed table with bits flipped in the deflate data", gz_counts_2_1_1, good_answers,
+       gz_table(flipped(gzip_member(table_of(2), 0), 10, 0x06)), damaged_gz("invalid block header"),
+       " full cavity, no mirrors"},
+      {"compressed table with trailing text", gz_counts_2_1_1, good_answers,
+       gz_table(gzip_member(table_of(2)) + "end of table\n"),
+       damaged_gz("trailing data after the last gzip member"), " full cavity, no mirrors"},
+      {"compressed table of no text", gz_counts_2_1_1, good_answers, gz_table(gzip_member("")),
+       "\"t.gz\" ends before its two header lines (it has 0 lines)",
+       " Nx,Ny,Nz=           2           1           1"},
+      {"empty file named .gz", gz_counts_2_1_1, good_answers, gz_table(""),
+       "\"t.gz\" ends before its two header lines (it has 0 lines)",
+       " Nx,Ny,Nz=           2           1           1"},
       {"10 MB line",
        counts_2_1_1,
        good_answers,
