@@ -146,8 +146,8 @@ const fs::path& big_compressed_table() {
   return path;
 }
 
-// Reading a gzip-compressed table: one part (zlib inflates the stream in order); the rate is
-// that of the decompressed text.
+// Reading a gzip-compressed table: one thread inflates it while another parses what came
+// before; the rate is that of the decompressed text.
 void BM_read_compressed_table(benchmark::State& state) {
   const vort::table_file file = vort::open_table(big_compressed_table().string());
   const auto bytes = static_cast<std::int64_t>(fs::file_size(big_table()));
