@@ -52,13 +52,13 @@ struct piped_file {
   }
 };
 
-// The whole text read through `read_text` in pieces of an odd size, or the failure's message
+// The whole text read through `read_inflated` in pieces of an odd size, or the failure's message
 // after "failure: " with the text read before it.
 std::string read_all(gzip_stream& stream) {
   std::string text;
   std::vector<char> piece(100003);
   try {
-    while (const std::size_t got = read_text(stream, piece.data(), piece.size())) {
+    while (const std::size_t got = read_inflated(stream, piece.data(), piece.size())) {
       text.append(piece.data(), got);
     }
   } catch (const failure& f) {

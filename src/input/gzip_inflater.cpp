@@ -205,7 +205,7 @@ gzip_inflater start_inflater(int descriptor, std::string_view already_read, int 
   z.descriptor = descriptor;
   z.wake_descriptor = wake_descriptor;
   z.input.resize(kept_behind + std::max(read_size, already_read.size()));
-  std::memcpy(z.input.data() + kept_behind, already_read.data(), already_read.size());
+  std::copy(already_read.begin(), already_read.end(), z.input.begin() + kept_behind);
   z.pos = kept_behind;
   z.end = kept_behind + already_read.size();
   z.compressed_read = already_read.size();

@@ -193,7 +193,7 @@ bool next_text_block(gzip_stream& stream, text_block& block) {
   return hand_out(stream, block);
 }
 
-std::size_t read_text(gzip_stream& stream, char* data, std::size_t size) {
+std::size_t read_inflated(gzip_stream& stream, char* data, std::size_t size) {
   std::size_t copied = 0;
   while (copied < size) {
     if (stream.current_used == stream.current.size) {

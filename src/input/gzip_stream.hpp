@@ -34,7 +34,7 @@ struct gzip_stream {
   std::thread inflating;            // not joinable when the caller's thread inflates
   std::uint64_t taken = 0;          // blocks handed out so far
   text_block current;               // the block handed out last
-  std::size_t current_used = 0;     // of it, by `read_text`
+  std::size_t current_used = 0;     // of it, by `read_inflated`
 
   gzip_stream();
   gzip_stream(gzip_stream&&) noexcept;
@@ -53,7 +53,7 @@ bool next_text_block(gzip_stream& stream, text_block& block);
 
 // Copies up to `size` bytes of the text to `data` and returns their count: `size`, or less at
 // the end of the text. Throws as `next_text_block` does.
-std::size_t read_text(gzip_stream& stream, char* data, std::size_t size);
+std::size_t read_inflated(gzip_stream& stream, char* data, std::size_t size);
 
 // The bytes of the file read by the time the block handed out last was complete: how far
 // through the file the caller has got.

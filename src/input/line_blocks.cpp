@@ -30,7 +30,7 @@ void carry(line_blocks& blocks, const text_cursor& cursor, std::string_view part
   if (needed > blocks.buffer.size()) {
     blocks.buffer.resize(std::min(std::max(blocks.buffer.size() * 2, needed), longest_line));
   }
-  std::memcpy(blocks.buffer.data() + blocks.data_end, part.data(), part.size());
+  std::copy(part.begin(), part.end(), blocks.buffer.begin() + blocks.data_end);
   blocks.data_end = needed;
 }
 

@@ -68,7 +68,7 @@ byte_source read_text_range(const table_file& table, std::uint64_t begin, std::u
 }
 
 std::size_t read_bytes(byte_source& source, char* data, std::size_t size) {
-  if (source.gz) return read_text(*source.gz, data, size);
+  if (source.gz) return read_inflated(*source.gz, data, size);
   if (source.offset >= source.end) return 0;
   size = static_cast<std::size_t>(std::min<std::uint64_t>(size, source.end - source.offset));
   for (;;) {
