@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <functional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -354,6 +356,45 @@ TEST(PipedTable, CopiedWholeOrStoppedWhenTooLong) {
       EXPECT_EQ(copied_records, c.records);
     }
   }
+}
+
+// The counts of the copy read it while it grows: the copy must stay the stream's bytes
+// however far a count has read. A compressed stream whose second record is bad stops each
+// count early, where the reading of the compressed file has got to.
+TEST(PipedTable, CountsLeaveTheCopyWhole) {
+  std::mt19937 random(5);
+  std::string text = "h\nh\n0 0 0 1 1 1 1 1 1\n0 0 1 bad 1 1 1 1 1\n";
+  char record[160];
+  while (text.size() < (std::size_t{3} << 20)) {
+    std::snprintf(record, sizeof record, "%15.7e %15.7e %15.7e %15.7e %15.7e %15.7e\n",
+                  random() * 1e-9, random() * 1e-9, random() * 1e-9, random() * 1e-9,
+                  random() * 1e-9, random() * 1e-9);
+    text += record;
+  }
+  const std::string stream = gzip_member(text);
+  int ends[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+  std::thread producer([&] {
+    for (std::size_t at = 0; at < stream.size();) {
+      const ssize_t sent = ::send(ends[1], stream.data() + at,
+                                  std::min<std::size_t>(stream.size() - at, 65536), MSG_NOSIGNAL);
+      if (sent <= 0) break;
+      at += static_cast<std::size_t>(sent);
+    }
+    ::shutdown(ends[1], SHUT_WR);
+  });
+  const table_file table = copy_piped_table(ends[0], 1000000000, 4096);
+  producer.join();
+  ::close(ends[0]);
+  ::close(ends[1]);
+  std::string copy(stream.size() + 1, '\0');
+  ASSERT_EQ(::pread(table.file.fd, copy.data(), copy.size(), 0),
+            static_cast<ssize_t>(stream.size()));
+  copy.resize(stream.size());
+  EXPECT_TRUE(copy == stream);
+  EXPECT_EQ(
+      failure_of([&] { for_each_record(table, 10, [](const record_view&) { return true; }); }),
+      "standard input:4: cannot read \"bad\" as a number (value 4 of record 2)");
 }
 
 // Whole lines only, whatever the length of a line: a plain table's block grows for a line

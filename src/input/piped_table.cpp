@@ -53,14 +53,17 @@ bool holds_more_records(int copy, std::int64_t most) {
   }
 }
 
-void write_all(int to, const char* data, std::size_t size) {
+// Writes at `offset`, not at the file's offset: a count of the copy reads it through a
+// descriptor that shares that offset, and may leave it anywhere.
+void write_all(int to, const char* data, std::size_t size, std::uint64_t offset) {
   while (size > 0) {
-    const ssize_t written = ::write(to, data, size);
+    const ssize_t written = ::pwrite(to, data, size, static_cast<off_t>(offset));
     if (written < 0 && errno == EINTR) continue;
     if (written < 0)
       refuse("cannot copy it to a temporary file: " + std::string(std::strerror(errno)));
     data += written;
     size -= static_cast<std::size_t>(written);
+    offset += static_cast<std::uint64_t>(written);
   }
 }
 
@@ -77,7 +80,7 @@ table_file copy_piped_table(int input, std::int64_t most_records, std::uint64_t 
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) refuse(std::strerror(errno));
     if (got == 0) break;
-    write_all(copy.fd, block.get(), static_cast<std::size_t>(got));
+    write_all(copy.fd, block.get(), static_cast<std::size_t>(got), copied);
     copied += static_cast<std::uint64_t>(got);
     if (copied >= count_at) {
       count_at *= record_count_growth;
