@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/failure.hpp"
@@ -44,7 +45,7 @@ TEST(StagedFiles, ACommitThatFailsReplacesNothing) {
       const fs::path target = dir / ("f" + std::to_string(n));
       if (n < 6) std::ofstream(target) << "earlier " << n;
       files.push_back(stage_file(target.string()));
-      write_staged(files.back(), "new", 3);
+      write_staged_at(files.back(), "new", 3, 0);
       close_staged(files.back());
     }
     const fs::path in_the_way = dir / ("f" + std::to_string(blocked));
@@ -99,13 +100,16 @@ enum class earlier { file, none, link };
 // Six targets: two earlier files, two new names, two symbolic links to earlier files. Each
 // call of a commit fails in turn, with and without hard links: a commit that fails leaves
 // every earlier file byte for byte and no new one; one that succeeds puts every new file in
-// place. Nothing hidden is left either way.
+// place. Nothing hidden is left either way, whether the renames run on one thread or on
+// several at once.
 TEST(StagedFiles, AFailingCallAtAnyStepLosesNoEarlierFile) {
   const earlier kinds[] = {earlier::file, earlier::none, earlier::link,
                            earlier::file, earlier::none, earlier::link};
-  for (const bool without_links : {false, true}) {
+  for (const auto& [without_links, threads] :
+       {std::pair{false, 1}, std::pair{true, 1}, std::pair{false, 3}, std::pair{true, 8}}) {
     for (int call = 0;; ++call) {
-      const std::string label = std::to_string(without_links) + " " + std::to_string(call);
+      const std::string label = std::to_string(without_links) + " " + std::to_string(threads) +
+                                " " + std::to_string(call);
       const fs::path dir = fs::temp_directory_path() /
                            ("vort2pelta-commit-" + std::to_string(::getpid()) + "-" + label);
       fs::remove_all(dir);
@@ -119,7 +123,7 @@ TEST(StagedFiles, AFailingCallAtAnyStepLosesNoEarlierFile) {
           fs::create_symlink("real" + name, dir / name);
         }
         files.push_back(stage_file((dir / name).string()));
-        write_staged(files.back(), "new", 3);
+        write_staged_at(files.back(), "new", 3, 0);
         close_staged(files.back());
       }
       std::vector<staged_file*> set;
@@ -127,7 +131,7 @@ TEST(StagedFiles, AFailingCallAtAnyStepLosesNoEarlierFile) {
       calls_made = 0;
       failing_call = call;
       links_refused = without_links;
-      const std::string failure = failure_of([&] { commit_staged(set, flaky_calls); });
+      const std::string failure = failure_of([&] { commit_staged(set, threads, flaky_calls); });
       const bool committed = failure == "(no failure)";
       files.clear();
       std::vector<std::string> expected_names;  // and nothing hidden beside them

@@ -36,6 +36,15 @@ inline int hardware_threads() {
   return count == 0 ? 1 : static_cast<int>(count);
 }
 
+// The most threads a run uses, whatever the machine has: each brings buffers of its own, and
+// beyond this the parts of a table or a map grow too small to pay for them.
+inline constexpr int max_threads = 64;
+
+// The threads a run uses unless told otherwise: the machine's, at most `max_threads`.
+inline int default_threads() {
+  return hardware_threads() < max_threads ? hardware_threads() : max_threads;
+}
+
 // Runs `part(0)` .. `part(count - 1)` at once and waits for all. A part's failure does not
 // stop the others (a part that should end early looks at a flag of its own); once all are
 // over, the failure of the lowest part that failed is rethrown.

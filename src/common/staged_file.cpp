@@ -175,15 +175,17 @@ staged_file stage_file(const std::string& name) {
   return file;
 }
 
-void write_staged(staged_file& file, const char* data, std::size_t size) {
+void write_staged_at(staged_file& file, const char* data, std::size_t size, std::uint64_t offset) {
   while (size > 0) {
-    const ssize_t written = ::write(file.fd, data, size);
+    const ssize_t written = ::pwrite(file.fd, data, size, static_cast<off_t>(offset));
     if (written < 0) {
       if (errno == EINTR) continue;
       refuse("cannot write ", file.name, errno);
     }
+    if (written == 0) refuse("cannot write ", file.name, ENOSPC);
     data += written;
     size -= static_cast<std::size_t>(written);
+    offset += static_cast<std::uint64_t>(written);
   }
 }
 
@@ -267,7 +269,7 @@ void drop_second_names(std::span<commit_step> steps, bool committed) {
 
 }  // namespace
 
-void commit_staged(std::span<staged_file* const> files, const commit_calls& calls) {
+void commit_staged(std::span<staged_file* const> files, int threads, const commit_calls& calls) {
   const interrupts_held held;
   std::vector<commit_step> steps;
   steps.reserve(files.size());
@@ -277,10 +279,13 @@ void commit_staged(std::span<staged_file* const> files, const commit_calls& call
       steps.begin(), steps.end(), [&](commit_step& step) { return keep_earlier(step, calls); });
   if (kept_failed == steps.end()) {
     // A rename onto a file of tens of megabytes costs milliseconds (the file system starts
-    // writing the new file out), so two threads share them.
-    const std::size_t half = steps.size() / 2;
-    run_parts(2, [&](int part) {
-      rename_into_place(part == 0 ? all.first(half) : all.subspan(half), calls);
+    // writing the new file out), so threads share them, each a run of files in order.
+    const std::size_t parts = std::clamp<std::size_t>(
+        static_cast<std::size_t>(std::max(threads, 1)), 1, std::max<std::size_t>(steps.size(), 1));
+    run_parts(static_cast<int>(parts), [&](int part) {
+      const std::size_t p = static_cast<std::size_t>(part);
+      const std::size_t first = steps.size() * p / parts, end = steps.size() * (p + 1) / parts;
+      rename_into_place(all.subspan(first, end - first), calls);
     });
   }
   const auto failed = std::find_if(steps.begin(), steps.end(),

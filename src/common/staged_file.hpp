@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -38,8 +39,10 @@ void check_replaceable(const std::string& name);
 // Throws `failure` "cannot create "name": reason".
 staged_file stage_file(const std::string& name);
 
+// Writes at `offset` of the temporary, leaving what lies elsewhere as it is: parts of a file
+// whose places are known before they are made can be written by several threads at once.
 // Throws `failure` "cannot write "name": reason".
-void write_staged(staged_file& file, const char* data, std::size_t size);
+void write_staged_at(staged_file& file, const char* data, std::size_t size, std::uint64_t offset);
 
 // Closes the temporary; a failure to close is a failure to write.
 void close_staged(staged_file& file);
@@ -54,9 +57,10 @@ extern const commit_calls system_commit_calls;
 // Renames the closed temporaries onto their targets, all or none, with interrupts held back
 // meanwhile: each earlier file is kept under a second name (a hard link, or where the file
 // system refuses one, the file itself moved aside) until every rename has been done, and put
-// back when one fails. Throws `failure` "cannot create "name": reason" for the file that
-// could not be kept or renamed.
-void commit_staged(std::span<staged_file* const> files,
+// back when one fails. The renames run on up to `threads` threads (each of them with every
+// signal blocked). Throws `failure` "cannot create "name": reason" for the file that could
+// not be kept or renamed.
+void commit_staged(std::span<staged_file* const> files, int threads = 1,
                    const commit_calls& calls = system_commit_calls);
 
 }  // namespace vort
