@@ -194,6 +194,7 @@ vort::map_symmetry bench_symmetry(std::int64_t planes) {
 
 void BM_write_body(benchmark::State& state) {
   const vort::map_symmetry mode = bench_symmetry(state.range(0));
+  const int threads = static_cast<int>(state.range(1));
   vort::record_table table = vort::allocate_record_table({100, 100, 100});
   vort::read_table(vort::open_table(big_table().string()), table);
   const fs::path dir = fs::temp_directory_path() / "vort2pelta-bench-body";
@@ -205,9 +206,9 @@ void BM_write_body(benchmark::State& state) {
   std::uint64_t values = 0;
   for (auto _ : state) {
     vort::output_set set = vort::open_output_files(names);
-    vort::write_body(set, table, kind, mode);
+    vort::write_body(set, table, kind, mode, nullptr, threads);
     vort::finish_output_files(set);
-    vort::commit_staged(vort::staged_files(set));
+    vort::commit_staged(vort::staged_files(set), threads);
     const vort::map_knots knots = vort::knots_of_map(table.counts, mode);
     values += static_cast<std::uint64_t>(knots[0] * knots[1] * knots[2]) * 6;
   }
@@ -217,10 +218,11 @@ void BM_write_body(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(values), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_write_body)
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
-    ->Arg(3)
+    ->Args({0, 1})
+    ->Args({0, 2})
+    ->Args({1, 2})
+    ->Args({2, 2})
+    ->Args({3, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

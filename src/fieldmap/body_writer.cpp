@@ -1,5 +1,11 @@
 #include "fieldmap/body_writer.hpp"
 
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
 #include "common/parallel_parts.hpp"
 #include "fieldmap/line_writer.hpp"
 #include "fieldmap/map_layout.hpp"
@@ -10,39 +16,89 @@ namespace {
 // Below this many values a second thread costs more than it saves.
 constexpr std::uint64_t values_worth_a_thread = std::uint64_t{1} << 17;
 
-// The body of one group of files, in the order above.
-void write_group_body(const body_group& group) {
+// A stretch of one file's body: its lines [first, end), counted in the order they are
+// written (z plane by z plane, y line by y line within a plane).
+struct body_stretch {
+  std::size_t file;
+  std::int64_t first;
+  std::int64_t end;
+};
+
+// Each file's lines cut into `per_file` stretches of nearly the same length, file by file.
+std::vector<body_stretch> stretches_of(std::int64_t lines, int per_file) {
+  std::vector<body_stretch> stretches;
+  const std::int64_t cuts = std::clamp<std::int64_t>(per_file, 1, lines);
+  for (std::size_t u = 0; u < map_files; ++u) {
+    for (std::int64_t n = 0; n < cuts; ++n) {
+      stretches.push_back({u, lines * n / cuts, lines * (n + 1) / cuts});
+    }
+  }
+  return stretches;
+}
+
+// Where each line goes in a file, and how long it is.
+struct line_places {
+  std::uint64_t header;
+  std::uint64_t line;
+  std::uint64_t at(std::int64_t n) const { return header + static_cast<std::uint64_t>(n) * line; }
+};
+
+void write_stretch(const body_group& group, const body_stretch& stretch, line_places places,
+                   text_sink& sink) {
+  const body_file& file = group.files[stretch.file];
   const std::int64_t lines_y = static_cast<std::int64_t>(group.layout->axes[1].stored.size());
-  const std::int64_t planes_z = static_cast<std::int64_t>(group.layout->axes[2].stored.size());
-  for (std::int64_t r = 0; r < planes_z; ++r) {
-    if (group.stop != nullptr && group.stop->load(std::memory_order_relaxed)) return;
-    for (std::int64_t q = 0; q < lines_y; ++q) write_map_line(group, q, r);
+  sink.file = file.file;
+  sink.used = 0;
+  sink.offset = places.at(stretch.first);
+  for (std::int64_t n = stretch.first; n < stretch.end; ++n) {
+    if (group.stop->load(std::memory_order_relaxed)) return;
+    write_map_line(group, file, sink, n % lines_y, n / lines_y);
+  }
+  flush_output(sink);
+  // Fixed-width values make every line as long as `places` says; a stretch that ended
+  // elsewhere would leave a gap or overwrite its neighbour.
+  if (sink.offset != places.at(stretch.end)) {
+    throw std::logic_error("a line of the map is not as long as its values' widths make it");
   }
 }
 
 }  // namespace
 
+int body_threads(map_knots knots, int threads) {
+  const auto values = static_cast<std::uint64_t>(knots[0] * knots[1] * knots[2]) * map_files;
+  return values < values_worth_a_thread ? 1 : std::clamp(threads, 1, max_threads);
+}
+
+std::size_t body_buffer_bytes(std::uint64_t bytes_per_file, int threads) {
+  const std::uint64_t share = map_files * output_buffer_size / static_cast<unsigned>(threads);
+  return static_cast<std::size_t>(
+      std::max<std::uint64_t>(std::min(share, bytes_per_file), max_field_width + 2));
+}
+
 void write_body(output_set& set, const record_table& table, const field_kind& kind,
-                const map_symmetry& symmetry, work_counter* counter) {
+                const map_symmetry& symmetry, work_counter* counter, int threads) {
   const map_layout layout = layout_of(table.counts, symmetry);
-  const std::uint64_t values = layout.axes[0].stored.size() * layout.axes[1].stored.size() *
-                               layout.axes[2].stored.size() * map_files;
-  start_phase(counter, work_phase::writing, values);
-  std::vector<body_file> files = body_files(set, kind, symmetry);
-  const std::vector<knot_run> x_runs = runs_of(layout.axes[0]);
-  std::atomic<bool> stop{false};
-  if (values < values_worth_a_thread || hardware_threads() < 2) {
-    write_group_body({&table, &layout, x_runs, files, counter, &stop});
-    return;
+  map_knots knots{};
+  for (std::size_t a = 0; a < 3; ++a) {
+    knots[a] = static_cast<std::int64_t>(layout.axes[a].stored.size());
   }
-  // Real parts here, imaginary parts beside them; a failure in one ends the other early.
-  const body_group real{&table,  &layout, x_runs, {files.begin(), files.begin() + 3},
-                        counter, &stop};
-  const body_group imaginary{&table,  &layout, x_runs, {files.begin() + 3, files.end()},
-                             counter, &stop};
-  run_parts(2, [&](int part) {
+  start_phase(counter, work_phase::writing,
+              static_cast<std::uint64_t>(knots[0] * knots[1] * knots[2]) * map_files);
+  std::atomic<bool> stop{false};
+  const body_group group{&table,  &layout, runs_of(layout.axes[0]), body_files(set, kind, symmetry),
+                         counter, &stop};
+  const int workers = body_threads(knots, threads);
+  const std::vector<body_stretch> stretches = stretches_of(knots[1] * knots[2], workers);
+  const line_places places{header_bytes(knots), body_line_bytes(knots)};
+  const std::size_t buffer_size = body_buffer_bytes(bytes_per_file(knots), workers);
+  std::atomic<std::size_t> next{0};
+  run_parts(workers, [&](int) {
     try {
-      write_group_body(part == 0 ? real : imaginary);
+      const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(buffer_size);
+      text_sink sink{nullptr, buffer.get(), buffer_size};
+      for (std::size_t s = next++; s < stretches.size() && !stop; s = next++) {
+        write_stretch(group, stretches[s], places, sink);
+      }
     } catch (...) {
       stop = true;
       throw;

@@ -5,6 +5,9 @@
 // parity of the file's component in each plane it is reflected in.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "common/work_counter.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/output_files.hpp"
@@ -13,9 +16,19 @@
 
 namespace vort {
 
-// Writes the whole body of all six files. Large maps are written by two threads, each
-// owning three files; every file's bytes are the same as when written alone.
+// The threads that the body of a map of these knots is worth: `threads`, or one for a map
+// too small to pay for a second.
+int body_threads(map_knots knots, int threads);
+
+// The buffer each writing thread formats into: together no more than six files' buffers of
+// `output_buffer_size`, each at least a field's room and at most a whole file.
+std::size_t body_buffer_bytes(std::uint64_t bytes_per_file, int threads);
+
+// Writes the whole body of all six files after their headers. Every line of a file has the
+// same length, so each file's lines are cut into stretches whose places are known before they
+// are formatted, and up to `threads` threads (the caller's among them) take the stretches in
+// turn; every file's bytes are the same for any count.
 void write_body(output_set& set, const record_table& table, const field_kind& kind,
-                const map_symmetry& symmetry, work_counter* counter = nullptr);
+                const map_symmetry& symmetry, work_counter* counter = nullptr, int threads = 1);
 
 }  // namespace vort

@@ -37,16 +37,17 @@ const double* table_line(const record_table& table, int field, std::int32_t j, s
   return field_array(table, field) + place_of(table, 1, j, k);
 }
 
-void append_values(output_file& file, const double* line, std::int32_t i_first, std::int32_t i_last,
+void append_values(text_sink& sink, const double* line, std::int32_t i_first, std::int32_t i_last,
                    double factor) {
   const std::ptrdiff_t step = i_last >= i_first ? 1 : -1;
   const double* value = line + (i_first - 1);
   for (std::int32_t n = std::abs(i_last - i_first); n >= 0; --n, value += step) {
-    put_value(file, *value * factor, double_form);
+    put_value(sink, *value * factor, double_form);
   }
 }
 
-void write_map_line(const body_group& group, std::int64_t q, std::int64_t r) {
+void write_map_line(const body_group& group, const body_file& file, text_sink& sink, std::int64_t q,
+                    std::int64_t r) {
   const record_table& table = *group.table;
   const axis_layout& y = group.layout->axes[1];
   const axis_layout& z = group.layout->axes[2];
@@ -54,16 +55,13 @@ void write_map_line(const body_group& group, std::int64_t q, std::int64_t r) {
   const auto k = static_cast<std::int32_t>(z.stored[static_cast<std::size_t>(r)]) + 1;
   const image_mask line_images = (y.image[static_cast<std::size_t>(q)] != 0 ? 2u : 0u) |
                                  (z.image[static_cast<std::size_t>(r)] != 0 ? 4u : 0u);
-  for (const body_file& f : group.files) {
-    const double* const line = table_line(table, f.field, j, k);
-    for (const knot_run& run : group.x_runs) {
-      append_values(*f.file, line, run.first + 1, run.last + 1,
-                    f.factors.by_images[line_images | (run.image ? 1u : 0u)]);
-    }
-    end_line(*f.file);
+  const double* const line = table_line(table, file.field, j, k);
+  for (const knot_run& run : group.x_runs) {
+    append_values(sink, line, run.first + 1, run.last + 1,
+                  file.factors.by_images[line_images | (run.image ? 1u : 0u)]);
   }
-  add_done(group.counter,
-           group.files.size() * static_cast<std::uint64_t>(group.layout->axes[0].stored.size()));
+  end_line(sink);
+  add_done(group.counter, static_cast<std::uint64_t>(group.layout->axes[0].stored.size()));
 }
 
 }  // namespace vort

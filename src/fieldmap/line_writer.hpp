@@ -28,19 +28,19 @@ file_factors factors_of(const file_role& role, const field_kind& kind,
 
 // One file of the body and how its values are scaled.
 struct body_file {
-  output_file* file;
+  staged_file* file;
   int field;
   file_factors factors;
 };
 
-// Files written together, by one thread; the files of a group never belong to another.
+// The body's files and what their lines are made of, shared by the threads that write them.
 struct body_group {
   const record_table* table;
   const map_layout* layout;
   std::vector<knot_run> x_runs;
   std::vector<body_file> files;
   work_counter* counter;
-  const std::atomic<bool>* stop;  // another group has failed: end early
+  const std::atomic<bool>* stop;  // another thread has failed: end early
 };
 
 // The six files in their order (real x, y, z, then imaginary x, y, z) with their factors.
@@ -53,10 +53,11 @@ const double* table_line(const record_table& table, int field, std::int32_t j, s
 
 // Appends values i_first, then towards i_last (inclusive, either direction) of a line, times
 // `factor`, to the line being written.
-void append_values(output_file& file, const double* line, std::int32_t i_first, std::int32_t i_last,
+void append_values(text_sink& sink, const double* line, std::int32_t i_first, std::int32_t i_last,
                    double factor);
 
-// One line per file of the map's line (q, r): its y knot q and z knot r, 0-based.
-void write_map_line(const body_group& group, std::int64_t q, std::int64_t r);
+// The line of one file for the map's line (q, r): its y knot q and z knot r, 0-based.
+void write_map_line(const body_group& group, const body_file& file, text_sink& sink, std::int64_t q,
+                    std::int64_t r);
 
 }  // namespace vort

@@ -6,10 +6,10 @@ namespace vort {
 namespace {
 
 // The knot count, then the coordinates.
-void write_header_line(output_file& file, const std::vector<float>& coordinates) {
-  put_value(file, static_cast<float>(coordinates.size()), single_form);
-  for (const float coordinate : coordinates) put_value(file, coordinate, single_form);
-  end_line(file);
+void write_header_line(text_sink& sink, const std::vector<float>& coordinates) {
+  put_value(sink, static_cast<float>(coordinates.size()), single_form);
+  for (const float coordinate : coordinates) put_value(sink, coordinate, single_form);
+  end_line(sink);
 }
 
 }  // namespace
@@ -30,12 +30,18 @@ output_names build_output_names(const std::string& base_name, const field_kind& 
   return names;
 }
 
+std::uint64_t header_bytes(map_knots knots) {
+  const auto all = static_cast<std::uint64_t>(knots[0] + knots[1] + knots[2]);
+  return (all + 3) * (single_form.width + 1) + 3;
+}
+
+std::uint64_t body_line_bytes(map_knots knots) {
+  return static_cast<std::uint64_t>(knots[0]) * (double_form.width + 1) + 1;
+}
+
 std::uint64_t bytes_per_file(map_knots knots) {
-  const auto x = static_cast<std::uint64_t>(knots[0]), y = static_cast<std::uint64_t>(knots[1]),
-             z = static_cast<std::uint64_t>(knots[2]);
-  const std::uint64_t header = (x + y + z + 3) * (single_form.width + 1) + 3;
-  const std::uint64_t body = x * y * z * (double_form.width + 1) + y * z;
-  return header + body;
+  const auto lines = static_cast<std::uint64_t>(knots[1]) * static_cast<std::uint64_t>(knots[2]);
+  return header_bytes(knots) + lines * body_line_bytes(knots);
 }
 
 std::size_t output_buffer_bytes(std::uint64_t bytes_per_file) {
@@ -43,45 +49,45 @@ std::size_t output_buffer_bytes(std::uint64_t bytes_per_file) {
       std::clamp<std::uint64_t>(bytes_per_file, max_field_width + 2, output_buffer_size));
 }
 
-output_set open_output_files(const output_names& names, std::uint64_t bytes_per_file,
-                             std::span<const std::string> with_them) {
-  const std::size_t buffer_size = output_buffer_bytes(bytes_per_file);
+output_set open_output_files(const output_names& names, std::span<const std::string> with_them) {
   for (const std::string& name : names) check_replaceable(name);
   std::vector<std::string> every_name(names.begin(), names.end());
   every_name.insert(every_name.end(), with_them.begin(), with_them.end());
   check_distinct_files(every_name);
   output_set set;
-  for (std::size_t u = 0; u < map_files; ++u) {
-    set.files[u].staged = stage_file(names[u]);
-    set.files[u].buffer = std::make_unique_for_overwrite<char[]>(buffer_size);
-    set.files[u].capacity = buffer_size;
-  }
+  for (std::size_t u = 0; u < map_files; ++u) set.files[u] = stage_file(names[u]);
   return set;
 }
 
 void write_headers(output_set& set, const map_axes& axes) {
-  for (output_file& file : set.files) {
+  map_knots knots{};
+  for (std::size_t a = 0; a < 3; ++a) {
+    knots[a] = static_cast<std::int64_t>(axes.coordinates[a].size());
+  }
+  const std::size_t size = output_buffer_bytes(header_bytes(knots));
+  const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(size);
+  for (staged_file& file : set.files) {
+    text_sink sink{&file, buffer.get(), size};
     for (const std::vector<float>& coordinates : axes.coordinates) {
-      write_header_line(file, coordinates);
+      write_header_line(sink, coordinates);
     }
+    flush_output(sink);
   }
 }
 
-void flush_output(output_file& file) {
-  write_staged(file.staged, file.buffer.get(), file.used);
-  file.used = 0;
+void flush_output(text_sink& sink) {
+  write_staged_at(*sink.file, sink.buffer, sink.used, sink.offset);
+  sink.offset += sink.used;
+  sink.used = 0;
 }
 
 void finish_output_files(output_set& set) {
-  for (output_file& file : set.files) {
-    flush_output(file);
-    close_staged(file.staged);
-  }
+  for (staged_file& file : set.files) close_staged(file);
 }
 
 std::vector<staged_file*> staged_files(output_set& set) {
   std::vector<staged_file*> files;
-  for (output_file& file : set.files) files.push_back(&file.staged);
+  for (staged_file& file : set.files) files.push_back(&file);
   return files;
 }
 

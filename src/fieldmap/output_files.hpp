@@ -2,9 +2,7 @@
 // "3D_Re-" or "3D_Im-", the base name and the extension. Each starts with three header lines
 // (the x, y and z axes in single precision) and goes on with body lines of doubles.
 //
-// Lines are formatted straight into a large buffer per file, which is written out whenever
-// fewer than one field's room is left, so a line of any length needs no more memory. The
-// files are written under temporary names and replace files of their names only when all
+// The files are written under temporary names and replace files of their names only when all
 // six are complete.
 #pragma once
 
@@ -48,42 +46,47 @@ std::string output_file_name(const std::string& base_name, std::string_view pref
 // The six names, each of a prefix, the base name and an extension, as above.
 output_names build_output_names(const std::string& base_name, const field_kind& kind);
 
-struct output_file {
-  staged_file staged;
-  // Not cleared when made: the writing thread touches its pages first, and nothing reads
-  // past `used`.
-  std::unique_ptr<char[]> buffer;
-  std::size_t capacity = 0;
-  std::size_t used = 0;
+struct output_set {
+  std::array<staged_file, map_files> files;  // in the order of `file_roles`
 };
 
-struct output_set {
-  std::array<output_file, map_files> files;  // in the order of `file_roles`
+// Formatted text on its way into one file: a buffer written out at `offset` whenever fewer
+// than one field's room is left, so a line of any length needs no more memory. Every line of a
+// file has a length known before it is formatted, so sinks of several threads may fill
+// different stretches of one file at once.
+struct text_sink {
+  staged_file* file = nullptr;
+  char* buffer = nullptr;  // not cleared when made: nothing reads past `used`
+  std::size_t capacity = 0;
+  std::size_t used = 0;
+  std::uint64_t offset = 0;  // of the buffer's first byte in the file
 };
 
 inline constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
 
-// Creates the six files under temporary names beside their targets, each with a buffer of
-// `output_buffer_size` or, for a smaller file, of the bytes it will hold. Every name is
-// checked before any file is created; none of them, nor a name of the set written with them
+// Creates the six files under temporary names beside their targets. Every name is checked
+// before any file is created; none of them, nor a name of the set written with them
 // (`with_them`: the picture), may be the same file as another. Throws `failure` naming the
 // file and the cause.
 output_set open_output_files(const output_names& names,
-                             std::uint64_t bytes_per_file = output_buffer_size,
                              std::span<const std::string> with_them = {});
 
-// How many bytes each field-map file of a map of these knots holds.
+// The bytes of a file's three header lines, of each of its body lines, and of the whole file,
+// for a map of these knots. Every value has the width of its form.
+std::uint64_t header_bytes(map_knots knots);
+std::uint64_t body_line_bytes(map_knots knots);
 std::uint64_t bytes_per_file(map_knots knots);
 
-// The buffer of each file: `output_buffer_size`, or less for a small map.
+// A buffer for a file's text: `output_buffer_size`, or less for a small map.
 std::size_t output_buffer_bytes(std::uint64_t bytes_per_file);
 
+// The three header lines of every file, from its start.
 void write_headers(output_set& set, const map_axes& axes);
 
-// Writes out what the file's buffer holds. Throws `failure` naming the file and the cause.
-void flush_output(output_file& file);
+// Writes out what the sink's buffer holds. Throws `failure` naming the file and the cause.
+void flush_output(text_sink& sink);
 
-// Flushes and closes every file. Throws `failure` naming the first file that fails.
+// Closes every file. Throws `failure` naming the first file that fails.
 void finish_output_files(output_set& set);
 
 // The six files, for renaming them into place together with others. Until then, and after
@@ -91,16 +94,16 @@ void finish_output_files(output_set& set);
 std::vector<staged_file*> staged_files(output_set& set);
 
 // One value of a line: its separating blank and its field.
-inline void put_value(output_file& file, double value, const number_form& form) {
-  if (file.capacity - file.used < max_field_width + 2) flush_output(file);
-  char* out = file.buffer.get() + file.used;
+inline void put_value(text_sink& sink, double value, const number_form& form) {
+  if (sink.capacity - sink.used < max_field_width + 2) flush_output(sink);
+  char* out = sink.buffer + sink.used;
   *out++ = ' ';
-  file.used = static_cast<std::size_t>(write_number(out, value, form) - file.buffer.get());
+  sink.used = static_cast<std::size_t>(write_number(out, value, form) - sink.buffer);
 }
 
-inline void end_line(output_file& file) {
-  if (file.used == file.capacity) flush_output(file);
-  file.buffer[file.used++] = '\n';
+inline void end_line(text_sink& sink) {
+  if (sink.used == sink.capacity) flush_output(sink);
+  sink.buffer[sink.used++] = '\n';
 }
 
 }  // namespace vort
