@@ -1,8 +1,14 @@
 // Whole runs of the converter: for each generated table, five runs of each case with flag B,
 // replacing the files of the run before as a user who reruns does; prints the median wall
-// time with the spread of the five against its target ("!" when missed), the table's MB/s,
-// the body values per second and the peak resident memory of the child against 48 B/knot +
-// 16 MB, and checks the six files' line and value counts.
+// time with the spread of the five against its target ("!" when missed), the floor of the
+// case and the time as a multiple of it, the table's MB/s, the body values per second and the
+// peak resident memory of the child against 48 B/knot + 16 MB, and checks the six files' line
+// and value counts.
+//
+// The floor is what any converter must spend on the same files, measured just before the
+// case's runs, five times after one to warm up: reading the table as `cat table >/dev/null`
+// does (from the page cache) and writing six files of the map's size under temporary names,
+// renamed over the files of the time before.
 //
 //   convert_bench [--basic] VORT2PELTA MAKE_VORT_TABLE WORKDIR N [N ...]   (N x N x N knots)
 //
@@ -17,6 +23,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +37,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 struct run_figures {
   double seconds;
@@ -64,9 +75,60 @@ run_figures run_once(const std::string& exe, const fs::path& dir,
   int status = 0;
   rusage usage{};
   wait4(child, &status, 0, &usage);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return {seconds, usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  return {seconds_since(start), usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+double median_of(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// Reads the file to its end in blocks of cat's size.
+void read_through(const fs::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY);
+  if (fd < 0) std::exit(2);
+  std::vector<char> block(std::size_t{128} << 10);
+  while (::read(fd, block.data(), block.size()) > 0) {
+  }
+  ::close(fd);
+}
+
+// Writes `bytes` bytes of map-like text to a temporary beside `target` and renames it over.
+void write_and_rename(const fs::path& target, long bytes, const std::vector<char>& block) {
+  const fs::path temporary = target.string() + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) std::exit(2);
+  for (long left = bytes; left > 0;) {
+    const long size = std::min<long>(left, static_cast<long>(block.size()));
+    if (::write(fd, block.data(), static_cast<std::size_t>(size)) != size) std::exit(2);
+    left -= size;
+  }
+  if (::close(fd) != 0 || std::rename(temporary.c_str(), target.c_str()) != 0) std::exit(2);
+}
+
+// The floor of a case: the table read and six files of `bytes_per_file` written and renamed,
+// the median of five after one that creates the files.
+double floor_seconds(const fs::path& table, const fs::path& dir, long bytes_per_file) {
+  fs::create_directories(dir);
+  std::vector<char> block(std::size_t{1} << 20);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = i % 26 == 25 ? '\n' : '7';
+  std::vector<double> times;
+  for (int r = 0; r < 6; ++r) {
+    const auto start = std::chrono::steady_clock::now();
+    read_through(table);
+    for (int file = 0; file < 6; ++file) {
+      write_and_rename(dir / ("floor" + std::to_string(file)), bytes_per_file, block);
+    }
+    if (r > 0) times.push_back(seconds_since(start));
+  }
+  fs::remove_all(dir);
+  return median_of(times);
+}
+
+// The bytes of each map file of a map of nx x ny x nz knots: three header lines of 17
+// characters a value, body lines of 26 a value.
+long map_file_bytes(long nx, long ny, long nz) {
+  return (nx + ny + nz + 3) * 17 + 3 + ny * nz * (nx * 26 + 1);
 }
 
 struct bench_case {
@@ -144,9 +206,9 @@ int main(int argc, char** argv) {
   const fs::path work = fs::absolute(argv[a + 2]);
   fs::create_directories(work);
   bool all_good = true;
-  std::printf("%-10s %-16s %8s %15s %8s %10s %12s %9s %10s  %s\n", "table", "case", "median s",
-              "min-max s", "target s", "table MB/s", "values/s", "peak MB", "limit MB",
-              "output check");
+  std::printf("%-10s %-16s %8s %15s %8s %8s %7s %10s %12s %9s %10s  %s\n", "table", "case",
+              "median s", "min-max s", "target s", "floor s", "x floor", "table MB/s", "values/s",
+              "peak MB", "limit MB", "output check");
   for (int size = a + 3; size < argc; ++size) {
     const long n = std::atol(argv[size]);
     // The targets: a million knots in 0.24 s without a mirror, 0.40 s with one; time linear
@@ -179,8 +241,12 @@ int main(int argc, char** argv) {
       std::vector<double> times;
       long peak_kb = 0;
       std::string check = "ok";
+      const long map_nx = c.mirror == 'Y' ? 2 * nx - 1 : nx;
+      const long map_ny = c.mirror == 'X' ? 2 * n - 1 : n;
       // What earlier cases (and benchmarks) left to write back is written before this one
       // starts, so that a case is not timed against another's gigabytes.
+      ::sync();
+      const double floor = floor_seconds(table, work / "floor", map_file_bytes(map_nx, map_ny, n));
       ::sync();
       // The first run creates the files; the five timed ones replace them.
       for (int r = 0; r < 6; ++r) {
@@ -193,8 +259,6 @@ int main(int argc, char** argv) {
       fs::remove_all(dir);
       std::sort(times.begin(), times.end());
       const double median = times[2];
-      const long map_nx = c.mirror == 'Y' ? 2 * nx - 1 : nx;
-      const long map_ny = c.mirror == 'X' ? 2 * n - 1 : n;
       const double values = static_cast<double>(map_nx * map_ny * n * 6);
       const double values_per_second = values / median;
       seconds_per_value[number] = median / values;
@@ -211,9 +275,10 @@ int main(int argc, char** argv) {
       }
       char limit[16] = "-";
       if (memory_limited) std::snprintf(limit, sizeof limit, "%.1f", limit_mb);
-      std::printf("%-10s %-16s %8.3f %15s %8s %10.0f %12.3e %9.1f %10s  %s\n",
+      std::printf("%-10s %-16s %8.3f %15s %8s %8.3f %7.2f %10.0f %12.3e %9.1f %10s  %s\n",
                   (std::to_string(n) + "^3").c_str(), c.label.c_str(), median, spread, target,
-                  table_mb / median, values_per_second, peak_mb, limit, check.c_str());
+                  floor, median / floor, table_mb / median, values_per_second, peak_mb, limit,
+                  check.c_str());
       std::fflush(stdout);
     }
     // Y writes the grid that "F grid of Y" converts whole: its time a written value against

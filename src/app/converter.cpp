@@ -217,20 +217,29 @@ void check_walls(const command_options& options, const record_table& table,
   }
 }
 
-// What a run holds in memory at once: the record table, the axes, the output buffers and the
-// picture.
-std::uint64_t run_bytes(grid_counts counts, const map_symmetry& symmetry, bool preview) {
+// The threads of a run: --threads, or the machine's.
+int run_threads(const command_options& options) {
+  return options.threads > 0 ? options.threads : default_threads();
+}
+
+// What a run holds in memory at once: the record table, the axes, the writing threads'
+// buffers and the picture.
+std::uint64_t run_bytes(grid_counts counts, const map_symmetry& symmetry,
+                        const command_options& options) {
   const map_knots knots = knots_of_map(counts, symmetry);
   const auto axis_bytes = static_cast<std::uint64_t>(knots[0] + knots[1] + knots[2]) * 4;
-  return table_bytes(counts) + axis_bytes + map_files * output_buffer_bytes(bytes_per_file(knots)) +
-         (preview ? preview_bytes(knots) : 0);
+  const int writers = body_threads(knots, run_threads(options));
+  return table_bytes(counts) + axis_bytes +
+         static_cast<std::uint64_t>(writers) * body_buffer_bytes(bytes_per_file(knots), writers) +
+         (options.preview ? preview_bytes(knots) : 0);
 }
 
 // The counts refused as the record table refuses them, and a grid whose run cannot fit in
 // memory (without a mirror, before the mirror is known: a mirror only adds).
-void check_counts(grid_counts counts, const map_symmetry& symmetry, bool preview) {
+void check_counts(grid_counts counts, const map_symmetry& symmetry,
+                  const command_options& options) {
   check_grid_counts(counts);
-  check_memory_budget(run_bytes(counts, symmetry, preview), memory_room());
+  check_memory_budget(run_bytes(counts, symmetry, options), memory_room());
 }
 
 // Every name the run will write, checked before a question is asked or the table is read: a
@@ -266,7 +275,7 @@ run_plan plan_run(const command_line& command) {
   const map_symmetry known = symmetry_of(options.symmetry ? *options.symmetry
                                          : options.mirror ? symmetry_of_answer(*options.mirror)
                                                           : symmetry_list{});
-  if (!typed.any_automatic()) check_counts(typed.counts, known, options.preview);
+  if (!typed.any_automatic()) check_counts(typed.counts, known, options);
   if (command.table_name == piped_table_argument) require_answers_as_options(options);
   run_plan plan;
   plan.kind = select_field_kind(command.field_id);
@@ -275,10 +284,11 @@ run_plan plan_run(const command_line& command) {
   check_outputs(plan.names, plan.picture_name, options.preview);
   plan.table = open_table_or_input(command.table_name,
                                    typed.any_automatic() ? max_knots : typed.counts.knots());
+  plan.table.inflate_in_own_thread = run_threads(options) > 1;
   plan.counts = typed.counts;
   if (typed.any_automatic()) {
     plan.counts = counts_from_positions(plan.table, typed);
-    check_counts(plan.counts, known, options.preview);
+    check_counts(plan.counts, known, options);
   }
   return plan;
 }
@@ -307,12 +317,13 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   std::optional<mesh_data> mesh = options.mesh;
   if (!mesh && !options.mesh_auto) mesh = ask_mesh_data(out, console);
   map_symmetry symmetry = symmetry_of(ask_symmetry(options, out, console));
-  const line_count lines = count_lines(table, hardware_threads());
+  const int threads = run_threads(options);
+  const line_count lines = count_lines(table, threads);
   say(out, "file record=" + int_field(lines.lines - 2));
   say(out, "Nx,Ny,Nz=" + int_field(counts.nx) + int_field(counts.ny) + int_field(counts.nz));
   flush_console(out);
 
-  check_counts(counts, symmetry, options.preview);
+  check_counts(counts, symmetry, options);
   // Built now to refuse an axis beyond single precision before the table is read; a plane at
   // the first knot of its axis, known only from the table, builds it once more.
   if (mesh) build_map_axes(counts, *mesh, symmetry);
@@ -333,10 +344,9 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   say(out, std::string("field_id=") + command.field_id);
   flush_console(out);
   const std::span<const std::string> picture_names(&plan.picture_name, options.preview ? 1 : 0);
-  output_set files =
-      open_output_files(plan.names, bytes_per_file(knots_of_map(counts, symmetry)), picture_names);
+  output_set files = open_output_files(plan.names, picture_names);
   write_headers(files, axes);
-  write_body(files, rows, plan.kind, symmetry, counter);
+  write_body(files, rows, plan.kind, symmetry, counter, threads);
   end_progress_phase(progress);
   std::vector<staged_file*> finished = staged_files(files);
   staged_file picture;
@@ -347,7 +357,7 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   // The table is not needed any more: its memory goes back before the files are finished.
   rows = record_table{};
   finish_output_files(files);
-  commit_staged(finished);
+  commit_staged(finished, threads);
 }
 
 // A failed run says one thing: the warnings of its earlier steps are moot.

@@ -1,10 +1,12 @@
 #include "app/options.hpp"
 
 #include <cctype>
+#include <charconv>
 
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
 #include "common/failure.hpp"
+#include "common/parallel_parts.hpp"
 
 namespace vort {
 namespace {
@@ -17,6 +19,7 @@ enum class option_id {
   preview,
   no_grid_check,
   strict,
+  threads,
   inspect,
   format,
   help,
@@ -43,6 +46,8 @@ constexpr option_entry option_table[] = {
      "--no-grid-check   do not check the records' positions against the grid"},
     {option_id::strict, "--strict", takes::nothing,
      "--strict          every warning is a failure: status 1, no file replaced"},
+    {option_id::threads, "--threads", takes::value,
+     "--threads=N       use at most N threads (1 to 64; default: the machine's, at most 64)"},
     {option_id::inspect, "--inspect", takes::value,
      "--inspect TABLE   describe the table's grid, mesh and field; write nothing"},
     {option_id::format, "--format", takes::value,
@@ -80,6 +85,17 @@ char mirror_of(std::string_view value) {
     hint = "; did you mean " + std::string(1, static_cast<char>(value.front() - 'a' + 'A')) + "?";
   }
   throw failure{"--mirror=" + printable_item(value) + ": the mirror is Y, X or F" + hint};
+}
+
+int threads_of(std::string_view value) {
+  int threads = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
+  if (error != std::errc{} || end != value.data() + value.size() || threads < 1 ||
+      threads > max_threads) {
+    throw failure{"--threads=" + printable_item(value) +
+                  ": the thread count is a whole number from 1 to " + std::to_string(max_threads)};
+  }
+  return threads;
 }
 
 std::string lower_case(std::string_view text) {
@@ -155,6 +171,9 @@ void apply(command_options& options, const option_entry& entry, std::string_view
       break;
     case option_id::strict:
       options.strict = true;
+      break;
+    case option_id::threads:
+      options.threads = threads_of(value);
       break;
     case option_id::inspect:
       options.inspect = std::string(value);

@@ -27,6 +27,7 @@ struct command_options {
   std::optional<mesh_data> mesh;          // --mesh=VALUES, read up front
   std::optional<char> mirror;             // Y, X or F
   std::optional<symmetry_list> symmetry;  // --symmetry=LIST, in place of the mirror
+  int threads = 0;                        // --threads=N: at most N threads; 0: the machine's
 };
 
 struct split_arguments {

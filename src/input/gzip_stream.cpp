@@ -164,7 +164,8 @@ gzip_stream::~gzip_stream() {
   inflating.join();
 }
 
-gzip_stream start_gzip_stream(int descriptor, std::string_view already_read, std::string name) {
+gzip_stream start_gzip_stream(int descriptor, std::string_view already_read, std::string name,
+                              bool own_thread) {
   gzip_stream stream;
   stream.ring = std::make_unique<gzip_ring>();
   gzip_ring& ring = *stream.ring;
@@ -176,7 +177,9 @@ gzip_stream start_gzip_stream(int descriptor, std::string_view already_read, std
   }
   ring.blocks.resize(ring_blocks);
   try {
-    stream.inflating = thread_without_interrupts([&ring] { inflate_ahead_guarded(ring); });
+    if (own_thread) {
+      stream.inflating = thread_without_interrupts([&ring] { inflate_ahead_guarded(ring); });
+    }
   } catch (const std::system_error&) {
     // No thread to be had: `next_text_block` inflates on the caller's thread.
   }

@@ -55,7 +55,8 @@ byte_source read_text(const table_file& table) {
     // The inflating thread reads the file in order from the offset it shares with the table:
     // every reading of a compressed table starts from the beginning, and one follows another.
     if (::lseek(table.file.fd, 0, SEEK_SET) != 0) refuse_read(table.name, std::strerror(errno));
-    source.gz = std::make_unique<gzip_stream>(start_gzip_stream(table.file.fd, {}, table.name));
+    source.gz = std::make_unique<gzip_stream>(
+        start_gzip_stream(table.file.fd, {}, table.name, table.inflate_in_own_thread));
   }
   return source;
 }

@@ -25,6 +25,7 @@ struct table_file {
   unique_fd file;
   std::uint64_t size = 0;  // bytes on disk
   table_encoding encoding = table_encoding::plain;
+  bool inflate_in_own_thread = true;  // else the reading thread inflates a compressed table
 };
 
 // Opens a regular file for reading. Throws `failure` naming the file and the cause: missing,
