@@ -293,6 +293,13 @@ run_plan plan_run(const command_line& command) {
   return plan;
 }
 
+// "file record=" (the table's lines but its two header lines) and the counts.
+void say_line_count(std::ostream& out, const line_count& lines, grid_counts counts) {
+  say(out, "file record=" + int_field(lines.lines - 2));
+  say(out, "Nx,Ny,Nz=" + int_field(counts.nx) + int_field(counts.ny) + int_field(counts.nz));
+  flush_console(out);
+}
+
 // The planes of the run, from --symmetry or the mirror answer (asked when not given), echoed.
 symmetry_list ask_symmetry(const command_options& options, std::ostream& out,
                            console_input& console) {
@@ -318,19 +325,35 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   if (!mesh && !options.mesh_auto) mesh = ask_mesh_data(out, console);
   map_symmetry symmetry = symmetry_of(ask_symmetry(options, out, console));
   const int threads = run_threads(options);
-  const line_count lines = count_lines(table, threads);
-  say(out, "file record=" + int_field(lines.lines - 2));
-  say(out, "Nx,Ny,Nz=" + int_field(counts.nx) + int_field(counts.ny) + int_field(counts.nz));
-  flush_console(out);
-
-  check_counts(counts, symmetry, options);
-  // Built now to refuse an axis beyond single precision before the table is read; a plane at
-  // the first knot of its axis, known only from the table, builds it once more.
-  if (mesh) build_map_axes(counts, *mesh, symmetry);
-  record_table rows = allocate_record_table(counts);
+  // A compressed table is counted in the pass that reads it (inflating it twice would cost as
+  // much again): its echo waits for the read then, and a failure of the read for the echo.
+  const bool counted_in_read = table.encoding == table_encoding::gzip;
+  line_count lines;
+  lines.lines = -1;
+  if (!counted_in_read) {
+    lines = count_lines(table, threads);
+    say_line_count(out, lines, counts);
+  }
+  record_table rows;
   const bool check = !options.no_grid_check;
-  position_spread spread = check ? start_spread(counts) : position_spread{};
-  const std::int64_t read = read_table(table, rows, check ? &spread : nullptr, counter, &lines);
+  position_spread spread;
+  std::int64_t read = 0;
+  try {
+    check_counts(counts, symmetry, options);
+    // Built now to refuse an axis beyond single precision before the table is read; a plane
+    // at the first knot of its axis, known only from the table, builds it once more.
+    if (mesh) build_map_axes(counts, *mesh, symmetry);
+    rows = allocate_record_table(counts);
+    if (check) spread = start_spread(counts);
+    read = read_table(table, rows, check ? &spread : nullptr, counter,
+                      counted_in_read ? nullptr : &lines, counted_in_read ? &lines : nullptr);
+  } catch (...) {
+    if (!counted_in_read) throw;
+    if (lines.lines < 0) lines = count_lines(table, threads);
+    say_line_count(out, lines, counts);
+    throw;
+  }
+  if (counted_in_read) say_line_count(out, lines, counts);
   end_progress_phase(progress);
   const checked_positions positions =
       check ? check_table_positions(table, spread, read) : checked_positions{};

@@ -24,12 +24,14 @@ struct body_stretch {
   std::int64_t end;
 };
 
-// Each file's lines cut into `per_file` stretches of nearly the same length, file by file.
+// Each file's lines cut into `per_file` stretches of nearly the same length, in the order
+// the threads take them: the first stretch of every file, then the second, and so on, so that
+// threads at work at once write different files (writes to one file wait for each other).
 std::vector<body_stretch> stretches_of(std::int64_t lines, int per_file) {
   std::vector<body_stretch> stretches;
   const std::int64_t cuts = std::clamp<std::int64_t>(per_file, 1, lines);
-  for (std::size_t u = 0; u < map_files; ++u) {
-    for (std::int64_t n = 0; n < cuts; ++n) {
+  for (std::int64_t n = 0; n < cuts; ++n) {
+    for (std::size_t u = 0; u < map_files; ++u) {
       stretches.push_back({u, lines * n / cuts, lines * (n + 1) / cuts});
     }
   }

@@ -131,6 +131,7 @@ bool hand_out(gzip_stream& stream, text_block& block) {
   }
   stream.current_used = 0;
   block = stream.current;
+  if (block.size > 0) stream.last_byte = block.data[block.size - 1];
   return block.size > 0;
 }
 
@@ -194,6 +195,14 @@ bool next_text_block(gzip_stream& stream, text_block& block) {
   ring.freed_one.notify_one();
   ring.made_one.wait(lock, [&] { return ring.made > stream.taken || ring.ended; });
   return hand_out(stream, block);
+}
+
+std::int64_t count_text_lines(gzip_stream& stream) {
+  text_block block;
+  while (next_text_block(stream, block)) {
+  }
+  // The thread has counted the line ends before each block, and so before the end.
+  return block.first_line - 1 + (stream.last_byte != '\n' ? 1 : 0);
 }
 
 std::size_t read_inflated(gzip_stream& stream, char* data, std::size_t size) {

@@ -35,6 +35,7 @@ struct gzip_stream {
   std::uint64_t taken = 0;          // blocks handed out so far
   text_block current;               // the block handed out last
   std::size_t current_used = 0;     // of it, by `read_inflated`
+  char last_byte = '\n';            // of the text handed out so far, '\n' before any
 
   gzip_stream();
   gzip_stream(gzip_stream&&) noexcept;
@@ -56,6 +57,11 @@ bool next_text_block(gzip_stream& stream, text_block& block);
 // Copies up to `size` bytes of the text to `data` and returns their count: `size`, or less at
 // the end of the text. Throws as `next_text_block` does.
 std::size_t read_inflated(gzip_stream& stream, char* data, std::size_t size);
+
+// Reads the text on to its end, from wherever the caller has got, and returns how many lines
+// the whole text has: every line, an unended last one included. Throws as `next_text_block`
+// does.
+std::int64_t count_text_lines(gzip_stream& stream);
 
 // The bytes of the file read by the time the block handed out last was complete: how far
 // through the file the caller has got.

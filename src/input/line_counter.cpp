@@ -17,17 +17,7 @@ struct part_count {
   char last = '\n';  // the last byte of the part, '\n' for an empty one
 };
 
-// The inflating thread has counted the line ends before each block it made.
-part_count count_inflated_line_ends(byte_source& source) {
-  part_count count;
-  text_block block;
-  while (next_inflated_block(source, block)) count.last = block.data[block.size - 1];
-  count.line_ends = block.first_line - 1;
-  return count;
-}
-
 part_count count_line_ends(byte_source& source) {
-  if (source.gz) return count_inflated_line_ends(source);
   std::vector<char> block(block_size_for(source, block_size));
   part_count count;
   while (const std::size_t got = read_bytes(source, block.data(), block.size())) {
@@ -67,14 +57,31 @@ std::vector<std::uint64_t> part_starts_of(const table_file& table, int parts) {
   return starts;
 }
 
+// Beyond what a record number can count.
+void refuse_too_many_lines(const table_file& table, std::int64_t lines) {
+  if (lines > std::numeric_limits<std::int32_t>::max()) {
+    throw failure{in_quotes(table.name) + " has more than 2147483647 lines"};
+  }
+}
+
 }  // namespace
 
-line_count count_lines(const table_file& table, int parts) {
+line_count count_rest_of_text(const table_file& table, gzip_stream& stream) {
   line_count count;
-  const bool plain = table.encoding == table_encoding::plain;
+  count.lines = count_text_lines(stream);
+  refuse_too_many_lines(table, count.lines);
+  return count;
+}
+
+line_count count_lines(const table_file& table, int parts) {
+  if (table.encoding == table_encoding::gzip) {
+    byte_source source = read_text(table);
+    return count_rest_of_text(table, *source.gz);
+  }
+  line_count count;
   const auto most = static_cast<int>(std::min<std::uint64_t>(
       static_cast<std::uint64_t>(std::max(parts, 1)), table.size / smallest_part));
-  if (plain && most >= 2) count.part_starts = part_starts_of(table, most);
+  if (most >= 2) count.part_starts = part_starts_of(table, most);
   if (count.part_starts.size() < 2) count.part_starts.clear();
   const std::size_t n = std::max<std::size_t>(count.part_starts.size(), 1);
   std::vector<part_count> counts(n);
@@ -91,9 +98,7 @@ line_count count_lines(const table_file& table, int parts) {
     count.lines += counts[p].line_ends;
   }
   if (counts.back().last != '\n') ++count.lines;
-  if (count.lines > std::numeric_limits<std::int32_t>::max()) {
-    throw failure{in_quotes(table.name) + " has more than 2147483647 lines"};
-  }
+  refuse_too_many_lines(table, count.lines);
   return count;
 }
 

@@ -24,4 +24,8 @@ inline constexpr std::uint64_t smallest_part = std::uint64_t{8} << 20;
 // Throws `failure` when the table cannot be read or holds more than 2^31 - 1 lines.
 line_count count_lines(const table_file& table, int parts);
 
+// The count of a compressed table from a reading of it, which goes on to the text's end from
+// wherever it has got: a read that counts as it goes. Throws as `count_lines` does.
+line_count count_rest_of_text(const table_file& table, gzip_stream& stream);
+
 }  // namespace vort

@@ -286,12 +286,12 @@ bool confirms_next(const std::vector<table_part>& parts, std::size_t n) {
 
 }  // namespace
 
-std::int64_t read_table(const table_file& table, record_table& rows, position_spread* positions,
-                        work_counter* counter, const line_count* lines) {
+namespace {
+
+std::int64_t read_in_parts(std::vector<table_part>& parts, record_table& rows,
+                           position_spread* positions) {
   const std::int64_t due = rows.rows;
   const bool check = positions != nullptr;
-  std::vector<table_part> parts = plan_parts(table, lines, due, rows.counts, counter, check);
-  start_phase(counter, work_phase::reading, table.size);
   try {
     skip_header_lines(parts[0].source);
   } catch (...) {
@@ -334,6 +334,31 @@ std::int64_t read_table(const table_file& table, record_table& rows, position_sp
     final_part.source.blocks.at_eof = false;
     refuse_further_records(final_part.source, rows.rows);
   }
+  return read;
+}
+
+}  // namespace
+
+std::int64_t read_table(const table_file& table, record_table& rows, position_spread* positions,
+                        work_counter* counter, const line_count* lines,
+                        line_count* compressed_lines) {
+  std::vector<table_part> parts =
+      plan_parts(table, lines, rows.rows, rows.counts, counter, positions != nullptr);
+  start_phase(counter, work_phase::reading, table.size);
+  gzip_stream* const stream = parts[0].source.blocks.source.gz.get();
+  if (compressed_lines == nullptr || stream == nullptr)
+    return read_in_parts(parts, rows, positions);
+  std::exception_ptr refusal;
+  std::int64_t read = 0;
+  try {
+    read = read_in_parts(parts, rows, positions);
+  } catch (...) {
+    refusal = std::current_exception();
+  }
+  // Where the text itself fails on the way to its end, that is what a count first would have
+  // met.
+  *compressed_lines = count_rest_of_text(table, *stream);
+  if (refusal) std::rethrow_exception(refusal);
   return read;
 }
 

@@ -30,9 +30,13 @@ inline constexpr int record_values = 9;  // in a record of the file: x, y, z, th
 // when it is given. With the parts that counting the lines found, a large plain table is read
 // in parts at once; the result is the same. Throws `failure` with the file, the line and the
 // offending text.
+//
+// A compressed table is counted in the same pass when `compressed_lines` is given (inflating
+// it twice would cost as much again): its text is read on to the end, also after a failure,
+// and a failure of the text itself on the way is the one thrown.
 std::int64_t read_table(const table_file& table, record_table& rows,
                         position_spread* positions = nullptr, work_counter* counter = nullptr,
-                        const line_count* lines = nullptr);
+                        const line_count* lines = nullptr, line_count* compressed_lines = nullptr);
 
 // "<table> holds more records than the grid has knots (<knots>); check Nx, Ny and Nz".
 failure too_many_records(const std::string& table_name, std::int64_t knots);
