@@ -20,8 +20,10 @@ namespace vort {
 // too small to pay for a second.
 int body_threads(map_knots knots, int threads);
 
-// The buffer each writing thread formats into: together no more than six files' buffers of
-// `output_buffer_size`, each at least a field's room and at most a whole file.
+// The buffer each writing thread formats into: `output_buffer_size` (a larger one would gain
+// nothing, and may be given whole huge pages) for up to two threads, less for more, so that
+// the buffers together stay within two of that size; at most a whole file, and at least a
+// field's room.
 std::size_t body_buffer_bytes(std::uint64_t bytes_per_file, int threads);
 
 // Writes the whole body of all six files after their headers. Every line of a file has the

@@ -10,15 +10,13 @@
 namespace vort {
 namespace {
 
-constexpr std::size_t block_size = std::size_t{1} << 20;
-
 struct part_count {
   std::int64_t line_ends = 0;
   char last = '\n';  // the last byte of the part, '\n' for an empty one
 };
 
-part_count count_line_ends(byte_source& source) {
-  std::vector<char> block(block_size_for(source, block_size));
+part_count count_line_ends(byte_source& source, int parts) {
+  std::vector<char> block(block_size_for(source, part_block_size(parts)));
   part_count count;
   while (const std::size_t got = read_bytes(source, block.data(), block.size())) {
     const char* p = block.data();
@@ -91,7 +89,7 @@ line_count count_lines(const table_file& table, int parts) {
         n == 1 ? read_text(table)
                : read_text_range(table, count.part_starts[p],
                                  p + 1 < n ? count.part_starts[p + 1] : byte_source::unlimited);
-    counts[p] = count_line_ends(source);
+    counts[p] = count_line_ends(source, static_cast<int>(n));
   });
   for (std::size_t p = 0; p < n; ++p) {
     if (n > 1) count.lines_before_part.push_back(count.lines);

@@ -91,6 +91,12 @@ std::uint64_t bytes_consumed(const byte_source& source) {
   return source.gz ? compressed_bytes_taken(*source.gz) : source.offset;
 }
 
+std::size_t part_block_size(int parts) {
+  constexpr std::size_t together = std::size_t{2} << 20, smallest = std::size_t{64} << 10;
+  return std::clamp(together / static_cast<std::size_t>(std::max(parts, 1)), smallest,
+                    together / 2);
+}
+
 std::size_t block_size_for(const byte_source& source, std::size_t largest) {
   constexpr std::size_t smallest = 4096;
   const std::uint64_t size = source.table->size;

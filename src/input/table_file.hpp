@@ -65,6 +65,11 @@ bool next_inflated_block(byte_source& source, text_block& block);
 // How far through the file on disk the reading has got, in bytes: for progress.
 std::uint64_t bytes_consumed(const byte_source& source);
 
+// The largest block of each of `parts` readings of one table at once: 1 MB for up to two,
+// less for more (at least 64 KB), so that their buffers together stay within 2 MB however many
+// threads read.
+std::size_t part_block_size(int parts);
+
 // A block size for reading: `largest`, or less for a smaller plain table, so that small tables
 // do not cost large buffers. A compressed table's text comes in the inflating thread's blocks:
 // the buffer only joins the parts of a line that runs from one into the next.

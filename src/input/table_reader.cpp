@@ -251,8 +251,10 @@ std::vector<table_part> plan_parts(const table_file& table, const line_count* li
     if (parts.empty()) parts.emplace_back();
     table_part part;
     part.first_record = lines->lines_before_part[p] - 2;
-    part.source.blocks = open_line_blocks(read_text_range(
-        table, lines->part_starts[p], p + 1 < n ? lines->part_starts[p + 1] : table.size));
+    part.source.blocks =
+        open_line_blocks(read_text_range(table, lines->part_starts[p],
+                                         p + 1 < n ? lines->part_starts[p + 1] : table.size),
+                         part_block_size(static_cast<int>(n)));
     part.source.cursor.line = lines->lines_before_part[p] + 1;
     part.source.records = part.first_record;
     part.source.knot = walk_from(counts, part.first_record);
@@ -265,7 +267,8 @@ std::vector<table_part> plan_parts(const table_file& table, const line_count* li
     parts.emplace_back();
     parts[0].source = whole_text(table, counter);
   } else {
-    parts[0].source.blocks = open_line_blocks(read_text_range(table, 0, lines->part_starts[1]));
+    parts[0].source.blocks = open_line_blocks(read_text_range(table, 0, lines->part_starts[1]),
+                                              part_block_size(static_cast<int>(n)));
     parts[0].source.bounded = true;
     parts[0].source.counter = counter;
     parts.back().source.blocks.source.end = byte_source::unlimited;
