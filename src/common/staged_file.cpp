@@ -189,6 +189,11 @@ void write_staged_at(staged_file& file, const char* data, std::size_t size, std:
   }
 }
 
+void start_writing_out(const staged_file& file, std::uint64_t offset, std::uint64_t size) {
+  ::sync_file_range(file.fd, static_cast<off_t>(offset), static_cast<off_t>(size),
+                    SYNC_FILE_RANGE_WRITE);
+}
+
 void close_staged(staged_file& file) {
   const int fd = file.fd;
   file.fd = -1;

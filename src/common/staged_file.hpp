@@ -44,6 +44,11 @@ staged_file stage_file(const std::string& name);
 // Throws `failure` "cannot write "name": reason".
 void write_staged_at(staged_file& file, const char* data, std::size_t size, std::uint64_t offset);
 
+// Asks the system to start writing the bytes [offset, offset + size) of the temporary out to
+// the disk now, without waiting for it: the file system has less left to do when the file is
+// renamed into place. Best effort: a system that cannot is not a failure.
+void start_writing_out(const staged_file& file, std::uint64_t offset, std::uint64_t size);
+
 // Closes the temporary; a failure to close is a failure to write.
 void close_staged(staged_file& file);
 

@@ -62,6 +62,7 @@ void write_stretch(const body_group& group, const body_stretch& stretch, line_pl
   if (sink.offset != places.at(stretch.end)) {
     throw std::logic_error("a line of the map is not as long as its values' widths make it");
   }
+  start_writing_out(*file.file, places.at(stretch.first), sink.offset - places.at(stretch.first));
 }
 
 }  // namespace
