@@ -13,7 +13,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "common/failure.hpp"
@@ -105,8 +104,14 @@ enum class earlier { file, none, link };
 TEST(StagedFiles, AFailingCallAtAnyStepLosesNoEarlierFile) {
   const earlier kinds[] = {earlier::file, earlier::none, earlier::link,
                            earlier::file, earlier::none, earlier::link};
-  for (const auto& [without_links, threads] :
-       {std::pair{false, 1}, std::pair{true, 1}, std::pair{false, 3}, std::pair{true, 8}}) {
+  struct commit_case {
+    bool without_links;
+    int threads;
+  };
+  for (const commit_case c :
+       {commit_case{false, 1}, commit_case{true, 1}, commit_case{false, 3}, commit_case{true, 8}}) {
+    const bool without_links = c.without_links;
+    const int threads = c.threads;
     for (int call = 0;; ++call) {
       const std::string label = std::to_string(without_links) + " " + std::to_string(threads) +
                                 " " + std::to_string(call);
