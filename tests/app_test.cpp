@@ -95,6 +95,16 @@ TEST(Options, RefusedUpFront) {
        "rest zero)"},
       {{"--mesh=1 2 x"}, "--mesh: cannot read \"x\" as a number (value 3 of the mesh data)"},
       {{"--mesh=1 2 3 4 5 6 7 8 9 abc"}, "--mesh gives more than the 9 mesh values"},
+      {{"--symmetry=yz:magnetic:middle"},
+       "--symmetry=yz:magnetic:middle: \"yz:magnetic:middle\" names no end of the axis "
+       "(PLANE:WALL:first or PLANE:WALL:last)"},
+      {{"--symmetry=zz:magnetic"},
+       "--symmetry=zz:magnetic: \"zz:magnetic\" names no plane (yz, xz or xy)"},
+      {{"--symmetry=xy:electric,XY:magnetic"},
+       "--symmetry=xy:electric,XY:magnetic: the XY plane is listed twice"},
+      {{"--mirror=Y", "--symmetry=yz:magnetic"},
+       "--mirror and --symmetry cannot go together: --mirror=Y is --symmetry=yz:magnetic, "
+       "--mirror=X is --symmetry=xz:magnetic"},
       {{"--mesh=1,2,3,4,5,6,7,8,9,10"}, "--mesh gives more than the 9 mesh values"},
       {{"--mesh=auto", "--no-grid-check"},
        "--mesh=auto takes the mesh from the records' positions, which --no-grid-check leaves "

@@ -172,6 +172,23 @@ std::int32_t plane_index(const record_table& table, int normal, const mirror_pla
   return plane.side == plane_side::first_knot ? 0 : count_along(table.counts, normal) - 1;
 }
 
+// Where the field fits the wall at both ends of an axis that starts at zero, the plane was
+// taken at the first knot, as the upper part has it; a metal end wall there fits an electric
+// wall as well, so the user is asked to say.
+std::string undecided_plane_warning(int normal, const map_symmetry& symmetry,
+                                    const checked_positions& positions) {
+  const mirror_plane& plane = *symmetry.planes[static_cast<std::size_t>(normal)];
+  const table_axis& along = positions.axes[static_cast<std::size_t>(normal)];
+  const std::string axis = axis_names[normal];
+  const symmetry_plane at_last{normal, plane.wall, plane_side::last_knot};
+  return "the field fits " + a_wall(plane.wall) + " at both ends of " + axis + ", " + axis + " = " +
+         number_text(along.first) + " and " + axis + " = " + number_text(along.last) + ": the " +
+         plane_name(normal) + " plane was taken at " + axis + " = " + number_text(along.first) +
+         "; if it lies at " + axis + " = " + number_text(along.last) +
+         " (the other end a wall of the structure), give " + symmetry_text({at_last}) +
+         " in --symmetry";
+}
+
 // One line for each plane at the first knot of its axis: the table is the part above it.
 void say_upper_parts(std::ostream& out, const map_symmetry& symmetry) {
   for (int a = 0; a < 3; ++a) {
@@ -357,8 +374,12 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   end_progress_phase(progress);
   const checked_positions positions =
       check ? check_table_positions(table, spread, read) : checked_positions{};
-  place_planes(symmetry, rows, positions.known ? &positions.axes : nullptr, plan.kind.axial);
+  const std::vector<int> undecided =
+      place_planes(symmetry, rows, positions.known ? &positions.axes : nullptr, plan.kind.axial);
   say_upper_parts(out, symmetry);
+  for (const int normal : undecided) {
+    warn(result, options, undecided_plane_warning(normal, symmetry, positions));
+  }
   check_mesh(command, positions, symmetry, mesh, result);
   check_walls(options, rows, symmetry, plan.kind, positions, *mesh, result);
   if (read < rows.rows) warn(result, options, missing_records_warning(table.name, read, rows));

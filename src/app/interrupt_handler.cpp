@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/console.hpp"
 #include "app/progress.hpp"
 #include "common/interrupts.hpp"
 
@@ -72,7 +73,8 @@ extern "C" void on_terminating_signal(int signal_number) {
   const interrupted_run run = remove_unfinished_files();
   char line[160];
   std::size_t used = append(line, sizeof line, 0, on_terminal ? erase_line : "");
-  used = append(line, sizeof line, used, "VORT2Pelta: interrupted by ");
+  used = append(line, sizeof line, used, program_prefix.data());  // a literal: terminated
+  used = append(line, sizeof line, used, "interrupted by ");
   used = append(line, sizeof line, used, names[signal_number]);
   used = append(line, sizeof line, used, consequence(run));
   if (::write(STDERR_FILENO, line, used) < 0) {

@@ -104,13 +104,17 @@ std::string lower_case(std::string_view text) {
   return lower;
 }
 
-// One PLANE:WALL of a --symmetry list.
+// One PLANE:WALL of a --symmetry list, or PLANE:WALL:END where the end of the table's axis
+// that the plane lies at (first or last) is not left to the table to tell.
 symmetry_plane plane_of(std::string_view item, std::string_view list) {
   const std::string where = "--symmetry=" + printable_item(list) + ": ";
   const std::size_t colon = item.find(':');
+  const std::size_t second = colon == std::string_view::npos ? colon : item.find(':', colon + 1);
   const std::string plane = lower_case(item.substr(0, colon));
   const std::string wall =
-      colon == std::string_view::npos ? "" : lower_case(item.substr(colon + 1));
+      colon == std::string_view::npos ? "" : lower_case(item.substr(colon + 1, second - colon - 1));
+  const std::string end =
+      second == std::string_view::npos ? "" : lower_case(item.substr(second + 1));
   symmetry_plane parsed;
   if (plane == "yz") {
     parsed.normal = 0;
@@ -128,6 +132,14 @@ symmetry_plane plane_of(std::string_view item, std::string_view list) {
   } else {
     throw failure{where + "\"" + printable_item(item) +
                   "\" names no wall (PLANE:magnetic or PLANE:electric)"};
+  }
+  if (end == "first") {
+    parsed.side = plane_side::first_knot;
+  } else if (end == "last") {
+    parsed.side = plane_side::last_knot;
+  } else if (second != std::string_view::npos) {
+    throw failure{where + "\"" + printable_item(item) +
+                  "\" names no end of the axis (PLANE:WALL:first or PLANE:WALL:last)"};
   }
   return parsed;
 }

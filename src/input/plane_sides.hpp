@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "input/position_spread.hpp"
 #include "input/record_table.hpp"
@@ -19,8 +20,11 @@ namespace vort {
 bool starts_at_zero(const table_axis& axis);
 bool ends_at_zero(const table_axis& axis);
 
-// Sets the side of every plane of `symmetry`; `axes` is null where the positions are unknown.
-void place_planes(map_symmetry& symmetry, const record_table& table,
-                  const std::array<table_axis, 3>* axes, bool axial);
+// Sets the side of every plane of `symmetry` that the user did not; `axes` is null where the
+// positions are unknown. Returns the normals of the planes whose side the field could not
+// tell: both end planes fit the wall (a metal end wall fits an electric wall as well as a
+// symmetry plane does), and the first knot was taken.
+std::vector<int> place_planes(map_symmetry& symmetry, const record_table& table,
+                              const std::array<table_axis, 3>* axes, bool axial);
 
 }  // namespace vort

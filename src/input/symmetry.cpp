@@ -5,7 +5,8 @@ namespace vort {
 map_symmetry symmetry_of(const symmetry_list& list) {
   map_symmetry symmetry;
   for (const symmetry_plane& plane : list) {
-    symmetry.planes[static_cast<std::size_t>(plane.normal)] = mirror_plane{plane.wall};
+    symmetry.planes[static_cast<std::size_t>(plane.normal)] = mirror_plane{
+        plane.wall, plane.side.value_or(plane_side::last_knot), plane.side.has_value()};
   }
   return symmetry;
 }
@@ -25,6 +26,7 @@ std::string symmetry_text(const symmetry_list& list) {
   for (const symmetry_plane& plane : list) {
     if (!text.empty()) text += ',';
     text += std::string(planes[plane.normal]) + ":" + wall_name(plane.wall);
+    if (plane.side) text += *plane.side == plane_side::first_knot ? ":first" : ":last";
   }
   return text;
 }

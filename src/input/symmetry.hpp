@@ -18,22 +18,25 @@ namespace vort {
 
 enum class wall_kind { magnetic, electric };
 
-// A plane by its normal axis: 0 (x) for the YZ plane, 1 (y) for XZ, 2 (z) for XY.
+// Where a plane lies in the table: at the last knot of its axis (the part stored below it),
+// or at the first (the part stored above it, the upper half).
+enum class plane_side { last_knot, first_knot };
+
+// A plane by its normal axis: 0 (x) for the YZ plane, 1 (y) for XZ, 2 (z) for XY, and the end
+// of the table's axis it lies at, when the user says so.
 struct symmetry_plane {
   int normal = 0;
   wall_kind wall = wall_kind::magnetic;
+  std::optional<plane_side> side = std::nullopt;
 };
 
 // The planes as the user lists them, each normal at most once.
 using symmetry_list = std::vector<symmetry_plane>;
 
-// Where a plane lies in the table: at the last knot of its axis (the part stored below it),
-// or at the first (the part stored above it, the upper half).
-enum class plane_side { last_knot, first_knot };
-
 struct mirror_plane {
   wall_kind wall = wall_kind::magnetic;
   plane_side side = plane_side::last_knot;
+  bool side_given = false;  // by the user: the table's positions do not decide it
 };
 
 // The planes a map is rebuilt about, by normal axis.
@@ -55,7 +58,7 @@ inline int parity(int component, int normal, wall_kind wall, bool axial) {
 // "YZ", "XZ", "XY".
 const char* plane_name(int normal);
 
-// "yz:magnetic,xz:electric": the list as --symmetry takes it.
+// "yz:magnetic,xz:electric:first": the list as --symmetry takes it.
 std::string symmetry_text(const symmetry_list& list);
 
 const char* wall_name(wall_kind wall);

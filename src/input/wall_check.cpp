@@ -36,6 +36,13 @@ wall_fit fit_to_wall(const plane_extremes& plane, int normal, wall_kind wall, bo
   return fit;
 }
 
+bool field_vanishes(const plane_extremes& plane, double largest) {
+  for (const double magnitude : plane.largest) {
+    if (magnitude > wall_tolerance * largest) return false;
+  }
+  return true;
+}
+
 std::string field_part_name(int field, char letter) {
   return std::string(field % 2 == 0 ? "Re " : "Im ") + letter + axis_names[field / 2];
 }

@@ -46,6 +46,10 @@ struct wall_fit {
 wall_fit fit_to_wall(const plane_extremes& plane, int normal, wall_kind wall, bool axial,
                      double largest);
 
+// Whether every part of the field stays within the tolerance on the plane: a plane outside
+// the structure, which fits every wall and says nothing of one.
+bool field_vanishes(const plane_extremes& plane, double largest);
+
 // "Re Bx", "Im Ey": a field part as messages name it, for the field's letter.
 std::string field_part_name(int field, char letter);
 

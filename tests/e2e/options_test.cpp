@@ -322,6 +322,25 @@ bool pixel_white(const vort::preview_image& image, int x, int y) {
 // The picture of the half cavity, mirrored: the pixels are those of the map as written
 // (drawn here from the same table), the real parts and Bz (zero everywhere) are white, and
 // the transverse Im Bx, even in x, is symmetric left to right.
+// The largest |F| is found without squaring the parts themselves: near the largest double a
+// square overflows, below the smallest normal one it vanishes.
+TEST(Inspect, FieldMagnitudesAtTheEndsOfTheDoubles) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"1e308 1e308 0 0 0 0",
+       "field: largest |F| 1.41e+308 at knot (1, 1, 1); largest |Re Fx| 1e+308"},
+      {"3e-310 4e-310 0 0 0 0",
+       "field: largest |F| 5e-310 at knot (1, 1, 1); largest |Re Fx| 3e-310"},
+  };
+  for (const auto& [fields, line] : cases) {
+    const fs::path dir = make_temp_dir();
+    write_file(dir / "t.txt", "h\nh\n0 0 0 " + fields + "\n");
+    const auto run = run_vort2pelta(dir, {"--inspect", "t.txt"}, "");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\n" + line), std::string::npos) << run.out;
+    fs::remove_all(dir);
+  }
+}
+
 TEST(Preview, PictureOfTheMapAsWritten) {
   scratch s;
   write_file(s.dir / "3D-cav.png", "an earlier picture\n");

@@ -343,3 +343,34 @@ TEST(Symmetry, TheWallCheckSpeaksWhenThePartIsNotWhatWasSaid) {
 }
 
 }  // namespace
+
+// A part that starts at z = 0 and whose field fits the wall at both ends of z (a metal end
+// wall fits an electric wall as a symmetry plane does): the plane is taken at z = 0 with a
+// warning that says how to put it at the other end, which :last then does.
+TEST(Symmetry, APlaneTheFieldCannotPlaceIsAskedFor) {
+  std::string table = "part of a cavity, z from its end wall to its middle\nx y z fields\n";
+  char line[256];
+  for (int i = 0; i < 2; ++i) {
+    for (int j = 0; j < 2; ++j) {
+      for (int k = 0; k < 3; ++k) {
+        // Bz = 0 everywhere: an electric wall (normal B = 0) fits every z plane.
+        std::snprintf(line, sizeof line, "%g %g %g %d %d %d %d 0 0\n", 0.01 * i, 0.01 * j,
+                      0.025 * k, 1 + i + j + k, 2 * k - i, 3 - j, k + j);
+        table += line;
+      }
+    }
+  }
+  const converted guessed = convert(table, {2, 2, 3}, 'B', {"--symmetry=xy:electric"});
+  EXPECT_EQ(guessed.status, 0) << guessed.err;
+  EXPECT_EQ(guessed.err,
+            "VORT2Pelta: warning: the field fits an electric wall at both ends of z, z = 0 and "
+            "z = 0.05: the XY plane was taken at z = 0; if it lies at z = 0.05 (the other end a "
+            "wall of the structure), give xy:electric:last in --symmetry\n");
+  EXPECT_NE(guessed.out.find(" XY electric mirror at the first z knot"), std::string::npos);
+  const converted told = convert(table, {2, 2, 3}, 'B', {"--symmetry=xy:electric:last"});
+  EXPECT_EQ(told.err, "");
+  EXPECT_EQ(
+      lines_of(told.maps[0])[2],
+      "   5.00000000       0.00000000       2.50000004E-02   5.00000007E-02   7.50000030E-02  "
+      "0.100000001    ");
+}
