@@ -9,7 +9,7 @@ namespace vort {
 // The most knots a grid may have: table rows are numbered by 32-bit signed integers.
 inline constexpr std::int64_t max_knots = 2147483647;
 
-// Knot counts of the solver table along x, y and z. A mirror doubles only the written map.
+// Knot counts of the solver table along x, y and z. A symmetry plane doubles only the map.
 struct grid_counts {
   std::int32_t nx = 0;
   std::int32_t ny = 0;

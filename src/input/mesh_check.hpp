@@ -1,5 +1,5 @@
 // The mesh answer beside the positions the table holds: the minima against the first knot,
-// the steps against the table's steps, the maxima against the last knot (with a mirror, of
+// the steps against the table's steps, the maxima against the last knot (with a symmetry plane, of
 // the part or of the whole map). A disagreement is only a warning: a shifted frame or other
 // units may be meant. And the mesh that the positions themselves give.
 #pragma once
