@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -46,7 +47,12 @@ struct piped_file {
       ::close(ends[1]);
     });
   }
+  // A stream that stops early (damaged data) leaves the rest of the pipe unread, and a writer
+  // with more than the pipe holds would wait for ever: the rest is read here first.
   ~piped_file() {
+    std::array<char, 65536> rest;
+    while (::read(ends[0], rest.data(), rest.size()) > 0) {
+    }
     writer.join();
     ::close(ends[0]);
   }
