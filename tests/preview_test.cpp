@@ -187,6 +187,21 @@ TEST(PreviewPeak, LargestMagnitudeOverBothParts) {
   EXPECT_EQ(peak_z_knots(table), (std::array<std::int32_t, 3>{4, 2, 1}));
 }
 
+// The transverse panels cut the map where the table's peak lies, on either side of an XY plane:
+// with the plane at the first z knot the images come first, and the map knot is not the
+// table's.
+TEST(PreviewPeak, TransversePanelCutsThePeakOnEitherSideOfAnXyPlane) {
+  const record_table table =
+      table_of({3, 3, 3}, [](int f, int, int, int k) { return f == 0 && k == 3 ? 1.0 : 0.0; });
+  for (const plane_side side : {plane_side::last_knot, plane_side::first_knot}) {
+    map_symmetry symmetry;
+    symmetry.planes[2] = mirror_plane{wall_kind::electric, side, true};
+    const drawn_preview d = draw(table, 'E', symmetry);
+    EXPECT_TRUE(shows(d.image, panel(d, 0, re_transverse), colour_of(1.0, 1.0)))
+        << (side == plane_side::first_knot ? "first" : "last");
+  }
+}
+
 // A half table, mirrored: every component is even across the plane but those that the plane
 // and flag turn (E's normal one, B's tangential ones at a magnetic wall), which must show the
 // opposite colour at the mirrored pixel.

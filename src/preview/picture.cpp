@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "fieldmap/line_writer.hpp"
+#include "fieldmap/map_layout.hpp"
 #include "fieldmap/output_files.hpp"
 #include "preview/colour.hpp"
 #include "preview/plane.hpp"
@@ -117,12 +118,24 @@ std::array<std::string, header_lines> header_of(map_knots knots, const map_symme
 // Where the planes of the map lie in the table, found once for all components.
 struct map_cuts {
   map_walk walk;
-  std::array<std::int32_t, 3> peaks;  // z knot of each component's transverse plane
-  std::size_t middle;                 // y knot (1-based) of the longitudinal plane
+  std::array<std::size_t, 3> peaks;  // map z knot (1-based) of each component's transverse plane
+  std::size_t middle;                // map y knot (1-based) of the longitudinal plane
 };
 
+// The map knot (1-based) that shows stored knot `k` (1-based) itself rather than its image:
+// with a plane at the first knot the images come first, and map and table knots differ.
+std::size_t map_knot_showing(const axis_layout& axis, std::int32_t k) {
+  for (std::size_t p = 0; p < axis.stored.size(); ++p) {
+    if (axis.image[p] == 0 && axis.stored[p] == k - 1) return p + 1;
+  }
+  return 1;  // not reached: every stored knot is shown once as itself
+}
+
 map_cuts cuts_of(const record_table& table, const map_symmetry& symmetry) {
-  map_cuts cuts{walk_map(table, symmetry), peak_z_knots(table), 0};
+  map_cuts cuts{walk_map(table, symmetry), {}, 0};
+  const axis_layout z = layout_of(table.counts, symmetry).axes[2];
+  const std::array<std::int32_t, 3> peaks = peak_z_knots(table);
+  for (std::size_t c = 0; c < 3; ++c) cuts.peaks[c] = map_knot_showing(z, peaks[c]);
   cuts.middle = (cuts.walk.y.row_offset.size() + 1) / 2;
   return cuts;
 }
@@ -131,16 +144,16 @@ map_cuts cuts_of(const record_table& table, const map_symmetry& symmetry) {
 component_panels panels_of(const record_table& table, const field_kind& kind,
                            const map_symmetry& symmetry, const map_axes& axes, const map_cuts& cuts,
                            const std::array<axis_view, 3>& views, std::size_t c) {
-  const std::int32_t peak = cuts.peaks[c];
+  const std::size_t peak = cuts.peaks[c];
   const std::size_t middle = cuts.middle;
   const map_walk& walk = cuts.walk;
-  const plane_cut transverse{&walk.x, &walk.y,
-                             walk.z.row_offset[static_cast<std::size_t>(peak - 1)], false};
+  const plane_cut transverse{&walk.x, &walk.y, walk.z.row_offset[peak - 1],
+                             walk.z.images[peak - 1]};
   const plane_cut longitudinal{&walk.z, &walk.x, walk.y.row_offset[middle - 1],
                                walk.y.images[middle - 1]};
   component_panels out;
   out.name = component_name(kind, c);
-  const std::string at_z = position_label('z', axes.coordinates[2], static_cast<std::size_t>(peak));
+  const std::string at_z = position_label('z', axes.coordinates[2], peak);
   const std::string at_y = position_label('y', axes.coordinates[1], middle);
   for (std::size_t p = 0; p < panel_slots; ++p) {
     const file_role& role = file_roles[is_real(p) ? c : c + 3];
