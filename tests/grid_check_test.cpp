@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,17 @@ TEST(GridCheck, PositionsAgainstTheCounts) {
             "FILE:38: record 36 is at y = -0.0552 but knot (2, 4, 1) of a 3 x 4 x 5 grid shares y "
             "with record 16 (y = -0.056)");
   EXPECT_EQ(check(nudged, {3, 4, 5}), "");
+
+  // A table written to between its reading and the search for the record that breaks the grid
+  // is refused as changed, not searched for a break that is no longer there.
+  const temp_file file(grid_table({3, 4, 5}, style::plain));
+  const table_file table = open_table(file.name());
+  record_table rows = allocate_record_table({4, 3, 5});
+  position_spread spread = start_spread({4, 3, 5});
+  const std::int64_t read = read_table(table, rows, &spread);
+  std::ofstream(file.name()) << grid_table({4, 3, 5}, style::plain);
+  EXPECT_EQ(failure_of([&] { check_positions(table, spread, read); }),
+            "\"" + table.name + "\" changed while it was read");
 }
 
 struct inference_case {

@@ -53,6 +53,12 @@ struct index_reference {
   double low = nan, high = nan;
 };
 
+// A second reading that does not find what the first one found: the file was written to in
+// between, by someone else.
+failure changed_while_read(const table_file& table) {
+  return failure{in_quotes(table.name) + " changed while it was read"};
+}
+
 // The first record whose position, along any axis, spreads its index beyond the tolerance.
 grid_break first_spread_break(const table_file& table, const position_spread& spread,
                               const std::array<table_axis, 3>& axes, std::int64_t records) {
@@ -82,6 +88,7 @@ grid_break first_spread_break(const table_file& table, const position_spread& sp
     next_knot(knot);
     return true;
   });
+  if (!found) throw changed_while_read(table);
   return *found;
 }
 
@@ -91,7 +98,7 @@ grid_break first_uneven_record(const table_file& table, const position_spread& s
                                std::int64_t records) {
   const table_axis& axis = axes[static_cast<std::size_t>(fault.axis)];
   knot_walk knot = walk_from(spread.counts, 0);
-  grid_break found;
+  std::optional<grid_break> found;
   for_each_record(table, records, [&](const record_view& record) {
     const std::int32_t index[3] = {knot.i, knot.j, knot.k};
     const double p = record.values[fault.axis];
@@ -111,7 +118,8 @@ grid_break first_uneven_record(const table_file& table, const position_spread& s
     next_knot(knot);
     return true;
   });
-  return found;
+  if (!found) throw changed_while_read(table);
+  return *found;
 }
 
 }  // namespace
