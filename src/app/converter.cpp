@@ -366,12 +366,13 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
                       counted_in_read ? nullptr : &lines, counted_in_read ? &lines : nullptr);
   } catch (...) {
     if (!counted_in_read) throw;
+    end_progress_phase(progress);  // the echo goes on a line of its own, not after the bar
     if (lines.lines < 0) lines = count_lines(table, threads);
     say_line_count(out, lines, counts);
     throw;
   }
-  if (counted_in_read) say_line_count(out, lines, counts);
   end_progress_phase(progress);
+  if (counted_in_read) say_line_count(out, lines, counts);
   const checked_positions positions =
       check ? check_table_positions(table, spread, read) : checked_positions{};
   const std::vector<int> undecided =
