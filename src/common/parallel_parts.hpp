@@ -58,8 +58,12 @@ void run_parts(int count, Part&& part) {
       failures[static_cast<std::size_t>(n)] = std::current_exception();
     }
   };
+  // Room first: a push that failed for memory after its thread had started would leave that
+  // thread unjoined, which ends the process.
   std::vector<std::thread> helpers;
   std::vector<int> left_over;
+  helpers.reserve(static_cast<std::size_t>(count));
+  left_over.reserve(static_cast<std::size_t>(count));
   for (int n = 1; n < count; ++n) {
     try {
       helpers.push_back(thread_without_interrupts([&guarded, n] { guarded(n); }));
