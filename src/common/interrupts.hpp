@@ -37,7 +37,7 @@ interrupted_run remove_unfinished_files();
 
 // Blocks every terminating signal on this thread while alive; a signal that arrives
 // meanwhile is handled when the block ends. For the step that renames complete files into
-// place, and for helper threads (which inherit the block).
+// place (its helper threads block every signal from their start: `thread_without_interrupts`).
 struct interrupts_held {
   sigset_t previous;
   interrupts_held();

@@ -74,8 +74,7 @@ int body_threads(map_knots knots, int threads) {
 
 std::size_t body_buffer_bytes(std::uint64_t bytes_per_file, int threads) {
   const std::uint64_t share = 2 * output_buffer_size / static_cast<unsigned>(threads);
-  return static_cast<std::size_t>(std::max<std::uint64_t>(
-      std::min({share, std::uint64_t{output_buffer_size}, bytes_per_file}), max_field_width + 2));
+  return output_buffer_bytes(std::min(bytes_per_file, share));
 }
 
 void write_body(output_set& set, const record_table& table, const field_kind& kind,

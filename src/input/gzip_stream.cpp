@@ -14,6 +14,7 @@
 #include "common/failure.hpp"
 #include "common/parallel_parts.hpp"
 #include "input/gzip_inflater.hpp"
+#include "input/line_ends.hpp"
 
 namespace vort {
 namespace {
@@ -49,16 +50,6 @@ struct gzip_ring {
 };
 
 namespace {
-
-std::int64_t line_ends_in(const char* data, std::size_t size) {
-  std::int64_t count = 0;
-  const char* const end = data + size;
-  while (const void* found = std::memchr(data, '\n', static_cast<std::size_t>(end - data))) {
-    ++count;
-    data = static_cast<const char*>(found) + 1;
-  }
-  return count;
-}
 
 // Inflates the next block of text into slot `index` (without the lock: the slot is the
 // inflating side's until it is counted as made).

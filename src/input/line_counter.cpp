@@ -6,6 +6,7 @@
 
 #include "common/failure.hpp"
 #include "common/parallel_parts.hpp"
+#include "input/line_ends.hpp"
 
 namespace vort {
 namespace {
@@ -19,13 +20,8 @@ part_count count_line_ends(byte_source& source, int parts) {
   std::vector<char> block(block_size_for(source, part_block_size(parts)));
   part_count count;
   while (const std::size_t got = read_bytes(source, block.data(), block.size())) {
-    const char* p = block.data();
-    const char* const end = p + got;
-    while (const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {
-      ++count.line_ends;
-      p = static_cast<const char*>(found) + 1;
-    }
-    count.last = end[-1];
+    count.line_ends += line_ends_in(block.data(), got);
+    count.last = block[got - 1];
   }
   return count;
 }
