@@ -1,5 +1,5 @@
-// The line ends in a stretch of text, the one measure of a table's lines that both the count of
-// a plain table and the inflating thread of a compressed one take.
+// The line ends in a stretch of text: what the count of a plain table and the inflating thread
+// of a compressed one both add up, block by block.
 #pragma once
 
 #include <cstddef>
