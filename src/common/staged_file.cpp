@@ -15,6 +15,7 @@
 #include "common/failure.hpp"
 #include "common/interrupts.hpp"
 #include "common/parallel_parts.hpp"
+#include "common/write_at.hpp"
 
 namespace vort {
 namespace {
@@ -176,16 +177,8 @@ staged_file stage_file(const std::string& name) {
 }
 
 void write_staged_at(staged_file& file, const char* data, std::size_t size, std::uint64_t offset) {
-  while (size > 0) {
-    const ssize_t written = ::pwrite(file.fd, data, size, static_cast<off_t>(offset));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      refuse("cannot write ", file.name, errno);
-    }
-    if (written == 0) refuse("cannot write ", file.name, ENOSPC);
-    data += written;
-    size -= static_cast<std::size_t>(written);
-    offset += static_cast<std::uint64_t>(written);
+  if (const int error = write_all_at(file.fd, data, size, offset)) {
+    refuse("cannot write ", file.name, error);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/failure.hpp"
+#include "common/write_at.hpp"
 #include "input/table_reader.hpp"
 
 namespace vort {
@@ -56,14 +57,8 @@ bool holds_more_records(int copy, std::int64_t most) {
 // Writes at `offset`, not at the file's offset: a count of the copy reads it through a
 // descriptor that shares that offset, and may leave it anywhere.
 void write_all(int to, const char* data, std::size_t size, std::uint64_t offset) {
-  while (size > 0) {
-    const ssize_t written = ::pwrite(to, data, size, static_cast<off_t>(offset));
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0)
-      refuse("cannot copy it to a temporary file: " + std::string(std::strerror(errno)));
-    data += written;
-    size -= static_cast<std::size_t>(written);
-    offset += static_cast<std::uint64_t>(written);
+  if (const int error = write_all_at(to, data, size, offset)) {
+    refuse("cannot copy it to a temporary file: " + std::string(std::strerror(error)));
   }
 }
 
