@@ -78,7 +78,8 @@ mesh_data parse_mesh_option(std::string_view text) {
   bad_item bad;
   text_cursor cursor = cursor_over(text, 1);
   const read_status status = read_singles(cursor, state, values, &bad);
-  if (state.next > mesh_values || (status == read_status::bad_value && bad.value_index == 9)) {
+  if (state.next > mesh_values ||
+      (status == read_status::bad_value && bad.value_index == mesh_values)) {
     throw failure{"--mesh gives more than the 9 mesh values"};
   }
   if (status == read_status::bad_value) refuse_mesh_value(bad, "--mesh");

@@ -12,11 +12,11 @@
 #include "input/mesh_check.hpp"
 #include "input/piped_table.hpp"
 #include "input/table_file.hpp"
+#include "input/wall_check.hpp"
 
 namespace vort {
 namespace {
 
-constexpr const char* part_names[6] = {"Re Fx", "Im Fx", "Re Fy", "Im Fy", "Re Fz", "Im Fz"};
 constexpr const char* json_part_names[6] = {"re_fx", "im_fx", "re_fy", "im_fy", "re_fz", "im_fz"};
 
 // Three significant digits: a summary of the field, not its values.
@@ -130,8 +130,8 @@ void write_text(const table_description& found, std::ostream& out) {
     line(out, "symmetry: no axis starts or ends at 0: a whole structure?");
   std::string parts;
   for (std::size_t p = 0; p < 6; ++p) {
-    parts += std::string(p == 0 ? "" : ", ") + "|" + part_names[p] + "| " +
-             rough_text(found.field.part_largest[p]);
+    parts += std::string(p == 0 ? "" : ", ") + "|" + field_part_name(static_cast<int>(p), 'F') +
+             "| " + rough_text(found.field.part_largest[p]);
   }
   line(out, "field: largest |F| " + rough_text(found.field.largest) + " at knot " +
                 knot_text(walk_from(counts, found.field.record - 1)) + "; largest " + parts);

@@ -8,6 +8,7 @@
 
 #include "common/parallel_parts.hpp"
 #include "fieldmap/line_writer.hpp"
+#include "fieldmap/map_axes.hpp"
 #include "fieldmap/map_layout.hpp"
 
 namespace vort {
@@ -80,10 +81,7 @@ std::size_t body_buffer_bytes(std::uint64_t bytes_per_file, int threads) {
 void write_body(output_set& set, const record_table& table, const field_kind& kind,
                 const map_symmetry& symmetry, work_counter* counter, int threads) {
   const map_layout layout = layout_of(table.counts, symmetry);
-  map_knots knots{};
-  for (std::size_t a = 0; a < 3; ++a) {
-    knots[a] = static_cast<std::int64_t>(layout.axes[a].stored.size());
-  }
+  const map_knots knots = knots_of_map(table.counts, symmetry);
   start_phase(counter, work_phase::writing,
               static_cast<std::uint64_t>(knots[0] * knots[1] * knots[2]) * map_files);
   std::atomic<bool> stop{false};

@@ -31,9 +31,7 @@ struct axis_distances {
     if (std::isnan(first)) first = p;
     const double distance = std::fabs(p - first);
     if (distance == 0) return;
-    int exponent = 0;
-    std::frexp(distance, &exponent);
-    std::int64_t& at = first_at[static_cast<std::size_t>(exponent - lowest_exponent)];
+    std::int64_t& at = first_at[static_cast<std::size_t>(exponent_index(distance))];
     if (at == 0) at = record;
   }
 
