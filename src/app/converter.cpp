@@ -194,8 +194,8 @@ void say_upper_parts(std::ostream& out, const map_symmetry& symmetry) {
   for (int a = 0; a < 3; ++a) {
     const std::optional<mirror_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
     if (!plane || plane->side != plane_side::first_knot) continue;
-    say(out, std::string(plane_name(a)) + " " + wall_name(plane->wall) + " mirror at the first " +
-                 axis_names[a] + " knot: the table holds the part above it");
+    say(out, mirror_text(a, plane->wall) + " at the first " + axis_names[a] +
+                 " knot: the table holds the part above it");
   }
 }
 

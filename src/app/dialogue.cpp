@@ -122,10 +122,12 @@ std::string a_wall(wall_kind wall) {
   return (wall == wall_kind::magnetic ? "a " : "an ") + std::string(wall_name(wall)) + " wall";
 }
 
+std::string mirror_text(int normal, wall_kind wall) {
+  return std::string(plane_name(normal)) + " " + wall_name(wall) + " mirror";
+}
+
 void echo_symmetry(std::ostream& out, const symmetry_list& list) {
-  for (const symmetry_plane& plane : list) {
-    say(out, std::string(plane_name(plane.normal)) + " " + wall_name(plane.wall) + " mirror");
-  }
+  for (const symmetry_plane& plane : list) say(out, mirror_text(plane.normal, plane.wall));
 }
 
 }  // namespace vort

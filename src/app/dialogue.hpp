@@ -44,8 +44,10 @@ void echo_mirror(std::ostream& out, char mirror);
 // "a magnetic wall", "an electric wall".
 std::string a_wall(wall_kind wall);
 
-// A --symmetry list in the same style, one line per plane: "YZ magnetic mirror",
-// "XY electric mirror".
+// "YZ magnetic mirror", "XY electric mirror": a plane as the echo names it.
+std::string mirror_text(int normal, wall_kind wall);
+
+// A --symmetry list in the same style, one line per plane.
 void echo_symmetry(std::ostream& out, const symmetry_list& list);
 
 }  // namespace vort

@@ -116,18 +116,16 @@ symmetry_plane plane_of(std::string_view item, std::string_view list) {
   const std::string end =
       second == std::string_view::npos ? "" : lower_case(item.substr(second + 1));
   symmetry_plane parsed;
-  if (plane == "yz") {
-    parsed.normal = 0;
-  } else if (plane == "xz") {
-    parsed.normal = 1;
-  } else if (plane == "xy") {
-    parsed.normal = 2;
-  } else {
+  parsed.normal = -1;
+  for (int normal = 0; normal < 3; ++normal) {
+    if (plane == plane_option_name(normal)) parsed.normal = normal;
+  }
+  if (parsed.normal < 0) {
     throw failure{where + "\"" + printable_item(item) + "\" names no plane (yz, xz or xy)"};
   }
-  if (wall == "magnetic") {
+  if (wall == wall_name(wall_kind::magnetic)) {
     parsed.wall = wall_kind::magnetic;
-  } else if (wall == "electric") {
+  } else if (wall == wall_name(wall_kind::electric)) {
     parsed.wall = wall_kind::electric;
   } else {
     throw failure{where + "\"" + printable_item(item) +

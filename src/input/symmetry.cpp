@@ -16,16 +16,20 @@ const char* plane_name(int normal) {
   return names[normal];
 }
 
+const char* plane_option_name(int normal) {
+  static constexpr const char* names[3] = {"yz", "xz", "xy"};
+  return names[normal];
+}
+
 const char* wall_name(wall_kind wall) {
   return wall == wall_kind::magnetic ? "magnetic" : "electric";
 }
 
 std::string symmetry_text(const symmetry_list& list) {
-  static constexpr const char* planes[3] = {"yz", "xz", "xy"};
   std::string text;
   for (const symmetry_plane& plane : list) {
     if (!text.empty()) text += ',';
-    text += std::string(planes[plane.normal]) + ":" + wall_name(plane.wall);
+    text += std::string(plane_option_name(plane.normal)) + ":" + wall_name(plane.wall);
     if (plane.side) text += *plane.side == plane_side::first_knot ? ":first" : ":last";
   }
   return text;

@@ -58,6 +58,9 @@ inline int parity(int component, int normal, wall_kind wall, bool axial) {
 // "YZ", "XZ", "XY".
 const char* plane_name(int normal);
 
+// "yz", "xz", "xy": the plane as --symmetry names it.
+const char* plane_option_name(int normal);
+
 // "yz:magnetic,xz:electric:first": the list as --symmetry takes it.
 std::string symmetry_text(const symmetry_list& list);
 
