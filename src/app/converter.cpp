@@ -261,18 +261,9 @@ void check_counts(grid_counts counts, const map_symmetry& symmetry,
 
 // Every name the run will write, checked before a question is asked or the table is read: a
 // name that cannot be created must cost neither.
-void check_outputs(const output_names& names, const std::string& picture_name, bool preview) {
-  std::vector<std::string> every_name;
-  for (const std::string& name : names) {
-    check_output_directory(name);
-    check_replaceable(name);
-    every_name.push_back(name);
-  }
-  if (preview) {
-    check_replaceable(picture_name);
-    every_name.push_back(picture_name);
-  }
-  check_distinct_files(every_name);
+void check_outputs(const output_names& names, std::span<const std::string> picture_names) {
+  for (const std::string& name : names) check_output_directory(name);
+  check_output_names(names, picture_names);
 }
 
 // What is known and checked before the first question.
@@ -283,6 +274,11 @@ struct run_plan {
   output_names names;
   std::string picture_name;
 };
+
+// The names written with the six maps: the picture's, where the run makes one.
+std::span<const std::string> picture_names(const run_plan& plan, bool preview) {
+  return {&plan.picture_name, preview ? std::size_t{1} : std::size_t{0}};
+}
 
 // Everything that needs no answer, in the order of the command line: the counts, the output
 // place, the table (read from standard input for "-"), and the counts taken from it.
@@ -298,7 +294,7 @@ run_plan plan_run(const command_line& command) {
   plan.kind = select_field_kind(command.field_id);
   plan.names = build_output_names(command.base_name, plan.kind);
   plan.picture_name = output_file_name(command.base_name, "3D-", ".png");
-  check_outputs(plan.names, plan.picture_name, options.preview);
+  check_outputs(plan.names, picture_names(plan, options.preview));
   plan.table = open_table_or_input(command.table_name,
                                    typed.any_automatic() ? max_knots : typed.counts.knots());
   plan.table.inflate_in_own_thread = run_threads(options) > 1;
@@ -388,8 +384,7 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
 
   say(out, std::string("field_id=") + command.field_id);
   flush_console(out);
-  const std::span<const std::string> picture_names(&plan.picture_name, options.preview ? 1 : 0);
-  output_set files = open_output_files(plan.names, picture_names);
+  output_set files = open_output_files(plan.names, picture_names(plan, options.preview));
   write_headers(files, axes);
   write_body(files, rows, plan.kind, symmetry, counter, threads);
   end_progress_phase(progress);

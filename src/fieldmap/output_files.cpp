@@ -49,11 +49,15 @@ std::size_t output_buffer_bytes(std::uint64_t bytes_per_file) {
       std::clamp<std::uint64_t>(bytes_per_file, max_field_width + 2, output_buffer_size));
 }
 
-output_set open_output_files(const output_names& names, std::span<const std::string> with_them) {
-  for (const std::string& name : names) check_replaceable(name);
+void check_output_names(const output_names& names, std::span<const std::string> with_them) {
   std::vector<std::string> every_name(names.begin(), names.end());
   every_name.insert(every_name.end(), with_them.begin(), with_them.end());
+  for (const std::string& name : every_name) check_replaceable(name);
   check_distinct_files(every_name);
+}
+
+output_set open_output_files(const output_names& names, std::span<const std::string> with_them) {
+  check_output_names(names, with_them);
   output_set set;
   for (std::size_t u = 0; u < map_files; ++u) set.files[u] = stage_file(names[u]);
   return set;

@@ -64,10 +64,13 @@ struct text_sink {
 
 inline constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
 
-// Creates the six files under temporary names beside their targets. Every name is checked
-// before any file is created; none of them, nor a name of the set written with them
-// (`with_them`: the picture), may be the same file as another. Throws `failure` naming the
-// file and the cause.
+// Refuses a set of names that cannot be written: a name that is a directory or a device, or
+// two names of the six and those written with them (`with_them`: the picture) that are one
+// file. Throws `failure` naming the file and the cause.
+void check_output_names(const output_names& names, std::span<const std::string> with_them);
+
+// Creates the six files under temporary names beside their targets, once their names pass
+// `check_output_names` (again: the files may have changed since a run checked them first).
 output_set open_output_files(const output_names& names,
                              std::span<const std::string> with_them = {});
 
