@@ -168,24 +168,33 @@ bool exact_fast_path(const real_scan& scan, double& value) {
   return true;
 }
 
+// An item as the C library's conversions read it: a terminated copy, E for a D exponent, in
+// `local` where it fits (tables written with D exponents may take this path for every value),
+// else in `spill`.
+using c_form_buffer = std::array<char, 64>;
+
+const char* c_library_form(std::string_view item, c_form_buffer& local, std::string& spill) {
+  char* copy = local.data();
+  if (item.size() >= local.size()) {
+    spill.assign(item);
+    copy = spill.data();
+  } else {
+    std::memcpy(copy, item.data(), item.size());
+    copy[item.size()] = '\0';
+  }
+  for (std::size_t i = 0; i < item.size(); ++i) {
+    if (copy[i] == 'D' || copy[i] == 'd') copy[i] = 'E';
+  }
+  return copy;
+}
+
 // Rare path, for a D exponent outside the exact fast path and for values beyond a double's
 // range: strtod on a terminated copy with E for D. It tells overflow (infinity) from underflow
 // (a zero or subnormal, which is the value the text stands for).
 bool parse_through_strtod(std::string_view text, double& value, item_error& error) {
-  char local[64];
-  std::string long_copy;
-  char* copy = local;
-  if (text.size() >= sizeof local) {
-    long_copy.assign(text);
-    copy = long_copy.data();
-  } else {
-    std::memcpy(local, text.data(), text.size());
-    local[text.size()] = '\0';
-  }
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (copy[i] == 'D' || copy[i] == 'd') copy[i] = 'E';
-  }
-  const double parsed = std::strtod(copy, nullptr);
+  c_form_buffer local;
+  std::string spill;
+  const double parsed = std::strtod(c_library_form(text, local, spill), nullptr);
   if (std::isinf(parsed)) {
     error = item_error::out_of_range;
     return false;
@@ -230,21 +239,10 @@ bool read_item(const char*& p, const char* end, float& value, item_error& error)
   const char* first = p;
   double wide = 0;
   if (!read_item(p, end, wide, error)) return false;
-  char copy[64];
-  std::string long_copy;
-  const auto length = static_cast<std::size_t>(p - first);
-  char* text = copy;
-  if (length >= sizeof copy) {
-    long_copy.assign(first, length);
-    text = long_copy.data();
-  } else {
-    std::memcpy(copy, first, length);
-    copy[length] = '\0';
-  }
-  for (std::size_t i = 0; i < length; ++i) {
-    if (text[i] == 'D' || text[i] == 'd') text[i] = 'E';
-  }
-  const float parsed = std::strtof(text, nullptr);
+  c_form_buffer local;
+  std::string spill;
+  const float parsed = std::strtof(
+      c_library_form({first, static_cast<std::size_t>(p - first)}, local, spill), nullptr);
   if (std::isinf(parsed)) {
     error = item_error::beyond_single;
     return false;
