@@ -11,6 +11,7 @@
 #include "failure_of.hpp"
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
+#include "input/plane_sides.hpp"
 #include "input/position_check.hpp"
 #include "input/table_reader.hpp"
 #include "temp_file.hpp"
@@ -319,6 +320,74 @@ TEST(MeshCheck, AnswerAgainstThePositions) {
   EXPECT_EQ(from_table.max[1], 0.08f);
   EXPECT_EQ(from_table.step[0], 0.008f);
   EXPECT_EQ(from_table.step[2], 0.01f);
+}
+
+// What the field on an end plane of x is, for a magnetic wall on the YZ plane and an E field
+// (the wall forces Ex to zero): it fits and tells, it vanishes, or it does not fit.
+enum class end_field { tells, vanishes, misfits };
+
+plane_extremes extremes_of(end_field field) {
+  plane_extremes plane;
+  for (std::size_t f = 0; f < field_values; ++f) {
+    const bool forced = f < 2;  // Re Ex, Im Ex
+    plane.largest[f] = field == end_field::vanishes            ? 0
+                       : field == end_field::tells && forced   ? 0.001
+                       : field == end_field::misfits && forced ? 0.5
+                                                               : 1;
+  }
+  return plane;
+}
+
+struct side_case {
+  std::string name;
+  end_field first, last;
+  double first_x, last_x;  // the axis's end positions; NaN for no positions
+  plane_side side;
+  side_doubt doubt;
+};
+
+TEST(PlaneSides, TheEndWhereTheFieldTells) {
+  const double none = std::nan("");
+  using enum end_field;
+  const plane_side first_knot = plane_side::first_knot, last_knot = plane_side::last_knot;
+  const std::vector<side_case> cases = {
+      {"lower half", misfits, tells, -0.08, 0, last_knot, side_doubt::none},
+      {"lower half, outside the structure at its first knot", vanishes, tells, -0.08, 0, last_knot,
+       side_doubt::none},
+      {"upper half", tells, vanishes, 0, 0.08, first_knot, side_doubt::none},
+      {"descending lower half", tells, vanishes, 0, -0.08, first_knot, side_doubt::none},
+      {"descending upper half", vanishes, tells, 0.08, 0, last_knot, side_doubt::none},
+      {"upper half off zero", tells, vanishes, 0.1, 0.18, first_knot, side_doubt::none},
+      {"origin at the structure's edge", misfits, tells, 0, 0.02, last_knot, side_doubt::none},
+      {"both tell, zero first", tells, tells, 0, 0.05, first_knot, side_doubt::both_ends_fit},
+      {"both tell, zero last", tells, tells, -0.05, 0, last_knot, side_doubt::both_ends_fit},
+      {"both tell, descending to zero", tells, tells, 0.05, 0, last_knot,
+       side_doubt::both_ends_fit},
+      {"both tell, off zero", tells, tells, 0.1, 0.15, last_knot, side_doubt::both_ends_fit},
+      {"neither tells, zero first", misfits, vanishes, 0, 0.08, first_knot, side_doubt::none},
+      {"neither tells, descending to zero", vanishes, misfits, 0.08, 0, last_knot,
+       side_doubt::none},
+      {"vanishes at zero, misfits beyond", vanishes, misfits, 0, 0.08, first_knot,
+       side_doubt::field_vanishes},
+      {"vanishes at both ends, off zero", vanishes, vanishes, 0.1, 0.2, last_knot,
+       side_doubt::field_vanishes},
+      {"whole axis", vanishes, vanishes, -0.08, 0.08, last_knot, side_doubt::axis_whole},
+      {"whole axis, a knot longer above zero", vanishes, tells, -0.08, 0.096, last_knot,
+       side_doubt::axis_whole},
+      {"through zero, far from symmetric", misfits, tells, -0.02, 0.08, last_knot,
+       side_doubt::none},
+      {"no positions", tells, misfits, none, none, last_knot, side_doubt::none},
+      {"no positions, vanishing at the last knot", tells, vanishes, none, none, last_knot,
+       side_doubt::field_vanishes},
+  };
+  for (const side_case& c : cases) {
+    const table_axis axis{11, c.first_x, c.last_x, (c.last_x - c.first_x) / 10, 0.008, 1e-4};
+    const side_choice choice =
+        choose_side({extremes_of(c.first), extremes_of(c.last)},
+                    std::isnan(c.first_x) ? nullptr : &axis, 0, wall_kind::magnetic, false, 1.0);
+    EXPECT_EQ(choice.side, c.side) << c.name;
+    EXPECT_EQ(choice.doubt, c.doubt) << c.name;
+  }
 }
 
 }  // namespace

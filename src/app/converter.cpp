@@ -172,21 +172,54 @@ std::int32_t plane_index(const record_table& table, int normal, const mirror_pla
   return plane.side == plane_side::first_knot ? 0 : count_along(table.counts, normal) - 1;
 }
 
-// Where the field fits the wall at both ends of an axis that starts at zero, the plane was
-// taken at the first knot, as the upper part has it; a metal end wall there fits an electric
-// wall as well, so the user is asked to say.
-std::string undecided_plane_warning(int normal, const map_symmetry& symmetry,
-                                    const checked_positions& positions) {
+// Where a plane lies: at the table's position there, or, without positions, where the mesh
+// (then always given) puts its knot.
+std::string plane_position(int axis, std::int32_t index, const checked_positions& positions,
+                           const std::optional<mesh_data>& mesh) {
+  const table_axis& along = positions.axes[static_cast<std::size_t>(axis)];
+  if (positions.known) return number_text(index == 0 ? along.first : along.last);
+  return number_text(knot_coordinate(index, mesh->min[static_cast<std::size_t>(axis)],
+                                     mesh->step[static_cast<std::size_t>(axis)]));
+}
+
+// Why the side the run chose for a plane may be wrong, and how to give the other end. The
+// positions are those of the table, or, without them, the mesh's.
+std::string side_warning(const placed_plane& placed, const record_table& table,
+                         const map_symmetry& symmetry, const checked_positions& positions,
+                         const std::optional<mesh_data>& mesh) {
+  const int normal = placed.normal;
   const mirror_plane& plane = *symmetry.planes[static_cast<std::size_t>(normal)];
-  const table_axis& along = positions.axes[static_cast<std::size_t>(normal)];
   const std::string axis = axis_names[normal];
-  const symmetry_plane at_last{normal, plane.wall, plane_side::last_knot};
-  return "the field fits " + a_wall(plane.wall) + " at both ends of " + axis + ", " + axis + " = " +
-         number_text(along.first) + " and " + axis + " = " + number_text(along.last) + ": the " +
-         plane_name(normal) + " plane was taken at " + axis + " = " + number_text(along.first) +
-         "; if it lies at " + axis + " = " + number_text(along.last) +
-         " (the other end a wall of the structure), give " + symmetry_text({at_last}) +
-         " in --symmetry";
+  const std::int32_t last = count_along(table.counts, normal) - 1;
+  const bool at_first = plane.side == plane_side::first_knot;
+  const std::string first_at = axis + " = " + plane_position(normal, 0, positions, mesh);
+  const std::string last_at = axis + " = " + plane_position(normal, last, positions, mesh);
+  const std::string& taken = at_first ? first_at : last_at;
+  const std::string& other = at_first ? last_at : first_at;
+  const symmetry_plane other_side{normal, plane.wall,
+                                  at_first ? plane_side::last_knot : plane_side::first_knot};
+  const std::string give_other =
+      "; if it lies at " + other + ", give " + symmetry_text({other_side}) + " in --symmetry";
+  const std::string taken_text =
+      std::string("the ") + plane_name(normal) + " plane was taken at " + taken;
+  switch (placed.doubt) {
+    case side_doubt::both_ends_fit:
+      // A metal end wall fits an electric wall as well as a symmetry plane does.
+      return "the field fits " + a_wall(plane.wall) + " at both ends of " + axis + ", " + first_at +
+             " and " + last_at + ": " + taken_text + "; if it lies at " + other +
+             " (the other end a wall of the structure), give " + symmetry_text({other_side}) +
+             " in --symmetry";
+    case side_doubt::field_vanishes:
+      return taken_text + ", where the field vanishes (outside the structure?)" + give_other;
+    case side_doubt::axis_whole:
+    case side_doubt::none:
+      break;
+  }
+  return axis + " already holds both sides of zero, from " +
+         plane_position(normal, 0, positions, mesh) + " to " +
+         plane_position(normal, last, positions, mesh) + ", yet the " + plane_name(normal) +
+         " plane mirrors it at " + taken + ": is the table whole along " + axis +
+         ", or the symmetry plane another?";
 }
 
 // One line for each plane at the first knot of its axis: the table is the part above it.
@@ -199,19 +232,11 @@ void say_upper_parts(std::ostream& out, const map_symmetry& symmetry) {
   }
 }
 
-// Where a plane lies: at the table's position there, or where the mesh puts its knot.
-std::string plane_position(int axis, std::int32_t index, const checked_positions& positions,
-                           const mesh_data& mesh) {
-  const table_axis& along = positions.axes[static_cast<std::size_t>(axis)];
-  if (positions.known) return number_text(index == 0 ? along.first : along.last);
-  return number_text(knot_coordinate(index, mesh.min[static_cast<std::size_t>(axis)],
-                                     mesh.step[static_cast<std::size_t>(axis)]));
-}
-
 // A warning for each plane whose wall the field does not fit.
 void check_walls(const command_options& options, const record_table& table,
                  const map_symmetry& symmetry, const field_kind& kind,
-                 const checked_positions& positions, const mesh_data& mesh, run_result& result) {
+                 const checked_positions& positions, const std::optional<mesh_data>& mesh,
+                 run_result& result) {
   const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(kind.ext[0][1])));
   for (int a = 0; a < 3; ++a) {
     const std::optional<mirror_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
@@ -371,14 +396,21 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   if (counted_in_read) say_line_count(out, lines, counts);
   const checked_positions positions =
       check ? check_table_positions(table, spread, read) : checked_positions{};
-  const std::vector<int> undecided =
+  const std::vector<placed_plane> doubtful =
       place_planes(symmetry, rows, positions.known ? &positions.axes : nullptr, plan.kind.axial);
   say_upper_parts(out, symmetry);
-  for (const int normal : undecided) {
-    warn(result, options, undecided_plane_warning(normal, symmetry, positions));
+  // Both ends fitting needs the positions; the other doubts may need the mesh, known only
+  // once --mesh=auto has taken it from them.
+  for (const placed_plane& placed : doubtful) {
+    if (placed.doubt != side_doubt::both_ends_fit) continue;
+    warn(result, options, side_warning(placed, rows, symmetry, positions, mesh));
   }
   check_mesh(command, positions, symmetry, mesh, result);
-  check_walls(options, rows, symmetry, plan.kind, positions, *mesh, result);
+  for (const placed_plane& placed : doubtful) {
+    if (placed.doubt == side_doubt::both_ends_fit) continue;
+    warn(result, options, side_warning(placed, rows, symmetry, positions, mesh));
+  }
+  check_walls(options, rows, symmetry, plan.kind, positions, mesh, result);
   if (read < rows.rows) warn(result, options, missing_records_warning(table.name, read, rows));
   const map_axes axes = build_map_axes(counts, *mesh, symmetry);
 

@@ -41,6 +41,23 @@ std::string vanishing_text(vanishing what, int normal) {
   return std::string("F") + axis_names[first] + " and F" + axis_names[second] + " vanish";
 }
 
+// The plane at the zero end of an axis as a conversion takes it: where a conversion would
+// not place it there by itself, or only with a doubt, the proposal gives the end.
+symmetry_plane plane_at_zero_end(int a, wall_kind wall, bool axial, const table_axis& axis,
+                                 const end_planes& planes, bool first, double largest) {
+  const plane_side zero_end = first ? plane_side::first_knot : plane_side::last_knot;
+  const side_choice choice =
+      choose_side(planes.ends[static_cast<std::size_t>(a)], &axis, a, wall, axial, largest);
+  if (choice.side == zero_end && choice.doubt == side_doubt::none) return {a, wall};
+  return {a, wall, zero_end};
+}
+
+void propose(int a, wall_kind for_e, wall_kind for_b, const table_axis& axis,
+             const end_planes& planes, bool first, double largest, symmetry_proposal& proposal) {
+  proposal.for_e.push_back(plane_at_zero_end(a, for_e, false, axis, planes, first, largest));
+  proposal.for_b.push_back(plane_at_zero_end(a, for_b, true, axis, planes, first, largest));
+}
+
 // A line on the plane at the zero end of an axis (first or last knot), and what it proposes.
 std::string plane_finding(int a, const table_axis& axis, const end_planes& planes, bool first,
                           double largest, symmetry_proposal& proposal) {
@@ -48,7 +65,13 @@ std::string plane_finding(int a, const table_axis& axis, const end_planes& plane
   const std::string where = std::string(axis_names[a]) + (first ? " starts" : " ends") + " at 0";
   const vanishing here = vanishing_on(ends[first ? 0 : 1], a, largest);
   if (here == vanishing::none) return where + ", where the field fits no wall";
-  if (here == vanishing::all) return where + ", where the field vanishes: no wall can be told";
+  if (here == vanishing::all) {
+    // Zero on the plane, the field fits either wall, and the images of the two differ in sign.
+    propose(a, wall_kind::magnetic, wall_kind::magnetic, axis, planes, first, largest, proposal);
+    return where + ", where the field vanishes: a symmetry plane whose wall E alone (or B " +
+           "alone) cannot tell; the conversions take it magnetic, " +
+           symmetry_text({{a, wall_kind::electric}}) + " where the solver set it electric";
+  }
   const wall_kind for_e = wall_for(here, false), for_b = wall_for(here, true);
   const std::string plane =
       symmetry_text({{a, for_e}}) + " for E, " + symmetry_text({{a, for_b}}) + " for B";
@@ -58,8 +81,7 @@ std::string plane_finding(int a, const table_axis& axis, const end_planes& plane
            " = " + number_text(first ? axis.last : axis.first) +
            ": the structure's own walls, or a symmetry plane (" + plane + ")?";
   }
-  proposal.for_e.push_back({a, for_e});
-  proposal.for_b.push_back({a, for_b});
+  propose(a, for_e, for_b, axis, planes, first, largest, proposal);
   return where + ", where " + vanishing_text(here, a) + ": " + a_wall(for_e) + " for E, " +
          a_wall(for_b) + " for B (" + plane + ")";
 }

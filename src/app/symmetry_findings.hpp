@@ -2,7 +2,10 @@
 // on each plane at an end of an axis that lies at zero, which components vanish, and so which
 // wall the plane would be. The field's kind is not known to an inspection, so both readings
 // are given: where the normal component vanishes, a magnetic wall for E and an electric one
-// for B; where the tangential ones vanish, the other way round.
+// for B; where the tangential ones vanish, the other way round. Where every component
+// vanishes, the field cannot tell the wall at all, and the plane is proposed as magnetic.
+// Each plane is proposed at the end a conversion would take, given as :first or :last where
+// a conversion would not take it there unasked.
 #pragma once
 
 #include <array>

@@ -31,7 +31,8 @@ struct plane {
   int normal;  // 0 x (the YZ plane), 1 y (XZ), 2 z (XY)
   wall kind;
   part stored = part::below;
-  double at = 0;  // where the plane lies along its axis
+  double at = 0;            // where the plane lies along its axis
+  bool descending = false;  // the positions along the axis go down
 };
 
 // The sign a reflection in a plane of normal n gives field component c. E: a magnetic wall
@@ -86,7 +87,8 @@ tables symmetric_tables(const std::vector<plane>& planes, bool b_field) {
   std::array<std::vector<double>, 3> whole;
   tables t;
   for (std::size_t a = 0; a < 3; ++a) {
-    whole[a] = whole_axis(part_knots[a], steps[a], by_axis[a], offsets[a]);
+    const bool descending = by_axis[a] != nullptr && by_axis[a]->descending;
+    whole[a] = whole_axis(part_knots[a], descending ? -steps[a] : steps[a], by_axis[a], offsets[a]);
     t.whole_counts[a] = static_cast<int>(whole[a].size());
     t.part_counts[a] = part_knots[a];
   }
@@ -248,8 +250,23 @@ std::vector<symmetric_case> equivalence_cases() {
                                   {2, wall::electric, part::above}};
   // A part that starts at 0 below a plane at its last knot: the origin at the structure's edge.
   const std::vector<plane> from_edge{{0, wall::electric, part::below, 0.02}};
+  // Listed from the plane at 0 down, the plane at the first knot; and an upper part whose
+  // positions start at its plane at 0.1, not at 0.
+  const std::vector<plane> down_from_plane{{0, wall::magnetic, part::above, 0, true}};
+  const std::vector<plane> down_to_plane{{1, wall::electric, part::below, 0, true}};
+  const std::vector<plane> upper_off_zero{{0, wall::magnetic, part::above, 0.1}};
   for (const char flag : {'E', 'B'}) {
     cases.push_back({std::string("from the edge ") + flag, from_edge, flag, {list_of(from_edge)}});
+    cases.push_back({std::string("descending from the plane ") + flag,
+                     down_from_plane,
+                     flag,
+                     {list_of(down_from_plane)}});
+    cases.push_back({std::string("descending to the plane ") + flag,
+                     down_to_plane,
+                     flag,
+                     {list_of(down_to_plane)}});
+    cases.push_back(
+        {std::string("upper part off zero ") + flag, upper_off_zero, flag, {"--mirror=Y"}});
     cases.push_back({std::string("quarter ") + flag, quarter, flag, {list_of(quarter)}});
     cases.push_back({std::string("eighth ") + flag, eighth, flag, {list_of(eighth)}});
     cases.push_back({std::string("answer Y ") + flag, {{0, wall::magnetic}}, flag, {"--mirror=Y"}});
@@ -311,9 +328,14 @@ struct warning_case {
   std::string name;
   std::vector<plane> made;  // the symmetry of the field and the part stored
   bool b_field;
-  std::vector<std::string> options;  // what the part is converted with
-  std::string warning;               // the start of the one line on standard error
+  std::vector<std::string> options;   // what the part is converted with
+  std::vector<std::string> warnings;  // the start of each line on standard error
 };
+
+// The y axis of the parts runs from -0.03 to 0.03: it already holds both sides of an XZ plane.
+const std::string y_is_whole =
+    "VORT2Pelta: warning: y already holds both sides of zero, from -0.03 to 0.03, yet the XZ "
+    "plane mirrors it at y = 0.03: is the table whole along y, or the symmetry plane another?\n";
 
 TEST(Symmetry, TheWallCheckSpeaksWhenThePartIsNotWhatWasSaid) {
   const std::vector<warning_case> cases = {
@@ -321,24 +343,49 @@ TEST(Symmetry, TheWallCheckSpeaksWhenThePartIsNotWhatWasSaid) {
        {{0, wall::magnetic}},
        false,
        {"--symmetry=xz:magnetic"},
-       "VORT2Pelta: warning: the field does not fit a magnetic wall on the XZ plane at y = 0.03: "},
+       {y_is_whole,
+        "VORT2Pelta: warning: the field does not fit a magnetic wall on the XZ plane at y = "
+        "0.03: "}},
       {"the other wall",
        {{0, wall::magnetic}},
        true,
        {"--symmetry=yz:electric"},
-       "VORT2Pelta: warning: the field does not fit an electric wall on the YZ plane at x = 0: "},
+       {"VORT2Pelta: warning: the field does not fit an electric wall on the YZ plane at x = 0: "}},
       {"answer X for a part cut in x",
        {{0, wall::magnetic}},
        true,
        {"--mirror=X"},
-       "VORT2Pelta: warning: the field does not fit a magnetic wall on the XZ plane at y = 0.03: "},
+       {y_is_whole,
+        "VORT2Pelta: warning: the field does not fit a magnetic wall on the XZ plane at y = "
+        "0.03: "}},
+      {"another plane, its end given",
+       {{0, wall::magnetic}},
+       false,
+       {"--symmetry=xz:magnetic:first"},
+       {"VORT2Pelta: warning: y already holds both sides of zero, from -0.03 to 0.03, yet the XZ "
+        "plane mirrors it at y = -0.03: is the table whole along y, or the symmetry plane "
+        "another?\n",
+        "VORT2Pelta: warning: the field does not fit a magnetic wall on the XZ plane at y = "
+        "-0.03: "}},
+      {"a whole table mirrored",
+       {},
+       false,
+       {"--mirror=Y"},
+       {"VORT2Pelta: warning: x already holds both sides of zero, from -0.01 to 0.01, yet the YZ "
+        "plane mirrors it at x = 0.01: is the table whole along x, or the symmetry plane "
+        "another?\n",
+        "VORT2Pelta: warning: the field does not fit a magnetic wall on the YZ plane at x = "
+        "0.01: "}},
   };
   for (const warning_case& c : cases) {
     const tables t = symmetric_tables(c.made, c.b_field);
     const converted part = convert(t.part, t.part_counts, c.b_field ? 'B' : 'E', c.options);
     EXPECT_EQ(part.status, 0) << c.name;
-    EXPECT_EQ(part.err.rfind(c.warning, 0), 0u) << c.name << ": " << part.err;
-    EXPECT_EQ(std::count(part.err.begin(), part.err.end(), '\n'), 1) << c.name;
+    const std::vector<std::string> lines = lines_of(part.err);
+    ASSERT_EQ(lines.size(), c.warnings.size()) << c.name << ": " << part.err;
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+      EXPECT_EQ((lines[l] + "\n").rfind(c.warnings[l], 0), 0u) << c.name << ": " << part.err;
+    }
   }
 }
 
