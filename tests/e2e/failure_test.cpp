@@ -491,6 +491,30 @@ std::vector<bad_case> catalogue() {
        table(grid_3_2_1),
        "the mesh data give dx = 1 m, the table's x step is 0.1 (10 times smaller) (--strict)",
        " Nx,Ny,Nz=           3           2           1"},
+      // A symmetry plane whose end of the axis the field does not tell.
+      {"--strict and X for a half cut in x",
+       {"--strict", "--mesh=auto", "--mirror=X", "11", "21", "11", "t.txt", "cav", "E"},
+       "",
+       [](const fs::path& dir) {
+         fs::copy_file(fs::path(VORT2PELTA_EXAMPLES_DIR) / "half_cavity.txt", dir / "t.txt");
+       },
+       "y already holds both sides of zero, from -0.08 to 0.08, yet the XZ plane mirrors it at "
+       "y = 0.08: is the table whole along y, or the symmetry plane another? (--strict)",
+       " Nx,Ny,Nz=          11          21          11"},
+      {"--strict and a mirror on a plane where the field vanishes",
+       {"--strict", "--mesh=auto", "--mirror=Y", "3", "1", "1", "t.txt", "cav", "E"},
+       "",
+       table("h\nh\n0.1 0 0 0 0 0 0 0 0\n0.2 0 0 1 2 3 4 5 6\n0.3 0 0 0 0 0 0 0 0\n"),
+       "the YZ plane was taken at x = 0.3, where the field vanishes (outside the structure?); if "
+       "it lies at x = 0.1, give yz:magnetic:first in --symmetry (--strict)",
+       " Nx,Ny,Nz=           3           1           1"},
+      {"--strict and a mirror on a plane where the field vanishes, without positions",
+       {"--strict", "--no-grid-check", "--mirror=Y", "2", "1", "1", "t.txt", "cav", "E"},
+       "0 0 0 1 1 1 0.25 0.1 0.1\n",
+       table("h\nh\n0 0 0 1 2 3 4 5 6\n0 0 0 0 0 0 0 0 0\n"),
+       "the YZ plane was taken at x = 0.25, where the field vanishes (outside the structure?); if "
+       "it lies at x = 0, give yz:magnetic:first in --symmetry (--strict)",
+       " Nx,Ny,Nz=           2           1           1"},
       {"file-size limit reached in the body",
        {"60", "60", "1", "t.txt", "cav", "E"},
        good_answers,
