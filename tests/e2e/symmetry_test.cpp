@@ -458,33 +458,55 @@ TEST(Symmetry, TheShippedHalfListedOtherwiseIsMirroredAtItsPlane) {
 
 }  // namespace
 
-// A part that starts at z = 0 and whose field fits the wall at both ends of z (a metal end
-// wall fits an electric wall as a symmetry plane does): the plane is taken at z = 0 with a
-// warning that says how to put it at the other end, which :last then does.
+// A part whose field fits the wall at both ends of z (a metal end wall fits an electric wall
+// as a symmetry plane does): the plane is taken at z = 0, in the part above it or below it,
+// with a warning that says how to put it at the other end, which the end given then does.
 TEST(Symmetry, APlaneTheFieldCannotPlaceIsAskedFor) {
-  std::string table = "part of a cavity, z from its end wall to its middle\nx y z fields\n";
-  char line[256];
-  for (int i = 0; i < 2; ++i) {
-    for (int j = 0; j < 2; ++j) {
-      for (int k = 0; k < 3; ++k) {
-        // Bz = 0 everywhere: an electric wall (normal B = 0) fits every z plane.
-        std::snprintf(line, sizeof line, "%g %g %g %d %d %d %d 0 0\n", 0.01 * i, 0.01 * j,
-                      0.025 * k, 1 + i + j + k, 2 * k - i, 3 - j, k + j);
-        table += line;
+  struct asked_case {
+    std::string name;
+    double first_z;           // the part's z runs from here in 3 knots 0.025 apart
+    std::string warning;      // the one line on standard error
+    bool upper;               // the plane at the first knot: the part above it
+    std::string other_end;    // the --symmetry that puts it at the other end
+    std::string told_z_axis;  // the z header line of the map so told
+  };
+  const std::vector<asked_case> cases = {
+      {"from the end wall at z = 0 up", 0,
+       "VORT2Pelta: warning: the field fits an electric wall at both ends of z, z = 0 and "
+       "z = 0.05: the XY plane was taken at z = 0; if it lies at z = 0.05 (the other end a "
+       "wall of the structure), give xy:electric:last in --symmetry\n",
+       true, "--symmetry=xy:electric:last",
+       "   5.00000000       0.00000000       2.50000004E-02   5.00000007E-02   7.50000030E-02  "
+       "0.100000001    "},
+      {"from the end wall at z = -0.05 up to 0", -0.05,
+       "VORT2Pelta: warning: the field fits an electric wall at both ends of z, z = -0.05 and "
+       "z = 0: the XY plane was taken at z = 0; if it lies at z = -0.05 (the other end a wall "
+       "of the structure), give xy:electric:first in --symmetry\n",
+       false, "--symmetry=xy:electric:first",
+       "   5.00000000     -0.100000001      -7.50000030E-02  -5.00000007E-02  -2.50000004E-02  "
+       " 0.00000000    "},
+  };
+  for (const asked_case& c : cases) {
+    std::string table = "part of a cavity, z from its end wall to its middle\nx y z fields\n";
+    char line[256];
+    for (int i = 0; i < 2; ++i) {
+      for (int j = 0; j < 2; ++j) {
+        for (int k = 0; k < 3; ++k) {
+          // Bz = 0 everywhere: an electric wall (normal B = 0) fits every z plane.
+          std::snprintf(line, sizeof line, "%g %g %g %d %d %d %d 0 0\n", 0.01 * i, 0.01 * j,
+                        c.first_z + 0.025 * k, 1 + i + j + k, 2 * k - i, 3 - j, k + j);
+          table += line;
+        }
       }
     }
+    const converted guessed = convert(table, {2, 2, 3}, 'B', {"--symmetry=xy:electric"});
+    EXPECT_EQ(guessed.status, 0) << c.name << ": " << guessed.err;
+    EXPECT_EQ(guessed.err, c.warning) << c.name;
+    EXPECT_EQ(guessed.out.find(" XY electric mirror at the first z knot") != std::string::npos,
+              c.upper)
+        << c.name;
+    const converted told = convert(table, {2, 2, 3}, 'B', {c.other_end});
+    EXPECT_EQ(told.err, "") << c.name;
+    EXPECT_EQ(lines_of(told.maps[0])[2], c.told_z_axis) << c.name;
   }
-  const converted guessed = convert(table, {2, 2, 3}, 'B', {"--symmetry=xy:electric"});
-  EXPECT_EQ(guessed.status, 0) << guessed.err;
-  EXPECT_EQ(guessed.err,
-            "VORT2Pelta: warning: the field fits an electric wall at both ends of z, z = 0 and "
-            "z = 0.05: the XY plane was taken at z = 0; if it lies at z = 0.05 (the other end a "
-            "wall of the structure), give xy:electric:last in --symmetry\n");
-  EXPECT_NE(guessed.out.find(" XY electric mirror at the first z knot"), std::string::npos);
-  const converted told = convert(table, {2, 2, 3}, 'B', {"--symmetry=xy:electric:last"});
-  EXPECT_EQ(told.err, "");
-  EXPECT_EQ(
-      lines_of(told.maps[0])[2],
-      "   5.00000000       0.00000000       2.50000004E-02   5.00000007E-02   7.50000030E-02  "
-      "0.100000001    ");
 }
