@@ -190,36 +190,34 @@ std::string side_warning(const placed_plane& placed, const record_table& table,
   const int normal = placed.normal;
   const mirror_plane& plane = *symmetry.planes[static_cast<std::size_t>(normal)];
   const std::string axis = axis_names[normal];
-  const std::int32_t last = count_along(table.counts, normal) - 1;
   const bool at_first = plane.side == plane_side::first_knot;
-  const std::string first_at = axis + " = " + plane_position(normal, 0, positions, mesh);
-  const std::string last_at = axis + " = " + plane_position(normal, last, positions, mesh);
-  const std::string& taken = at_first ? first_at : last_at;
-  const std::string& other = at_first ? last_at : first_at;
-  const symmetry_plane other_side{normal, plane.wall,
-                                  at_first ? plane_side::last_knot : plane_side::first_knot};
-  const std::string give_other =
-      "; if it lies at " + other + ", give " + symmetry_text({other_side}) + " in --symmetry";
+  const std::string first = plane_position(normal, 0, positions, mesh);
+  const std::string last =
+      plane_position(normal, count_along(table.counts, normal) - 1, positions, mesh);
+  const std::string taken = axis + " = " + (at_first ? first : last);
+  const std::string other = axis + " = " + (at_first ? last : first);
+  const std::string other_end = symmetry_text(
+      {{normal, plane.wall, at_first ? plane_side::last_knot : plane_side::first_knot}});
   const std::string taken_text =
       std::string("the ") + plane_name(normal) + " plane was taken at " + taken;
   switch (placed.doubt) {
     case side_doubt::both_ends_fit:
       // A metal end wall fits an electric wall as well as a symmetry plane does.
-      return "the field fits " + a_wall(plane.wall) + " at both ends of " + axis + ", " + first_at +
-             " and " + last_at + ": " + taken_text + "; if it lies at " + other +
-             " (the other end a wall of the structure), give " + symmetry_text({other_side}) +
-             " in --symmetry";
+      return "the field fits " + a_wall(plane.wall) + " at both ends of " + axis + ", " + axis +
+             " = " + first + " and " + axis + " = " + last + ": " + taken_text +
+             "; if it lies at " + other + " (the other end a wall of the structure), give " +
+             other_end + " in --symmetry";
     case side_doubt::field_vanishes:
-      return taken_text + ", where the field vanishes (outside the structure?)" + give_other;
+      return taken_text + ", where the field vanishes (outside the structure?); if it lies at " +
+             other + ", give " + other_end + " in --symmetry";
     case side_doubt::axis_whole:
+      return axis + " already holds both sides of zero, from " + first + " to " + last +
+             ", yet the " + plane_name(normal) + " plane mirrors it at " + taken +
+             ": is the table whole along " + axis + ", or the symmetry plane another?";
     case side_doubt::none:
       break;
   }
-  return axis + " already holds both sides of zero, from " +
-         plane_position(normal, 0, positions, mesh) + " to " +
-         plane_position(normal, last, positions, mesh) + ", yet the " + plane_name(normal) +
-         " plane mirrors it at " + taken + ": is the table whole along " + axis +
-         ", or the symmetry plane another?";
+  return "";
 }
 
 // One line for each plane at the first knot of its axis: the table is the part above it.
