@@ -41,28 +41,43 @@ std::string vanishing_text(vanishing what, int normal) {
   return std::string("F") + axis_names[first] + " and F" + axis_names[second] + " vanish";
 }
 
-// The plane at the zero end of an axis as a conversion takes it: where a conversion would
-// not place it there by itself, or only with a doubt, the proposal gives the end.
-symmetry_plane plane_at_zero_end(int a, wall_kind wall, bool axial, const table_axis& axis,
-                                 const end_planes& planes, bool first, double largest) {
-  const plane_side zero_end = first ? plane_side::first_knot : plane_side::last_knot;
+// The plane at an end of an axis as a conversion takes it: where a conversion would not
+// place it there by itself, or only with a doubt, the proposal gives the end.
+symmetry_plane plane_at_end(int a, wall_kind wall, bool axial, const table_axis& axis,
+                            const end_planes& planes, bool first, double largest) {
+  const plane_side end = first ? plane_side::first_knot : plane_side::last_knot;
   const side_choice choice =
       choose_side(planes.ends[static_cast<std::size_t>(a)], &axis, a, wall, axial, largest);
-  if (choice.side == zero_end && choice.doubt == side_doubt::none) return {a, wall};
-  return {a, wall, zero_end};
+  if (choice.side == end && choice.doubt == side_doubt::none) return {a, wall};
+  return {a, wall, end};
 }
 
 void propose(int a, wall_kind for_e, wall_kind for_b, const table_axis& axis,
              const end_planes& planes, bool first, double largest, symmetry_proposal& proposal) {
-  proposal.for_e.push_back(plane_at_zero_end(a, for_e, false, axis, planes, first, largest));
-  proposal.for_b.push_back(plane_at_zero_end(a, for_b, true, axis, planes, first, largest));
+  proposal.for_e.push_back(plane_at_end(a, for_e, false, axis, planes, first, largest));
+  proposal.for_b.push_back(plane_at_end(a, for_b, true, axis, planes, first, largest));
 }
 
-// A line on the plane at the zero end of an axis (first or last knot), and what it proposes.
+// An axis away from zero whose field vanishes on its other end plane and fits a wall on this
+// one: a part cut at this end, the other end outside the structure (an upper half whose
+// positions do not start at zero).
+bool cut_away_from_zero(int a, const table_axis& axis, const end_planes& planes, bool first,
+                        double largest) {
+  if (starts_at_zero(axis) || ends_at_zero(axis) || holds_both_sides_of_zero(axis)) return false;
+  if (axis.knots < 2 || axis.first == axis.last) return false;
+  const auto& ends = planes.ends[static_cast<std::size_t>(a)];
+  const vanishing here = vanishing_on(ends[first ? 0 : 1], a, largest);
+  return (here == vanishing::normal || here == vanishing::tangential) &&
+         vanishing_on(ends[first ? 1 : 0], a, largest) == vanishing::all;
+}
+
+// A line on the plane at an end of an axis (first or last knot), and what it proposes.
 std::string plane_finding(int a, const table_axis& axis, const end_planes& planes, bool first,
                           double largest, symmetry_proposal& proposal) {
   const auto& ends = planes.ends[static_cast<std::size_t>(a)];
-  const std::string where = std::string(axis_names[a]) + (first ? " starts" : " ends") + " at 0";
+  const bool at_zero = first ? starts_at_zero(axis) : ends_at_zero(axis);
+  const std::string where = std::string(axis_names[a]) + (first ? " starts" : " ends") + " at " +
+                            (at_zero ? "0" : number_text(first ? axis.first : axis.last));
   const vanishing here = vanishing_on(ends[first ? 0 : 1], a, largest);
   if (here == vanishing::none) return where + ", where the field fits no wall";
   if (here == vanishing::all) {
@@ -95,7 +110,8 @@ std::vector<std::string> symmetry_findings(const std::array<table_axis, 3>& axes
   for (int a = 0; a < 3; ++a) {
     const table_axis& axis = axes[static_cast<std::size_t>(a)];
     for (const bool first : {true, false}) {
-      if (!(first ? starts_at_zero(axis) : ends_at_zero(axis))) continue;
+      const bool at_zero = first ? starts_at_zero(axis) : ends_at_zero(axis);
+      if (!at_zero && !cut_away_from_zero(a, axis, planes, first, largest)) continue;
       findings.push_back(plane_finding(a, axis, planes, first, largest, proposal));
     }
   }

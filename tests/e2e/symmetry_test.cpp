@@ -392,7 +392,8 @@ TEST(Symmetry, TheWallCheckSpeaksWhenThePartIsNotWhatWasSaid) {
 
 // The shipped half (x from -0.08 to 0, the B field of a TM010 cavity, zero beyond its radius,
 // with a magnetic wall at x = 0) as a solver may list it otherwise. Mirrored with Y, each must
-// give, without a word, the maps of its plane's end given in --symmetry.
+// give, without a word, the maps of its plane's end given in --symmetry, and --inspect must
+// propose that plane.
 std::vector<std::string> x_planes_of(const std::string& table, std::string& header) {
   std::vector<std::string> lines = lines_of(table);
   header = lines[0] + "\n" + lines[1] + "\n";
@@ -453,6 +454,10 @@ TEST(Symmetry, TheShippedHalfListedOtherwiseIsMirroredAtItsPlane) {
     EXPECT_EQ(mirrored.err, "") << l.name;
     EXPECT_EQ(told.err, "") << l.name;
     EXPECT_EQ(mirrored.maps, told.maps) << l.name;
+    // --inspect proposes the plane that the conversion takes.
+    EXPECT_EQ(conversion_for(inspection_of(table), 'B'),
+              "convert: VORT2Pelta --mesh=auto --symmetry=yz:magnetic 11 21 11 t.txt <base> B")
+        << l.name;
   }
 }
 
