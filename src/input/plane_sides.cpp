@@ -17,6 +17,12 @@ bool plane_tells(const plane_extremes& plane, int normal, wall_kind wall, bool a
   return fit_to_wall(plane, normal, wall, axial, largest).fits && !field_vanishes(plane, largest);
 }
 
+// The plane at the last knot, where the axis rises to zero there: the part below the plane,
+// as a lower part's table has it, and no guess even where a metal end wall fits the wall too.
+bool lower_part_to_zero(const table_axis& axis, plane_side side) {
+  return side == plane_side::last_knot && axis.last > axis.first && at_zero(axis, axis.last);
+}
+
 }  // namespace
 
 bool starts_at_zero(const table_axis& axis) {
@@ -49,7 +55,7 @@ side_choice choose_side(const std::array<plane_extremes, 2>& ends, const table_a
   const plane_extremes& taken = ends[choice.side == plane_side::first_knot ? 0 : 1];
   if (holds_both_sides_of_zero(*axis)) {
     choice.doubt = side_doubt::axis_whole;
-  } else if (first_tells && last_tells) {
+  } else if (first_tells && last_tells && !lower_part_to_zero(*axis, choice.side)) {
     choice.doubt = side_doubt::both_ends_fit;
   } else if (field_vanishes(taken, largest)) {
     choice.doubt = side_doubt::field_vanishes;

@@ -9,9 +9,10 @@
 // at the last knot.
 //
 // What the run is told, since the side is a guess then: both ends tell (a metal end wall fits
-// an electric wall as well as a symmetry plane does); the field vanishes on the plane taken;
-// or the axis already holds both sides of zero, roughly symmetric, so that the table seems
-// whole along it.
+// an electric wall as well as a symmetry plane does), unless the plane is taken at the last
+// knot and the axis rises to zero there, as a lower part's table has it; the field vanishes on the
+// plane taken; or the axis already holds both sides of zero, roughly symmetric, so that the table
+// seems whole along it.
 #pragma once
 
 #include <array>
