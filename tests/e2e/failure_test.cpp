@@ -58,6 +58,8 @@ auto table(const std::string& text) {
 }
 
 const std::vector<std::string> counts_2_1_1 = {"2", "1", "1", "t.txt", "cav", "E"};
+const std::vector<std::string> piped_2_1_1 = {
+    "--mesh=0 0 0 1 1 1 1 1 1", "--mirror=F", "2", "1", "1", "-", "cav", "E"};
 
 // A compressed table, t.gz.
 auto gz_table(const std::string& bytes) {
@@ -436,6 +438,86 @@ std::vector<bad_case> catalogue() {
        "cannot read standard input: Is a directory",
        "",
        {.stdin_path = "/"}},
+      // A piped stream is copied only as far as what the counts can hold.
+      {"piped table followed by endless blank lines",
+       {"--mesh=auto", "--mirror=F", "2", "1", "1", "-", "cav", "E"},
+       "",
+       [](const fs::path&) {},
+       "cannot read standard input: more than 1000 of its lines are blank or text, more than a "
+       "table has",
+       "",
+       {.stdin_command = "printf 'h\\nh\\n0 0 0 1 2 3 4 5 6\\n1 0 0 7 8 9 10 11 12\\n'; yes ''"}},
+      {"piped endless text with auto counts",
+       {"--mesh=auto", "--mirror=F", "auto", "auto", "auto", "-", "cav", "E"},
+       "",
+       [](const fs::path&) {},
+       "cannot read standard input: more than 1000 of its lines are blank or text, more than a "
+       "table has",
+       "",
+       {.stdin_command = "yes 'no table'"}},
+      {"piped binary noise",
+       piped_2_1_1,
+       "",
+       [](const fs::path&) {},
+       "cannot read standard input: more than 1000 of its lines are blank or text, more than a "
+       "table has",
+       "",
+       {.stdin_command = "printf 'h\\nh\\n'; cat /dev/urandom"}},
+      {"piped table repeated without end",
+       piped_2_1_1,
+       "",
+       [](const fs::path&) {},
+       "cannot read standard input: more than 1000 of its lines are blank or text, more than a "
+       "table has",
+       "",
+       {.stdin_command =
+            "while :; do printf 'h\\nh\\n0 0 0 1 2 3 4 5 6\\n1 0 0 7 8 9 10 11 12\\n'; done"}},
+      {"piped records without end",
+       piped_2_1_1,
+       "",
+       [](const fs::path&) {},
+       "cannot read standard input: more than 1018 of its lines hold values, more than a table "
+       "of 2 records has",
+       "",
+       {.stdin_command = "printf 'h\\nh\\n'; yes '0 0 0 1 2 3 4 5 6'"}},
+      {"piped lines of values near the line limit without end",
+       piped_2_1_1,
+       "",
+       [](const fs::path&) {},
+       "cannot read standard input: more than 6291456 bytes, more than a table of 2 records has",
+       "",
+       {.stdin_command =
+            "printf 'h\\nh\\n'; while :; do head -c 1000000 /dev/zero | tr '\\0' 1; echo; done"}},
+      {"piped compressed stream without end",
+       piped_2_1_1,
+       "",
+       [](const fs::path&) {},
+       "cannot read standard input: more than 6291456 bytes, more than a table of 2 records has",
+       "",
+       {.stdin_command = "printf '\\037\\213'; cat /dev/zero"}},
+      {"piped endless line",
+       piped_2_1_1,
+       "",
+       [](const fs::path&) {},
+       "standard input:3: the line is longer than 1048576 bytes, more than any table needs",
+       "",
+       {.stdin_command = "printf 'h\\nh\\n'; yes 1 | tr -d '\\n'"}},
+      {"inspect an endless stream of zero bytes",
+       {"--inspect", "-"},
+       "",
+       [](const fs::path&) {},
+       "standard input:1: the line is longer than 1048576 bytes, more than any table needs",
+       "",
+       {.stdin_path = "/dev/zero"}},
+      // A non-blocking standard input that pauses is waited for.
+      {"non-blocking piped table that pauses",
+       piped_2_1_1,
+       "",
+       [](const fs::path&) {},
+       "\"standard input\" holds more records than the grid has knots (2); check Nx, Ny and Nz",
+       echo_counts,
+       {.stdin_command = "printf 'h\\nh\\n'; sleep 0.5; printf '" + record + record + record + "'",
+        .stdin_nonblocking = true}},
       {"inspect with an option of a conversion",
        {"--inspect", "--preview", "t.txt"},
        "",
