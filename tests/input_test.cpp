@@ -18,6 +18,7 @@
 #include "common/grid.hpp"
 #include "failure_of.hpp"
 #include "gzip_bytes.hpp"
+#include "input/inflated_scan.hpp"
 #include "input/line_blocks.hpp"
 #include "input/line_counter.hpp"
 #include "input/piped_table.hpp"
@@ -450,11 +451,36 @@ TEST(StreamBounds, StopAtWhatTheRecordsCanHold) {
       EXPECT_EQ(refusal, c.refusal) << c.text.substr(0, 40) << " in blocks of " << block;
     }
   }
-  // A compressed stream: its bytes alone.
+  // A compressed stream: its bytes, and its text as a plain stream's, however its members
+  // and blocks fall; where the data are damaged or followed by other bytes, its bytes alone.
   const stream_bounds bounds = bounds_for_records(2);
   stream_scan scan;
   EXPECT_EQ(scan_block_bytes(scan, bounds, 6291456), "");
   EXPECT_EQ(scan_block_bytes(scan, bounds, 1), bytes);
+  const std::string blank_lines = gzip_member(header + lines(999, "\n"));
+  const struct {
+    std::string stream;
+    std::string refusal;
+  } compressed[] = {
+      {gzip_member(header + lines(998, "\n")), ""},
+      {blank_lines, other},
+      {gzip_member(header + lines(500, "\n")) + gzip_member(lines(499, "\n")), other},
+      {gzip_member(header + lines(1019, "1 2 3\n"), 1), values},
+      {gzip_member(header + lines(1019, "1 2 3\n")) + std::string(100, '\0'), values},
+      {gzip_member(header) + std::string(100, '\0') + blank_lines, ""},
+      {flipped(blank_lines, 10, 0x06), ""},
+  };
+  for (const auto& c : compressed) {
+    for (const std::size_t block : {std::size_t{1}, std::size_t{7}, c.stream.size()}) {
+      inflated_scan inflated;
+      std::string refusal;
+      for (std::size_t at = 0; at < c.stream.size() && refusal.empty(); at += block) {
+        refusal = scan_inflated_block(inflated, bounds, piped_table_name, c.stream.data() + at,
+                                      std::min(block, c.stream.size() - at));
+      }
+      EXPECT_EQ(refusal, c.refusal) << c.stream.size() << " bytes in blocks of " << block;
+    }
+  }
   // Auto counts and --inspect: the most lines a table may have.
   EXPECT_EQ(bounds_for_records(max_knots).most_lines, std::uint64_t{2147483647});
 }

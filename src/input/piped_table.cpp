@@ -14,6 +14,7 @@
 #include "common/failure.hpp"
 #include "common/read_waiting.hpp"
 #include "common/write_at.hpp"
+#include "input/inflated_scan.hpp"
 #include "input/stream_bounds.hpp"
 #include "input/table_reader.hpp"
 
@@ -94,6 +95,15 @@ bool starts_gzip(const char* data, std::size_t size) {
          static_cast<unsigned char>(data[1]) == 0x8b;
 }
 
+// A compressed stream is bounded by its bytes, and by its text's lines as a plain one is.
+std::string scan_compressed_block(stream_scan& scan, inflated_scan& inflated,
+                                  const stream_bounds& bounds, const char* data, std::size_t size) {
+  std::string refusal = scan_block_bytes(scan, bounds, size);
+  if (refusal.empty())
+    refusal = scan_inflated_block(inflated, bounds, piped_table_name, data, size);
+  return refusal;
+}
+
 }  // namespace
 
 table_file copy_piped_table(int input, std::int64_t most_records, std::uint64_t count_from) {
@@ -102,6 +112,7 @@ table_file copy_piped_table(int input, std::int64_t most_records, std::uint64_t 
   const auto block = std::make_unique_for_overwrite<char[]>(copy_block);
   const stream_bounds bounds = bounds_for_records(most_records);
   stream_scan scan;
+  inflated_scan inflated;
   bool compressed = false;
   std::uint64_t copied = 0;
   std::uint64_t count_at = count_from;
@@ -110,7 +121,7 @@ table_file copy_piped_table(int input, std::int64_t most_records, std::uint64_t 
     if (size == 0) break;
     if (copied == 0) compressed = starts_gzip(block.get(), size);
     const std::string refusal =
-        compressed ? scan_block_bytes(scan, bounds, size)
+        compressed ? scan_compressed_block(scan, inflated, bounds, block.get(), size)
                    : scan_plain_block(scan, bounds, piped_table_name, block.get(), size);
     if (!refusal.empty()) throw failure{refusal};
     keep_reserve(copy.fd, size);

@@ -2,7 +2,7 @@
 // hold, and a little else. A stream that passes that is no such table, however it goes on, and
 // is refused while its copy is still small, whatever it holds: endless blank lines, text, one
 // endless line, binary noise, a table repeated. The bytes of a compressed stream are bounded as
-// a plain table's are (a table compresses, never grows); their lines are known only when read.
+// a plain table's are (a table compresses, never grows), and its text as a plain stream is.
 #pragma once
 
 #include <cstddef>
