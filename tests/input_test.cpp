@@ -13,14 +13,18 @@
 #include <thread>
 #include <vector>
 
+#include "common/disk_reserve.hpp"
 #include "common/failure.hpp"
+#include "common/grid.hpp"
 #include "failure_of.hpp"
 #include "gzip_bytes.hpp"
+#include "input/inflated_scan.hpp"
 #include "input/line_blocks.hpp"
 #include "input/line_counter.hpp"
 #include "input/piped_table.hpp"
 #include "input/position_spread.hpp"
 #include "input/record_table.hpp"
+#include "input/stream_bounds.hpp"
 #include "input/table_file.hpp"
 #include "input/table_reader.hpp"
 #include "temp_file.hpp"
@@ -395,6 +399,117 @@ TEST(PipedTable, CountsLeaveTheCopyWhole) {
   EXPECT_EQ(
       failure_of([&] { for_each_record(table, 10, [](const record_view&) { return true; }); }),
       "standard input:4: cannot read \"bad\" as a number (value 4 of record 2)");
+}
+
+// A stream is copied as far as a table of its counts' records can reach, and not a line or a
+// byte further, in whatever blocks it comes; a line is of values where it starts with a number.
+TEST(StreamBounds, StopAtWhatTheRecordsCanHold) {
+  const std::string header = "h\nh\n";
+  const auto lines = [](std::size_t count, const std::string& line) {
+    std::string text;
+    for (std::size_t n = 0; n < count; ++n) text += line;
+    return text;
+  };
+  const std::string other =
+      "cannot read standard input: more than 1000 of its lines are blank "
+      "or text, more than a table has";
+  const std::string values =
+      "cannot read standard input: more than 1018 of its lines hold "
+      "values, more than a table of 2 records has";
+  const std::string bytes =
+      "cannot read standard input: more than 6291456 bytes, more than a "
+      "table of 2 records has";
+  const std::string long_line =
+      "standard input:3: the line is longer than 1048576 bytes, more than any table needs";
+  const std::string wide_values = std::string(1000000, '1') + "\n";
+  const struct {
+    std::string text;
+    std::string refusal;
+  } cases[] = {
+      {header + lines(998, "\n"), ""},
+      {header + lines(999, "\n"), other},
+      {header + lines(998, " \t\r\n"), ""},
+      {header + lines(999, " x\n"), other},
+      {header + lines(1018, " 1 2 3 4 5 6 7 8 9\n"), ""},
+      {header + lines(1019, "  -1 2 3\n"), values},
+      {header + lines(1019, ".5\n"), values},
+      {header + std::string(1048576, '1') + "\n", ""},
+      {header + std::string(1048577, '1'), long_line},
+      {header + std::string(1048577, ' '), long_line},
+      {header + lines(6, wide_values), ""},
+      {header + lines(7, wide_values), bytes},
+  };
+  for (const auto& c : cases) {
+    for (const std::size_t block : {std::size_t{3}, std::size_t{65536}, c.text.size()}) {
+      const stream_bounds bounds = bounds_for_records(2);
+      stream_scan scan;
+      std::string refusal;
+      for (std::size_t at = 0; at < c.text.size() && refusal.empty(); at += block) {
+        refusal = scan_plain_block(scan, bounds, piped_table_name, c.text.data() + at,
+                                   std::min(block, c.text.size() - at));
+      }
+      EXPECT_EQ(refusal, c.refusal) << c.text.substr(0, 40) << " in blocks of " << block;
+    }
+  }
+  // A compressed stream: its bytes, and its text as a plain stream's, however its members
+  // and blocks fall; where the data are damaged or followed by other bytes, its bytes alone.
+  const stream_bounds bounds = bounds_for_records(2);
+  stream_scan scan;
+  EXPECT_EQ(scan_block_bytes(scan, bounds, 6291456), "");
+  EXPECT_EQ(scan_block_bytes(scan, bounds, 1), bytes);
+  const std::string blank_lines = gzip_member(header + lines(999, "\n"));
+  const struct {
+    std::string stream;
+    std::string refusal;
+  } compressed[] = {
+      {gzip_member(header + lines(998, "\n")), ""},
+      {blank_lines, other},
+      {gzip_member(header + lines(500, "\n")) + gzip_member(lines(499, "\n")), other},
+      {gzip_member(header + lines(1019, "1 2 3\n"), 1), values},
+      {gzip_member(header + lines(1019, "1 2 3\n")) + std::string(100, '\0'), values},
+      {gzip_member(header) + std::string(100, '\0') + blank_lines, ""},
+      {flipped(blank_lines, 10, 0x06), ""},
+  };
+  for (const auto& c : compressed) {
+    for (const std::size_t block : {std::size_t{1}, std::size_t{7}, c.stream.size()}) {
+      inflated_scan inflated;
+      std::string refusal;
+      for (std::size_t at = 0; at < c.stream.size() && refusal.empty(); at += block) {
+        refusal = scan_inflated_block(inflated, bounds, piped_table_name, c.stream.data() + at,
+                                      std::min(block, c.stream.size() - at));
+      }
+      EXPECT_EQ(refusal, c.refusal) << c.stream.size() << " bytes in blocks of " << block;
+    }
+  }
+  // Auto counts and --inspect: the most lines a table may have.
+  EXPECT_EQ(bounds_for_records(max_knots).most_lines, std::uint64_t{2147483647});
+}
+
+// The copy leaves its file system 256 MB, or a sixteenth of a small one.
+TEST(DiskReserve, LeftFreeWhateverTheCopyTakes) {
+  constexpr std::uint64_t mb = std::uint64_t{1} << 20;
+  const struct {
+    disk_room room;
+    std::uint64_t more;
+    bool leaves;
+  } cases[] = {
+      {{100000 * mb, 1000 * mb}, 1 * mb, true},
+      {{100000 * mb, 257 * mb}, 1 * mb, true},
+      {{100000 * mb, 256 * mb}, 1 * mb, false},
+      {{100000 * mb, 256 * mb + 65536}, 65536, true},
+      {{64 * mb, 5 * mb}, 1 * mb, true},
+      {{64 * mb, 4 * mb}, 1, false},
+      {{64 * mb, 0}, 0, false},
+      {{0, 0}, 0, true},
+      {{100000 * mb, 10 * mb}, 100 * mb, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(leaves_reserve(c.room, c.more), c.leaves)
+        << c.room.size << " " << c.room.free << " " << c.more;
+  }
+  EXPECT_EQ(reserve_text(disk_reserve(100000 * mb)), "256 MB");
+  EXPECT_EQ(reserve_text(disk_reserve(64 * mb)), "4 MB");
+  EXPECT_EQ(reserve_text(disk_reserve(8 * mb)), "524288 bytes");
 }
 
 // Whole lines only, whatever the length of a line: a plain table's block grows for a line

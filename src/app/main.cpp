@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <istream>
 #include <string_view>
 #include <vector>
 
@@ -11,9 +12,12 @@
 #include "app/converter.hpp"
 #include "app/interrupt_handler.hpp"
 #include "app/progress.hpp"
+#include "app/standard_streams.hpp"
 #include "common/failure.hpp"
 
 int main(int argc, char** argv) {
+  // First of all: before a file is opened, none may take the place of a closed standard stream.
+  vort::occupy_closed_standard_streams();
   // Past the file-size limit, or into a pipe whose reader has gone, a write should fail and
   // be reported like any other failure, not kill the process silently. Ignored before the
   // handler is installed, so that they stay ignored.
@@ -27,8 +31,11 @@ int main(int argc, char** argv) {
   vort::progress_display progress;
   const bool show_progress = isatty(STDERR_FILENO) == 1;
   if (show_progress) vort::start_progress(progress, stderr);
+  vort::waiting_input_buffer input_buffer(STDIN_FILENO);
+  std::istream input(&input_buffer);
+  input.exceptions(std::ios::badbit);  // a failed read says why, as the buffer throws it
   const vort::run_result result =
-      vort::run_converter(args, std::cin, std::cout, show_progress ? &progress : nullptr);
+      vort::run_converter(args, input, std::cout, show_progress ? &progress : nullptr);
   vort::stop_progress(progress);
 
   std::cout.flush();

@@ -8,6 +8,11 @@
 
 namespace vort {
 
+std::string long_line_message(const std::string& name, std::int64_t line) {
+  return printable_item(name) + ":" + std::to_string(line) + ": the line is longer than " +
+         std::to_string(longest_line) + " bytes, more than any table needs";
+}
+
 line_blocks open_line_blocks(byte_source source, std::size_t block_size) {
   line_blocks blocks;
   blocks.source = std::move(source);
@@ -18,9 +23,7 @@ line_blocks open_line_blocks(byte_source source, std::size_t block_size) {
 namespace {
 
 [[noreturn]] void refuse_long_line(const line_blocks& blocks, const text_cursor& cursor) {
-  throw failure{printable_item(blocks.source.table->name) + ":" + std::to_string(cursor.line) +
-                ": the line is longer than " + std::to_string(longest_line) +
-                " bytes, more than any table needs"};
+  throw failure{long_line_message(blocks.source.table->name, cursor.line)};
 }
 
 // Carries `part` of a line over in the buffer, after what it holds.

@@ -6,6 +6,8 @@
 // from one of its blocks into the next is copied, to join its parts.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -27,6 +29,9 @@ inline constexpr std::size_t default_block_size = std::size_t{1} << 20;
 
 // A record of nine numbers fills a few hundred bytes, a header line a few thousand at most.
 inline constexpr std::size_t longest_line = default_block_size;
+
+// The refusal of line `line` of the table `name` for its length.
+std::string long_line_message(const std::string& name, std::int64_t line);
 
 line_blocks open_line_blocks(byte_source source, std::size_t block_size = default_block_size);
 

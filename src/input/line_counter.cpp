@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "common/failure.hpp"
 #include "common/parallel_parts.hpp"
@@ -53,12 +52,14 @@ std::vector<std::uint64_t> part_starts_of(const table_file& table, int parts) {
 
 // Beyond what a record number can count.
 void refuse_too_many_lines(const table_file& table, std::int64_t lines) {
-  if (lines > std::numeric_limits<std::int32_t>::max()) {
-    throw failure{in_quotes(table.name) + " has more than 2147483647 lines"};
-  }
+  if (lines > most_lines) throw failure{too_many_lines_message(table.name)};
 }
 
 }  // namespace
+
+std::string too_many_lines_message(const std::string& name) {
+  return in_quotes(name) + " has more than " + std::to_string(most_lines) + " lines";
+}
 
 line_count count_rest_of_text(const table_file& table, gzip_stream& stream) {
   line_count count;

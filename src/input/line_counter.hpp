@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "input/table_file.hpp"
@@ -21,7 +22,13 @@ struct line_count {
 // A plain table is split into at most `parts` parts of at least `smallest_part` bytes each.
 inline constexpr std::uint64_t smallest_part = std::uint64_t{8} << 20;
 
-// Throws `failure` when the table cannot be read or holds more than 2^31 - 1 lines.
+// The most lines a table may have: what a record number counts.
+inline constexpr std::int64_t most_lines = 2147483647;
+
+// The refusal of the table `name` for having more lines.
+std::string too_many_lines_message(const std::string& name);
+
+// Throws `failure` when the table cannot be read or holds more than `most_lines` lines.
 line_count count_lines(const table_file& table, int parts);
 
 // The count of a compressed table from a reading of it, which goes on to the text's end from

@@ -7,10 +7,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "common/disk_reserve.hpp"
 #include "common/failure.hpp"
+#include "common/read_waiting.hpp"
 #include "common/write_at.hpp"
+#include "input/inflated_scan.hpp"
+#include "input/stream_bounds.hpp"
 #include "input/table_reader.hpp"
 
 namespace vort {
@@ -62,21 +67,66 @@ void write_all(int to, const char* data, std::size_t size, std::uint64_t offset)
   }
 }
 
+// Refuses a block that would leave the copy's file system less than its reserve; where the
+// room cannot be told, the write itself finds a full disk.
+void keep_reserve(int copy, std::size_t more) {
+  const std::optional<disk_room> room = disk_room_of(copy);
+  if (room && !leaves_reserve(*room, more)) {
+    refuse("its copy would leave less than " + reserve_text(disk_reserve(room->size)) +
+           " free in " + in_quotes(temporary_directory()));
+  }
+}
+
+// Reads a block of the stream; the first one holds at least the two bytes that tell a
+// compressed stream (a pipe may hand them out one at a time). 0 at the stream's end.
+std::size_t read_block(int input, char* block, bool first) {
+  std::size_t size = 0;
+  do {
+    const ssize_t got = read_waiting(input, block + size, copy_block - size);
+    if (got < 0) refuse(std::strerror(errno));
+    if (got == 0) break;
+    size += static_cast<std::size_t>(got);
+  } while (first && size < 2);
+  return size;
+}
+
+bool starts_gzip(const char* data, std::size_t size) {
+  return size >= 2 && static_cast<unsigned char>(data[0]) == 0x1f &&
+         static_cast<unsigned char>(data[1]) == 0x8b;
+}
+
+// A compressed stream is bounded by its bytes, and by its text's lines as a plain one is.
+std::string scan_compressed_block(stream_scan& scan, inflated_scan& inflated,
+                                  const stream_bounds& bounds, const char* data, std::size_t size) {
+  std::string refusal = scan_block_bytes(scan, bounds, size);
+  if (refusal.empty())
+    refusal = scan_inflated_block(inflated, bounds, piped_table_name, data, size);
+  return refusal;
+}
+
 }  // namespace
 
 table_file copy_piped_table(int input, std::int64_t most_records, std::uint64_t count_from) {
   if (::isatty(input) == 1) refuse("it is a terminal, not a table");
   unique_fd copy = unnamed_file();
   const auto block = std::make_unique_for_overwrite<char[]>(copy_block);
+  const stream_bounds bounds = bounds_for_records(most_records);
+  stream_scan scan;
+  inflated_scan inflated;
+  bool compressed = false;
   std::uint64_t copied = 0;
   std::uint64_t count_at = count_from;
   for (;;) {
-    const ssize_t got = ::read(input, block.get(), copy_block);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) refuse(std::strerror(errno));
-    if (got == 0) break;
-    write_all(copy.fd, block.get(), static_cast<std::size_t>(got), copied);
-    copied += static_cast<std::uint64_t>(got);
+    const std::size_t size = read_block(input, block.get(), copied == 0);
+    if (size == 0) break;
+    if (copied == 0) compressed = starts_gzip(block.get(), size);
+    const std::string refusal =
+        compressed ? scan_compressed_block(scan, inflated, bounds, block.get(), size)
+                   : scan_plain_block(scan, bounds, piped_table_name, block.get(), size);
+    if (!refusal.empty()) throw failure{refusal};
+    keep_reserve(copy.fd, size);
+    write_all(copy.fd, block.get(), size, copied);
+    copied += size;
     if (copied >= count_at) {
       count_at *= record_count_growth;
       if (holds_more_records(copy.fd, most_records)) {

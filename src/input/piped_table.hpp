@@ -23,10 +23,14 @@ inline constexpr const char* piped_table_name = "standard input";
 inline constexpr std::uint64_t first_record_count_at = std::uint64_t{256} << 20;
 inline constexpr std::uint64_t record_count_growth = 4;
 
-// Copies the stream `input` (standard input), refusing a terminal. A stream that holds more
-// than `most_records` records is refused as a table with too many records is, as soon as a
-// count of its copy finds them (the copy is counted each time it has grown fourfold from
-// `count_from` bytes on): a producer that never stops cannot fill the disk. Throws `failure`.
+// Copies the stream `input` (standard input), refusing a terminal, and waiting where a
+// non-blocking stream has nothing yet. A producer that never stops cannot fill the disk: the
+// copy is refused as soon as the stream (or a compressed one's text, inflated on the way)
+// passes what a table of `most_records` records can hold (stream_bounds), or would leave its file
+// system less than its reserve (disk_reserve); and a stream that holds more than `most_records`
+// records is refused as a table with too many records is, as soon as a count of its copy finds them
+// (the copy is counted each time it has grown fourfold from `count_from` bytes on). Throws
+// `failure`.
 table_file copy_piped_table(int input, std::int64_t most_records,
                             std::uint64_t count_from = first_record_count_at);
 

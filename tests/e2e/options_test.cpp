@@ -228,10 +228,11 @@ TEST(CompressedTable, StreamedWithinTheMemoryBound) {
   }
 }
 
-// The table "-" from a pipe, plain or gzip, gives the maps and the transcript of the file;
-// nothing but the maps is left behind.
+// The table "-" from a pipe, plain or gzip, or non-blocking and pausing, gives the maps and the
+// transcript of the file, and answers from such a pipe the maps; nothing but the maps is left
+// behind.
 TEST(PipedTable, SameMapsAsTheFile) {
-  scratch file, plain, compressed;
+  scratch file, plain, compressed, paused, answered;
   write_file(compressed.dir / "table.gz", gzip_member(read_file(example)));
   const std::vector<std::string> options = {"--mesh=" + example_mesh, "--mirror=Y"};
   const auto file_run = run_unasked(file, with(options, "half_cavity.txt"));
@@ -242,10 +243,21 @@ TEST(PipedTable, SameMapsAsTheFile) {
   const auto gzip_run =
       run_vort2pelta(compressed.dir, with(options, "-"), "",
                      {.shell_prefix = "cat table.gz |", .stdin_path = "/dev/stdin"});
-  for (const auto* run : {&plain_run, &gzip_run}) {
+  const auto paused_run = run_vort2pelta(
+      paused.dir, with(options, "-"), "",
+      {.stdin_command = "head -c 50000 half_cavity.txt; sleep 0.3; tail -c +50001 half_cavity.txt",
+       .stdin_nonblocking = true});
+  const auto answered_run = run_vort2pelta(
+      answered.dir, with({}, "half_cavity.txt"), "",
+      {.stdin_command = "sleep 0.3; printf -- '" + example_mesh + "\\n'; sleep 0.3; echo Y",
+       .stdin_nonblocking = true});
+  for (const auto* run : {&plain_run, &gzip_run, &paused_run}) {
     EXPECT_EQ(run->status, 0) << run->err;
     EXPECT_EQ(run->out, file_run.out);
   }
+  EXPECT_EQ(answered_run.status, 0) << answered_run.err;
+  EXPECT_EQ(paused.maps_written(), file.maps_written());
+  EXPECT_EQ(answered.maps_written(), file.maps_written());
   EXPECT_EQ(plain.maps_written(), file.maps_written());
   EXPECT_EQ(compressed.maps_written(), file.maps_written());
   std::vector<std::string> left = maps;

@@ -1,5 +1,6 @@
 #include "run_binary.hpp"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +27,26 @@ std::string shell_quoted(const std::string& text) {
     }
   }
   return quoted + "'";
+}
+
+// In the child about to start the converter: standard input becomes a pipe from a process
+// of its own that runs `command`.
+void pipe_standard_input(const std::string& command, bool nonblocking) {
+  int ends[2];
+  if (pipe(ends) != 0) _exit(126);
+  const pid_t writer = fork();
+  if (writer < 0) _exit(126);
+  if (writer == 0) {
+    close(ends[0]);
+    dup2(ends[1], STDOUT_FILENO);
+    close(ends[1]);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  dup2(ends[0], STDIN_FILENO);
+  close(ends[0]);
+  close(ends[1]);
+  if (nonblocking) fcntl(STDIN_FILENO, F_SETFL, O_NONBLOCK);
 }
 
 }  // namespace
@@ -60,8 +81,16 @@ running start_vort2pelta(const fs::path& dir, const std::vector<std::string>& ar
   }
   command += shell_quoted(VORT2PELTA_EXE);
   for (const std::string& arg : args) command += " " + shell_quoted(arg);
-  command += " <" + shell_quoted(stdin_path);
-  if (!options.stdout_closed_pipe) command += " >" + shell_quoted(stdout_path);
+  if (options.stdin_closed) {
+    command += " <&-";
+  } else if (options.stdin_command.empty()) {
+    command += " <" + shell_quoted(stdin_path);
+  }
+  if (options.stdout_closed) {
+    command += " >&-";
+  } else if (!options.stdout_closed_pipe) {
+    command += " >" + shell_quoted(stdout_path);
+  }
   command += " 2>" + shell_quoted((run.io / "stderr").string());
   run.pid = fork();
   if (run.pid == 0) {
@@ -70,6 +99,11 @@ running start_vort2pelta(const fs::path& dir, const std::vector<std::string>& ar
       if (pipe(ends) != 0) _exit(126);
       close(ends[0]);
       dup2(ends[1], STDOUT_FILENO);
+    }
+    if (!options.stdin_command.empty()) {
+      pipe_standard_input(
+          "cd " + shell_quoted(dir.string()) + " && (" + options.stdin_command + ") 2>/dev/null",
+          options.stdin_nonblocking);
     }
     execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
     _exit(127);

@@ -21,7 +21,13 @@ struct run_options {
   std::string stdin_path;           // standard input from this file instead of the given text
   std::string stdout_path;          // standard output to this file (e.g. /dev/full), not kept
   bool stdout_closed_pipe = false;  // standard output into a pipe nobody reads
-  bool measure_memory = false;      // started through peak_memory, for `peak_rss_kb`
+  bool stdin_closed = false;        // started with standard input closed (<&-)
+  bool stdout_closed = false;       // started with standard output closed (>&-)
+  // Standard input from a pipe that this shell command writes (run in the run's directory),
+  // non-blocking where asked, as a program sharing it may leave it.
+  std::string stdin_command;
+  bool stdin_nonblocking = false;
+  bool measure_memory = false;  // started through peak_memory, for `peak_rss_kb`
   // The run limits the address space or measures memory, which a converter built with
   // AddressSanitizer cannot take: such runs are skipped in that build.
   bool needs_own_memory = false;

@@ -1,0 +1,31 @@
+// The text of a compressed stream, inflated block by block as the stream is copied, so that its
+// lines are bounded as a plain stream's are (stream_bounds): a compressed stream of endless
+// blank lines is as small as it is long. Inflating stops quietly where the data are damaged or
+// a member is followed by anything but another member: the reading of the copy says what is
+// wrong, and the stream's own bytes stay bounded.
+#pragma once
+
+#include <isa-l/igzip_lib.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "input/stream_bounds.hpp"
+
+namespace vort {
+
+struct inflated_scan {
+  std::unique_ptr<inflate_state> state;
+  std::unique_ptr<char[]> text;  // a block of inflated text, scanned and dropped
+  stream_scan scan;              // of the text
+  bool member_ended = true;      // the next byte starts a member
+  bool stopped = false;
+};
+
+// Inflates the next block of the compressed stream called `name` in messages and scans its
+// text; returns the refusal of a text that has passed a bound, or "".
+std::string scan_inflated_block(inflated_scan& inflated, const stream_bounds& bounds,
+                                const std::string& name, const char* data, std::size_t size);
+
+}  // namespace vort
