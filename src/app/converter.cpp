@@ -120,9 +120,6 @@ void require_answers_as_options(const command_options& options) {
                                              : "--mirror (or --symmetry)")};
 }
 
-// Why knots may lack a record. Records that end inside an x plane mean a table cut short
-// (a copy broken off, a disk that filled); whole x planes missing after whole planes read
-// hint at Nx (a positions check cannot see a plane that no record describes).
 // The knot of the last record, "(9, 14, 7)", where the records end inside an x plane; "" where
 // they fill whole planes.
 std::string knot_ending_inside_a_plane(std::int64_t read, const record_table& table) {
@@ -131,11 +128,15 @@ std::string knot_ending_inside_a_plane(std::int64_t read, const record_table& ta
   return knot_text(walk_from(table.counts, read - 1));
 }
 
+// Why knots may lack a record. Records that end inside an x plane mean a table cut short
+// (a copy broken off, a disk that filled); whole x planes missing after whole planes read
+// hint at Nx (a positions check cannot see a plane that no record describes).
 std::string missing_records_cause(std::int64_t read, const record_table& table) {
   if (read == 0) return "";
   const std::string ended_at = knot_ending_inside_a_plane(read, table);
-  if (!ended_at.empty())
+  if (!ended_at.empty()) {
     return ": the table ends early at knot " + ended_at + " and may be cut short";
+  }
   const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
   const std::int64_t planes = (table.rows - read) / plane_rows;
   return ", " + std::string(planes == 1 ? "a whole x plane" : "whole x planes") +
