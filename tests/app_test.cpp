@@ -80,6 +80,18 @@ TEST(Options, ValuesAndPlaces) {
   EXPECT_TRUE(parse({"--mesh", "auto", "1", "1", "1", "t", "c", "E"}).options.mesh_auto);
   EXPECT_EQ(parse({"-5", "1", "1", "t", "c", "E"}).nx_text, "-5");  // a count, not an option
   EXPECT_TRUE(parse({"--inspect", "t.txt", "--format", "json"}).options.json);
+  // --inspect followed by an option takes the next positional argument, "-" included.
+  for (const std::vector<std::string_view>& args :
+       {std::vector<std::string_view>{"--inspect", "--format=json", "t.txt"},
+        {"--inspect", "--format", "json", "t.txt"},
+        {"--format=json", "--inspect", "t.txt"},
+        {"--inspect=t.txt", "--format=json"}}) {
+    const command_line inspect = parse(args);
+    EXPECT_EQ(inspect.action, start_action::inspect);
+    EXPECT_EQ(inspect.options.inspect, "t.txt");
+    EXPECT_TRUE(inspect.options.json);
+  }
+  EXPECT_EQ(parse({"--inspect", "--format=text", "-"}).options.inspect, "-");
 }
 
 TEST(Options, RefusedUpFront) {
@@ -112,6 +124,9 @@ TEST(Options, RefusedUpFront) {
       {{"--inspect", "t.txt", "3"}, "--inspect takes the table alone, not \"3\""},
       {{"--inspect", "--preview", "t.txt"},
        "--inspect describes a table and converts nothing: it does not go with --preview"},
+      {{"--inspect", "--format=json", "t.txt", "3"}, "--inspect takes the table alone, not \"3\""},
+      {{"t.txt", "--inspect", "--format=json"},
+       "option --inspect needs a value (VORT2Pelta --help lists the options)"},
       {{"--mirror=Y", "--inspect=t.txt", "--strict"},
        "--inspect describes a table and converts nothing: it does not go with --mirror"},
       {{"--inspect"}, "option --inspect needs a value (VORT2Pelta --help lists the options)"},

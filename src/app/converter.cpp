@@ -56,9 +56,12 @@ void warn_about_arguments(const command_line& command, run_result& result) {
              " after the field flag " + (ignored == 1 ? "is" : "are") + " ignored: " + list);
   }
   if (command.field_id != 'E' && command.field_id != 'B') {
+    // H in A/m scaled by mu0 is B in tesla, but flag B also gives B's names and signs.
     warn(result, command.options,
          "field flag " + in_quotes(std::string(1, command.field_id)) +
-             " is neither E nor B: values are scaled by mu0 and written as .ex files");
+             " is neither E nor B: values are scaled by mu0 and written as .ex files" +
+             (command.field_id == 'H' ? "; a table of H in A/m is converted to B with the flag B"
+                                      : ""));
   }
 }
 
@@ -117,22 +120,37 @@ void require_answers_as_options(const command_options& options) {
                                              : "--mirror (or --symmetry)")};
 }
 
-// Whole x planes without a record hint at Nx (a positions check cannot see a plane that no
-// record describes).
+// The knot of the last record, "(9, 14, 7)", where the records end inside an x plane; "" where
+// they fill whole planes.
+std::string knot_ending_inside_a_plane(std::int64_t read, const record_table& table) {
+  const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
+  if (read == 0 || read == table.rows || read % plane_rows == 0) return "";
+  return knot_text(walk_from(table.counts, read - 1));
+}
+
+// Why knots may lack a record. Records that end inside an x plane mean a table cut short
+// (a copy broken off, a disk that filled); whole x planes missing after whole planes read
+// hint at Nx (a positions check cannot see a plane that no record describes).
+std::string missing_records_cause(std::int64_t read, const record_table& table) {
+  if (read == 0) return "";
+  const std::string ended_at = knot_ending_inside_a_plane(read, table);
+  if (!ended_at.empty()) {
+    return ": the table ends early at knot " + ended_at + " and may be cut short";
+  }
+  const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
+  const std::int64_t planes = (table.rows - read) / plane_rows;
+  return ", " + std::string(planes == 1 ? "a whole x plane" : "whole x planes") +
+         " among them: is Nx too large?";
+}
+
 std::string missing_records_warning(const std::string& table_name, std::int64_t read,
                                     const record_table& table) {
   const std::int64_t missing = table.rows - read;
-  const std::int64_t plane_rows = std::int64_t{table.counts.ny} * table.counts.nz;
-  // Planes read, and whole planes missing after them.
-  const std::int64_t planes = read >= plane_rows ? missing / plane_rows : 0;
   return in_quotes(table_name) + " holds " + counted(read, "record") + " for " +
          counted(table.rows, "knot") + "; " +
          (missing == 1 ? "the last knot has no record and is"
                        : "the last " + std::to_string(missing) + " knots have no record and are") +
-         " written as zero" +
-         (planes > 0 ? ", " + std::string(planes == 1 ? "a whole x plane" : "whole x planes") +
-                           " among them: is Nx too large?"
-                     : "");
+         " written as zero" + missing_records_cause(read, table);
 }
 
 // The positions as the symmetry planes and the mesh see them: the axes they show, and whether
@@ -153,13 +171,14 @@ checked_positions check_table_positions(const table_file& table, const position_
 // The mesh answer compared with the positions (a warning each kind of disagreement), or, for
 // --mesh=auto, taken from them.
 void check_mesh(const command_line& command, const checked_positions& positions,
-                const map_symmetry& symmetry, std::optional<mesh_data>& mesh, run_result& result) {
+                const map_symmetry& symmetry, const std::string& ended_at,
+                std::optional<mesh_data>& mesh, run_result& result) {
   if (command.options.mesh_auto) {
     if (!positions.known) {
       throw failure{"--mesh=auto: the positions in " + in_quotes(command.table_name) +
                     " are all zero, they give no mesh"};
     }
-    mesh = mesh_from_positions(positions.axes);
+    mesh = mesh_from_positions(positions.axes, ended_at);
   } else if (positions.known) {
     for (const std::string& warning : compare_mesh(*mesh, positions.axes, symmetry)) {
       warn(result, command.options, warning);
@@ -274,12 +293,39 @@ std::uint64_t run_bytes(grid_counts counts, const map_symmetry& symmetry,
          (options.preview ? preview_bytes(knots) : 0);
 }
 
-// The counts refused as the record table refuses them, and a grid whose run cannot fit in
-// memory (without a mirror, before the mirror is known: a mirror only adds).
+// An axis of the map longer than its count, written in single precision, can say; with a
+// symmetry plane, 2N - 1 knots.
+void check_axis_lengths(grid_counts counts, const map_symmetry& symmetry) {
+  const map_knots knots = knots_of_map(counts, symmetry);
+  for (int a = 0; a < 3; ++a) {
+    const std::int64_t along = knots[static_cast<std::size_t>(a)];
+    if (along <= max_axis_knots) continue;
+    const std::string count =
+        std::string("N") + axis_names[a] + "=" + std::to_string(count_along(counts, a));
+    const bool doubled = symmetry.planes[static_cast<std::size_t>(a)].has_value();
+    throw failure{(doubled ? count + " makes " + std::to_string(along) + " " + axis_names[a] +
+                                 " knots with the " + plane_name(a) + " symmetry plane, more than"
+                           : count + " is more than") +
+                  " the " + std::to_string(max_axis_knots) +
+                  " knots a map axis can have: the knot count is written in single precision"};
+  }
+}
+
+// The counts refused as the record table refuses them, an axis too long for the map, and a
+// grid whose run cannot fit in memory (without a mirror, before the mirror is known: a mirror
+// only adds).
 void check_counts(grid_counts counts, const map_symmetry& symmetry,
                   const command_options& options) {
   check_grid_counts(counts);
+  check_axis_lengths(counts, symmetry);
   check_memory_budget(run_bytes(counts, symmetry, options), memory_room());
+}
+
+// The axes of a mesh given by --mesh, built before the table is read to refuse coinciding
+// knots or a coordinate beyond single precision; without a known mirror, the stored part.
+void check_mesh_option(grid_counts counts, const command_options& options,
+                       const map_symmetry& known) {
+  if (options.mesh) build_map_axes(counts, *options.mesh, known);
 }
 
 // Every name the run will write, checked before a question is asked or the table is read: a
@@ -311,7 +357,10 @@ run_plan plan_run(const command_line& command) {
   const map_symmetry known = symmetry_of(options.symmetry ? *options.symmetry
                                          : options.mirror ? symmetry_of_answer(*options.mirror)
                                                           : symmetry_list{});
-  if (!typed.any_automatic()) check_counts(typed.counts, known, options);
+  if (!typed.any_automatic()) {
+    check_counts(typed.counts, known, options);
+    check_mesh_option(typed.counts, options, known);
+  }
   if (command.table_name == piped_table_argument) require_answers_as_options(options);
   run_plan plan;
   plan.kind = select_field_kind(command.field_id);
@@ -325,6 +374,7 @@ run_plan plan_run(const command_line& command) {
   if (typed.any_automatic()) {
     plan.counts = counts_from_positions(plan.table, typed);
     check_counts(plan.counts, known, options);
+    check_mesh_option(plan.counts, options, known);
   }
   return plan;
 }
@@ -337,14 +387,20 @@ void say_line_count(std::ostream& out, const line_count& lines, grid_counts coun
 }
 
 // The planes of the run, from --symmetry or the mirror answer (asked when not given), echoed.
+// A typed answer that is none of the choices keeps its echo "error!" and is warned about.
 symmetry_list ask_symmetry(const command_options& options, std::ostream& out,
-                           console_input& console) {
+                           console_input& console, run_result& result) {
   if (options.symmetry) {
     echo_symmetry(out, *options.symmetry);
     return *options.symmetry;
   }
   const char mirror = options.mirror ? *options.mirror : ask_mirror(out, console);
   echo_mirror(out, mirror);
+  if (!mirror_answered(mirror)) {
+    std::string_view answer = console.text;
+    answer.remove_suffix(1);  // the line end
+    warn(result, options, unanswered_mirror_warning(answer));
+  }
   return symmetry_of_answer(mirror);
 }
 
@@ -359,7 +415,8 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   console_input console{&in, 0, {}};
   std::optional<mesh_data> mesh = options.mesh;
   if (!mesh && !options.mesh_auto) mesh = ask_mesh_data(out, console);
-  map_symmetry symmetry = symmetry_of(ask_symmetry(options, out, console));
+  map_symmetry symmetry = symmetry_of(ask_symmetry(options, out, console, result));
+  check_axis_lengths(counts, symmetry);
   const int threads = run_threads(options);
   // A compressed table is counted in the pass that reads it (inflating it twice would cost as
   // much again): its echo waits for the read then, and a failure of the read for the echo.
@@ -403,14 +460,14 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
     if (placed.doubt != side_doubt::both_ends_fit) continue;
     warn(result, options, side_warning(placed, rows, symmetry, positions, mesh));
   }
-  check_mesh(command, positions, symmetry, mesh, result);
+  check_mesh(command, positions, symmetry, knot_ending_inside_a_plane(read, rows), mesh, result);
   for (const placed_plane& placed : doubtful) {
     if (placed.doubt == side_doubt::both_ends_fit) continue;
     warn(result, options, side_warning(placed, rows, symmetry, positions, mesh));
   }
+  const map_axes axes = build_map_axes(counts, *mesh, symmetry);
   check_walls(options, rows, symmetry, plan.kind, positions, mesh, result);
   if (read < rows.rows) warn(result, options, missing_records_warning(table.name, read, rows));
-  const map_axes axes = build_map_axes(counts, *mesh, symmetry);
 
   say(out, std::string("field_id=") + command.field_id);
   flush_console(out);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -106,6 +107,22 @@ symmetry_list symmetry_of_answer(char mirror) {
   if (mirror == 'Y') return {{0, wall_kind::magnetic}};
   if (mirror == 'X') return {{1, wall_kind::magnetic}};
   return {};
+}
+
+bool mirror_answered(char mirror) {
+  return mirror == 'Y' || mirror == 'X' || mirror == 'F';
+}
+
+std::string unanswered_mirror_warning(std::string_view answer) {
+  // A choice typed in lower case or after blanks is the likely intent.
+  const std::size_t first = answer.find_first_not_of(" \t");
+  const char meant =
+      first == std::string_view::npos
+          ? ' '
+          : static_cast<char>(std::toupper(static_cast<unsigned char>(answer[first])));
+  return "the mirror answer \"" + printable_item(answer) +
+         "\" is not Y, X or F: the map is written without a mirror" +
+         (mirror_answered(meant) ? "; did you mean " + std::string(1, meant) + "?" : "");
 }
 
 void echo_mirror(std::ostream& out, char mirror) {

@@ -41,6 +41,13 @@ symmetry_list symmetry_of_answer(char mirror);
 // "full cavity, no mirrors", "YZ magnetic mirror", "XZ magnetic mirror" or "error!".
 void echo_mirror(std::ostream& out, char mirror);
 
+// Whether the answer's first character is one of the choices (its echo is not "error!").
+bool mirror_answered(char mirror);
+
+// The warning for an answer line that is none of the choices (`answer` without its line end):
+// the map is written without a mirror, which is seldom what was meant.
+std::string unanswered_mirror_warning(std::string_view answer);
+
 // "a magnetic wall", "an electric wall".
 std::string a_wall(wall_kind wall);
 

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstddef>
+#include <optional>
 
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
@@ -208,7 +210,9 @@ void apply(command_options& options, const option_entry& entry, std::string_view
 split_arguments split_options(std::span<const std::string_view> args) {
   split_arguments split;
   bool options_ended = false;
-  bool inspect_without_table = false;  // its value would have been another option
+  // --inspect followed by another option takes the next positional argument as its table:
+  // the number of positionals seen when it stood, or none.
+  std::optional<std::size_t> inspect_table_at;
   bool format_given = false;
   std::string_view conversion_option;  // the first option that only a conversion takes
   for (std::size_t n = 0; n < args.size(); ++n) {
@@ -234,7 +238,7 @@ split_arguments split_options(std::span<const std::string_view> args) {
     } else if (n + 1 < args.size() && !names_an_option(args[n + 1])) {
       value = args[++n];
     } else if (entry->id == option_id::inspect) {
-      inspect_without_table = true;
+      inspect_table_at = split.positionals.size();
       continue;
     } else {
       refuse("option " + std::string(name) + " needs a value");
@@ -243,12 +247,18 @@ split_arguments split_options(std::span<const std::string_view> args) {
     if (converts(entry->id) && conversion_option.empty()) conversion_option = name;
     if (entry->id == option_id::format) format_given = true;
   }
-  if (split.options.inspect || inspect_without_table) {
+  if (inspect_table_at && *inspect_table_at < split.positionals.size()) {
+    const auto table = split.positionals.begin() + static_cast<std::ptrdiff_t>(*inspect_table_at);
+    split.options.inspect = std::string(*table);
+    split.positionals.erase(table);
+    inspect_table_at.reset();
+  }
+  if (split.options.inspect || inspect_table_at) {
     if (!conversion_option.empty()) {
       throw failure{"--inspect describes a table and converts nothing: it does not go with " +
                     std::string(conversion_option)};
     }
-    if (inspect_without_table) refuse("option --inspect needs a value");
+    if (inspect_table_at) refuse("option --inspect needs a value");
   } else if (format_given) {
     throw failure{"--format goes with --inspect: a conversion has no other form"};
   }

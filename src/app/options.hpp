@@ -37,8 +37,9 @@ struct split_arguments {
 
 // Throws `failure` for an unknown option, a missing or bad value, or options that do not go
 // together (--inspect with an option of a conversion, --format without --inspect); nothing
-// has been written or asked by then. An option's value is never another option: in
-// `--inspect --preview t.txt` the table is missing and --preview is what does not go with it.
+// has been written or asked by then. An option's value is never another option; --inspect
+// followed by one takes the next positional argument as its table (`--inspect --format=json
+// t.txt`), so that in `--inspect --preview t.txt` --preview is what does not go with it.
 split_arguments split_options(std::span<const std::string_view> args);
 
 // A line for each option, after the help page.

@@ -1,6 +1,8 @@
 #include "fieldmap/map_axes.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "common/failure.hpp"
 
@@ -60,6 +62,23 @@ std::vector<float> reflected_axis(int axis, std::int64_t stored, float min, floa
   return coordinates;
 }
 
+// Two knots at one coordinate would give one position two sets of values. Knots in index
+// order rise or fall monotonically, so only neighbours can coincide.
+void refuse_coincident_knots(int axis, const std::vector<float>& coordinates, float min,
+                             float step) {
+  const auto same = std::adjacent_find(coordinates.begin(), coordinates.end());
+  if (same == coordinates.end()) return;
+  const std::string name = axis_names[axis];
+  const auto first = same - coordinates.begin() + 1;
+  throw failure{"the mesh data put knots " + std::to_string(first) + " and " +
+                std::to_string(first + 1) + " of the " + name + " axis both at " + name + " = " +
+                number_text(*same) +
+                (step == 0 ? " (d" + name + " = 0)"
+                           : " in single precision (" + name + "min = " + number_text(min) + ", d" +
+                                 name + " = " + number_text(step) + ")") +
+                ": a map's knots must be distinct"};
+}
+
 }  // namespace
 
 map_axes build_map_axes(grid_counts counts, const mesh_data& mesh, const map_symmetry& symmetry) {
@@ -71,6 +90,7 @@ map_axes build_map_axes(grid_counts counts, const mesh_data& mesh, const map_sym
     axes.coordinates[n] = plane && plane->side == plane_side::first_knot
                               ? reflected_axis(a, count_along(counts, a), mesh.min[n], mesh.step[n])
                               : build_axis(a, knots[n], mesh.min[n], mesh.step[n]);
+    refuse_coincident_knots(a, axes.coordinates[n], mesh.min[n], mesh.step[n]);
   }
   return axes;
 }

@@ -16,6 +16,10 @@
 
 namespace vort {
 
+// The most knots an axis of the map may have: its count is written in single precision, which
+// holds every whole number up to 2^24 and not 2^24 + 1.
+inline constexpr std::int64_t max_axis_knots = std::int64_t{1} << 24;
+
 // Knots of the written map along x, y and z.
 using map_knots = std::array<std::int64_t, 3>;
 map_knots knots_of_map(grid_counts counts, const map_symmetry& symmetry);
@@ -29,7 +33,9 @@ struct map_axes {
 };
 
 // Counts must be at least 1 (the caller refuses smaller ones). Throws `failure` naming the
-// axis and the knot when a coordinate overflows single precision.
+// axis and the knot when a coordinate overflows single precision, and naming the axis and the
+// first two knots when two neighbouring knots fall at one coordinate (a step of zero, or one
+// too small for single precision beside the coordinates).
 map_axes build_map_axes(grid_counts counts, const mesh_data& mesh, const map_symmetry& symmetry);
 
 }  // namespace vort

@@ -81,16 +81,19 @@ std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<ta
   return warnings;
 }
 
-mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes) {
+mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes, const std::string& ended_at) {
   mesh_data mesh;
   for (std::size_t a = 0; a < 3; ++a) {
     const std::string name = axis_names[a];
-    if (std::isnan(axes[a].first) || std::isnan(axes[a].last)) {
+    const bool no_first = std::isnan(axes[a].first);
+    if (no_first || std::isnan(axes[a].last)) {
       throw failure{"no record gives the position of the " +
-                    std::string(std::isnan(axes[a].first) ? "first " : "last ") + name + " knot (" +
-                    name + " knot " +
-                    std::to_string(std::isnan(axes[a].first) ? 1 : axes[a].knots) +
-                    "), so the positions give no mesh; is N" + name + " too large?"};
+                    std::string(no_first ? "first " : "last ") + name + " knot (" + name +
+                    " knot " + std::to_string(no_first ? 1 : axes[a].knots) +
+                    "), so the positions give no mesh" +
+                    (no_first || ended_at.empty()
+                         ? "; is N" + name + " too large?"
+                         : ": the table ends early at knot " + ended_at + " and may be cut short")};
     }
     for (const double value : {axes[a].first, axes[a].last, axes[a].step}) {
       if (!(std::fabs(value) < single_overflow)) {

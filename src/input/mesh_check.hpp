@@ -21,7 +21,10 @@ std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<ta
 
 // The first knot, the last knot and (last - first) / (N - 1) along each axis, each rounded to
 // single precision as a typed value is. Throws `failure` when the positions give no such
-// value (none given along an axis, or one beyond single precision).
-mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes);
+// value (none given along an axis, or one beyond single precision). `ended_at`, the knot of
+// the last record of a table that ends inside an x plane ("(9, 14, 7)"), names the likely
+// cause of a last knot without a position; without it the count is questioned.
+mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes,
+                              const std::string& ended_at = "");
 
 }  // namespace vort

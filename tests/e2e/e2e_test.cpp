@@ -159,6 +159,7 @@ struct dialogue_case {
   std::string input;
   std::string echo;  // the mirror echo line
   std::string counts_line;
+  std::string warning;  // standard error: a warning for an answer that is none of the choices
 };
 
 // The dialogue's echo lines, with the field widths of the record count and the grid counts.
@@ -181,8 +182,35 @@ TEST(Transcript, DialogueEchoes) {
        " XZ magnetic mirror\n",
        counts_3_2_2},
       {"Yes", {"3", "2", "2"}, "0 0 0 1 1 1 1 1 1\nYes\n", " YZ magnetic mirror\n", counts_3_2_2},
-      {"lower case", {"3", "2", "2"}, "0 0 0 1 1 1 1 1 1\ny\n", " error!\n", counts_3_2_2},
-      {"empty answer", {"3", "2", "2"}, "0 0 0 1 1 1 1 1 1\n\n", " error!\n", counts_3_2_2},
+      {"lower case",
+       {"3", "2", "2"},
+       "0 0 0 1 1 1 1 1 1\ny\n",
+       " error!\n",
+       counts_3_2_2,
+       "VORT2Pelta: warning: the mirror answer \"y\" is not Y, X or F: the map is written without "
+       "a mirror; did you mean Y?\n"},
+      {"empty answer",
+       {"3", "2", "2"},
+       "0 0 0 1 1 1 1 1 1\n\n",
+       " error!\n",
+       counts_3_2_2,
+       "VORT2Pelta: warning: the mirror answer \"\" is not Y, X or F: the map is written without "
+       "a mirror\n"},
+      {"blank before the answer",
+       {"3", "2", "2"},
+       "0 0 0 1 1 1 1 1 1\n xz\n",
+       " error!\n",
+       counts_3_2_2,
+       "VORT2Pelta: warning: the mirror answer \" xz\" is not Y, X or F: the map is written "
+       "without "
+       "a mirror; did you mean X?\n"},
+      {"no choice at all",
+       {"3", "2", "2"},
+       "0 0 0 1 1 1 1 1 1\nno\n",
+       " error!\n",
+       counts_3_2_2,
+       "VORT2Pelta: warning: the mirror answer \"no\" is not Y, X or F: the map is written without "
+       "a mirror\n"},
       {"blank-led counts",
        {" 3", "  2", "2,7"},
        "0 0 0 1 1 1 1 1 1\nF\n",
@@ -198,6 +226,11 @@ TEST(Transcript, DialogueEchoes) {
     EXPECT_EQ(run.out, mesh_prompt + c.echo + " file record=          12\n" + c.counts_line +
                            " field_id=E\n")
         << c.name;
+    // The warning comes first; the wall check may add lines for the planes after it.
+    EXPECT_EQ(run.err.substr(0, c.warning.size()), c.warning) << c.name;
+    if (c.warning.empty()) {
+      EXPECT_EQ(run.err.find("mirror answer"), std::string::npos) << c.name;
+    }
   }
 }
 
@@ -235,6 +268,12 @@ TEST(GridCheck, OptionOutAndMeshWarnings) {
        "0 0 0 0.2 0 0.5 0.1 1 0.5\nF\n",
        "VORT2Pelta: warning: \"t.txt\" holds 4 records for 6 knots; the last 2 knots have no "
        "record and are written as zero, a whole x plane among them: is Nx too large?\n"},
+      // Nz one too large: the records end inside an x plane, so the table looks cut short.
+      {{"2", "1", "3", "--no-grid-check", "t.txt", "cav", "E"},
+       "0 0 0 0.1 0 0.5 0.1 1 0.5\nF\n",
+       "VORT2Pelta: warning: \"t.txt\" holds 4 records for 6 knots; the last 2 knots have no "
+       "record and are written as zero: the table ends early at knot (2, 1, 1) and may be cut "
+       "short\n"},
   };
   for (const warning_case& c : cases) {
     scratch s;

@@ -60,6 +60,7 @@ auto table(const std::string& text) {
 const std::vector<std::string> counts_2_1_1 = {"2", "1", "1", "t.txt", "cav", "E"};
 const std::vector<std::string> piped_2_1_1 = {
     "--mesh=0 0 0 1 1 1 1 1 1", "--mirror=F", "2", "1", "1", "-", "cav", "E"};
+const std::vector<std::string> strict_2_1_1 = {"--strict", "2", "1", "1", "t.txt", "cav", "E"};
 
 // A compressed table, t.gz.
 auto gz_table(const std::string& bytes) {
@@ -627,6 +628,101 @@ std::vector<bad_case> catalogue() {
        "the YZ plane was taken at x = 0.25, where the field vanishes (outside the structure?); if "
        "it lies at x = 0, give yz:magnetic:first in --symmetry (--strict)",
        " Nx,Ny,Nz=           2           1           1"},
+      {"--strict and a lower-case mirror answer", strict_2_1_1, "0 0 0 1 1 1 0.1 0.1 0.1\ny\n",
+       table(table_of(2)),
+       "the mirror answer \"y\" is not Y, X or F: the map is written without a mirror; did you "
+       "mean Y? (--strict)",
+       " error!"},
+      {"--strict and a mirror answer after a blank", strict_2_1_1, "0 0 0 1 1 1 0.1 0.1 0.1\n Y\n",
+       table(table_of(2)),
+       "the mirror answer \" Y\" is not Y, X or F: the map is written without a mirror; did you "
+       "mean Y? (--strict)",
+       " error!"},
+      {"--strict and an empty mirror answer", strict_2_1_1, "0 0 0 1 1 1 0.1 0.1 0.1\n\n",
+       table(table_of(2)),
+       "the mirror answer \"\" is not Y, X or F: the map is written without a mirror (--strict)",
+       " error!"},
+      {"--strict and flag H",
+       {"--strict", "2", "1", "1", "t.txt", "cav", "H"},
+       good_answers,
+       table(table_of(2)),
+       "field flag \"H\" is neither E nor B: values are scaled by mu0 and written as .ex files; a "
+       "table of H in A/m is converted to B with the flag B (--strict)",
+       ""},
+      {"--strict and a table that ends inside an x plane",
+       {"--strict", "--no-grid-check", "2", "2", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(3)),
+       "\"t.txt\" holds 3 records for 4 knots; the last knot has no record and is written as "
+       "zero: the table ends early at knot (2, 1, 1) and may be cut short (--strict)",
+       " Nx,Ny,Nz=           2           2           1"},
+      {"--mesh=auto and a table that ends inside an x plane",
+       {"--mesh=auto", "--mirror=F", "3", "2", "1", "t.txt", "cav", "E"},
+       "",
+       table(grid_3_2_1.substr(0, grid_3_2_1.find("0.1 0.2"))),
+       "no record gives the position of the last x knot (x knot 3), so the positions give no "
+       "mesh: the table ends early at knot (2, 1, 1) and may be cut short",
+       " Nx,Ny,Nz=           3           2           1"},
+      // Knots that coincide in the map's single-precision axis.
+      {"--mesh with a step of zero",
+       {"--mesh=-0.08 -0.08 0 /", "--mirror=Y", "3", "1", "1", "t.txt", "cav", "E"},
+       "",
+       table(table_of(3)),
+       "the mesh data put knots 1 and 2 of the x axis both at x = -0.08 (dx = 0): a map's knots "
+       "must be distinct",
+       ""},
+      {"typed mesh whose step is lost beside its coordinates",
+       {"3", "1", "1", "t.txt", "cav", "E"},
+       "1e6 0 0 0 0 0 0.001 1 1\nF\n",
+       table(table_of(3)),
+       "the mesh data put knots 1 and 2 of the x axis both at x = 1e+06 in single precision "
+       "(xmin = 1e+06, dx = 0.001): a map's knots must be distinct",
+       " Nx,Ny,Nz=           3           1           1"},
+      {"positions that coincide in single precision, --mesh=auto",
+       {"--mesh=auto", "--mirror=F", "3", "1", "1", "t.txt", "cav", "E"},
+       "",
+       table("h\nh\n1e6 0 0 1 1 1 1 1 1\n1000000.001 0 0 1 1 1 1 1 1\n"
+             "1000000.002 0 0 1 1 1 1 1 1\n"),
+       "the mesh data put knots 1 and 2 of the x axis both at x = 1e+06 in single precision "
+       "(xmin = 1e+06, dx = 0.0009999999): a map's knots must be distinct",
+       " Nx,Ny,Nz=           3           1           1"},
+      {"positions whose step underflows single precision, --mesh=auto",
+       {"--mesh=auto", "--mirror=F", "auto", "1", "1", "t.txt", "cav", "E"},
+       "",
+       table("h\nh\n0 0 0 1 1 1 1 1 1\n1e-300 0 0 1 1 1 1 1 1\n2e-300 0 0 1 1 1 1 1 1\n"),
+       "the mesh data put knots 1 and 2 of the x axis both at x = 0 (dx = 0): a map's knots must "
+       "be distinct",
+       " Nx,Ny,Nz=           3           1           1"},
+      {"mirror images that coincide with the plane",
+       {"--no-grid-check", "--mesh=-1 0 0 0 0 0 5.9604645e-08 1 1", "--symmetry=yz:magnetic:first",
+        "3", "1", "1", "t.txt", "cav", "E"},
+       "",
+       table(table_of(3)),
+       "the mesh data put knots 2 and 3 of the x axis both at x = -1 in single precision (xmin = "
+       "-1, dx = 5.9604645e-08): a map's knots must be distinct",
+       ""},
+      // A knot count is written in single precision, exact up to 2^24.
+      {"more knots on an axis than single precision counts",
+       {"--no-grid-check", "16777217", "1", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(2)),
+       "Nx=16777217 is more than the 16777216 knots a map axis can have: the knot count is "
+       "written in single precision",
+       ""},
+      {"an axis doubled past 2^24 knots by --mirror",
+       {"--mirror=X", "1", "8388609", "1", "t.txt", "cav", "E"},
+       "0 0 0 1 1 1 1 1 1\n",
+       table(table_of(2)),
+       "Ny=8388609 makes 16777217 y knots with the XZ symmetry plane, more than the 16777216 knots "
+       "a map axis can have: the knot count is written in single precision",
+       ""},
+      {"an axis doubled past 2^24 knots by the mirror answer",
+       {"8388609", "1", "1", "t.txt", "cav", "E"},
+       "0 0 0 1 1 1 1 1 1\nY\n",
+       table(table_of(2)),
+       "Nx=8388609 makes 16777217 x knots with the YZ symmetry plane, more than the 16777216 knots "
+       "a map axis can have: the knot count is written in single precision",
+       " YZ magnetic mirror"},
       {"file-size limit reached in the body",
        {"60", "60", "1", "t.txt", "cav", "E"},
        good_answers,

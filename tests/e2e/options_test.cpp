@@ -298,6 +298,10 @@ TEST(Inspect, JsonHoldsTheDocumentedKeys) {
     EXPECT_TRUE(found["largest"][part].is_number()) << part;
   }
   EXPECT_EQ(found["largest"]["re_fx"], 0);
+  // Options stand anywhere: --inspect before --format takes the table after both.
+  const auto reordered = run_vort2pelta(s.dir, {"--inspect", "--format=json", name}, "", no_input);
+  EXPECT_EQ(reordered.status, 0) << reordered.err;
+  EXPECT_EQ(reordered.out, run.out);
 
   // A table that forms no grid: the table and the error, also the one line on standard error.
   write_file(s.dir / "bad\xff.txt",
