@@ -22,6 +22,7 @@ struct run_options {
   std::string stdout_path;          // standard output to this file (e.g. /dev/full), not kept
   bool stdout_closed_pipe = false;  // standard output into a pipe nobody reads
   bool measure_memory = false;      // started through peak_memory, for `peak_rss_kb`
+  std::string launcher;             // a command the converter is started by, e.g. "strace"
   // The run limits the address space or measures memory, which a converter built with
   // AddressSanitizer cannot take: such runs are skipped in that build.
   bool needs_own_memory = false;
