@@ -288,9 +288,11 @@ int copy_aside(const char* target, const std::string& kept) {
   unique_fd copy(::open(kept.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
   if (copy.fd < 0) return errno;
   int error = copy_contents(source.fd, copy.fd);
-  if (error == 0 && ::fchmod(copy.fd, status.st_mode & 07777) != 0) error = errno;
+  // Best effort, as for a temporary: a file system without permissions (where hard links are
+  // missing too, often) refuses them.
+  ::fchmod(copy.fd, status.st_mode & 07777);
   const timespec times[2] = {status.st_atim, status.st_mtim};
-  if (error == 0) ::futimens(copy.fd, times);
+  ::futimens(copy.fd, times);
   if (::close(std::exchange(copy.fd, -1)) != 0 && error == 0) error = errno;
   if (error != 0) ::unlink(kept.c_str());
   return error;
