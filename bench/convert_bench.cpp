@@ -8,15 +8,18 @@
 // The floor is what any converter must spend on the same files, measured just before the
 // case's runs, five times after one to warm up: reading the table as `cat table >/dev/null`
 // does (from the page cache) and writing six files of the map's size under temporary names,
-// renamed over the files of the time before.
+// renamed over the files of the time before. The converter flushes its maps unless told not
+// to, and so does the floor of every case but `F no sync` (and of --basic, whose converter
+// knows no flushes): each file written out to the disk before the renames, the directory after
+// them.
 //
 //   convert_bench [--basic] VORT2PELTA MAKE_VORT_TABLE WORKDIR N [N ...]   (N x N x N knots)
 //
-// The cases: mirror answers F, Y and X; then, at the first size, F without the position
-// check, F with the picture, F from the gzip-compressed table, and F of a whole table of the
-// grid that Y writes, against which Y's time per written value is compared (a symmetric
-// conversion writes the whole map; it may take at most 10% longer a value). --basic runs the
-// three mirror answers alone, for a converter without options.
+// The cases: mirror answers F, Y and X; then, at the first size, F without the flushes
+// (--no-sync), F without the position check, F with the picture, F from the gzip-compressed table,
+// and F of a whole table of the grid that Y writes, against which Y's time per written value is
+// compared (a symmetric conversion writes the whole map; it may take at most 10% longer a value).
+// --basic runs the three mirror answers alone, for a converter without options.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -92,8 +95,10 @@ void read_through(const fs::path& file) {
   ::close(fd);
 }
 
-// Writes `bytes` bytes of map-like text to a temporary beside `target` and renames it over.
-void write_and_rename(const fs::path& target, long bytes, const std::vector<char>& block) {
+// Writes `bytes` bytes of map-like text to a temporary beside `target`, and with `synced`
+// waits until they are on the disk.
+void write_temporary(const fs::path& target, long bytes, const std::vector<char>& block,
+                     bool synced) {
   const fs::path temporary = target.string() + ".tmp";
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) std::exit(2);
@@ -102,12 +107,14 @@ void write_and_rename(const fs::path& target, long bytes, const std::vector<char
     if (::write(fd, block.data(), static_cast<std::size_t>(size)) != size) std::exit(2);
     left -= size;
   }
-  if (::close(fd) != 0 || std::rename(temporary.c_str(), target.c_str()) != 0) std::exit(2);
+  if ((synced && ::fdatasync(fd) != 0) || ::close(fd) != 0) std::exit(2);
 }
 
-// The floor of a case: the table read and six files of `bytes_per_file` written and renamed,
-// the median of five after one that creates the files.
-double floor_seconds(const fs::path& table, const fs::path& dir, long bytes_per_file) {
+// The floor of a case: the table read and six files of `bytes_per_file` written and renamed
+// over the files of the time before, the median of five after one that creates the files.
+// With `synced`, the flushes of a converter that makes its maps last through a power cut:
+// each file written out before the renames, the directory after them.
+double floor_seconds(const fs::path& table, const fs::path& dir, long bytes_per_file, bool synced) {
   fs::create_directories(dir);
   std::vector<char> block(std::size_t{1} << 20);
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = i % 26 == 25 ? '\n' : '7';
@@ -116,7 +123,16 @@ double floor_seconds(const fs::path& table, const fs::path& dir, long bytes_per_
     const auto start = std::chrono::steady_clock::now();
     read_through(table);
     for (int file = 0; file < 6; ++file) {
-      write_and_rename(dir / ("floor" + std::to_string(file)), bytes_per_file, block);
+      write_temporary(dir / ("floor" + std::to_string(file)), bytes_per_file, block, synced);
+    }
+    for (int file = 0; file < 6; ++file) {
+      const fs::path target = dir / ("floor" + std::to_string(file));
+      if (std::rename((target.string() + ".tmp").c_str(), target.c_str()) != 0) std::exit(2);
+    }
+    if (synced) {
+      const int directory = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+      if (directory < 0 || ::fsync(directory) != 0) std::exit(2);
+      ::close(directory);
     }
     if (r > 0) times.push_back(seconds_since(start));
   }
@@ -137,6 +153,7 @@ struct bench_case {
   bool compressed;
   double target_per_million;  // seconds a million knots may take, 0 for none
   long nx = 0;                // the table's knots along x, when not N
+  bool synced = true;         // the converter flushes the maps (all but --no-sync)
 };
 
 // The six maps' line and value counts against the grid, "ok" or what is wrong.
@@ -214,7 +231,12 @@ int main(int argc, char** argv) {
     // in the knots.
     std::vector<bench_case> cases = {
         {"F", 'F', {}, false, 0.24}, {"Y", 'Y', {}, false, 0.40}, {"X", 'X', {}, false, 0.40}};
+    // A converter without options flushes nothing: its floor does not either.
+    if (basic) {
+      for (bench_case& c : cases) c.synced = false;
+    }
     if (!basic && size == a + 3) {
+      cases.push_back({"F no sync", 'F', {"--no-sync"}, false, 0, 0, false});
       cases.push_back({"F no check", 'F', {"--no-grid-check"}, false, 0});
       cases.push_back({"F preview", 'F', {"--preview"}, false, 0});
       cases.push_back({"F gzip table", 'F', {}, true, 0});
@@ -245,7 +267,8 @@ int main(int argc, char** argv) {
       // What earlier cases (and benchmarks) left to write back is written before this one
       // starts, so that a case is not timed against another's gigabytes.
       ::sync();
-      const double floor = floor_seconds(table, work / "floor", map_file_bytes(map_nx, map_ny, n));
+      const double floor =
+          floor_seconds(table, work / "floor", map_file_bytes(map_nx, map_ny, n), c.synced);
       ::sync();
       // The first run creates the files; the five timed ones replace them.
       for (int r = 0; r < 6; ++r) {

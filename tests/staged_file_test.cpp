@@ -84,6 +84,20 @@ bool fails_now(int error) {
   return true;
 }
 
+// Faults that last: every rename of a new file onto the target named `rename_onto` fails, and
+// so does every rename of a kept earlier file back onto `put_back_onto`; with
+// `kept_stay`, every second name resists its removal.
+struct lasting_faults {
+  std::string rename_onto{};
+  std::string put_back_onto{};
+  bool kept_stay = false;
+};
+lasting_faults faults;
+
+bool ends_with_name(const std::string& path, const std::string& name) {
+  return !name.empty() && path.ends_with("/" + name);
+}
+
 const commit_calls flaky_calls{
     [](const char* from, const char* to) {
       if (links_refused) {
@@ -92,7 +106,21 @@ const commit_calls flaky_calls{
       }
       return fails_now(EMLINK) ? -1 : ::link(from, to);
     },
-    [](const char* from, const char* to) { return fails_now(EIO) ? -1 : ::rename(from, to); }};
+    [](const char* from, const char* to) {
+      const bool putting_back = std::string(from).ends_with(".old");
+      if (ends_with_name(to, putting_back ? faults.put_back_onto : faults.rename_onto)) {
+        errno = EIO;
+        return -1;
+      }
+      return fails_now(EIO) ? -1 : ::rename(from, to);
+    },
+    [](const char* path) {
+      if (faults.kept_stay && std::string(path).ends_with(".old")) {
+        errno = EPERM;
+        return -1;
+      }
+      return ::unlink(path);
+    }};
 
 enum class earlier { file, none, link };
 
@@ -136,7 +164,8 @@ TEST(StagedFiles, AFailingCallAtAnyStepLosesNoEarlierFile) {
       calls_made = 0;
       failing_call = call;
       links_refused = without_links;
-      const std::string failure = failure_of([&] { commit_staged(set, threads, flaky_calls); });
+      const std::string failure =
+          failure_of([&] { commit_staged(set, threads, durability::unsynced, flaky_calls); });
       const bool committed = failure == "(no failure)";
       files.clear();
       std::vector<std::string> expected_names;  // and nothing hidden beside them
@@ -164,6 +193,99 @@ TEST(StagedFiles, AFailingCallAtAnyStepLosesNoEarlierFile) {
   }
   failing_call = -1;
   links_refused = false;
+}
+
+// Six earlier files f0 to f5 and the faults that no retry mends, with and without hard
+// links: renames onto f0 that always fail leave every earlier file at its name (a copy,
+// not the file, is kept aside where links are refused); an earlier file that cannot be put
+// back is named in the failure, with where it is kept; second names that cannot be removed
+// after a commit are each named in a warning. Nothing else is left.
+TEST(StagedFiles, WhatCannotBePutBackOrRemovedIsNamed) {
+  struct fault_case {
+    std::string label;
+    lasting_faults faults;
+    std::string failed;        // the file the failure names, "" for a commit
+    std::string not_put_back;  // the earlier file left under its second name
+  };
+  const std::vector<fault_case> cases = {
+      {"every rename onto f0 fails", {.rename_onto = "f0", .put_back_onto = "f0"}, "f0", ""},
+      {"rename onto f3 fails and f0 cannot go back",
+       {.rename_onto = "f3", .put_back_onto = "f0"},
+       "f3",
+       "f0"},
+      {"second names resist removal", {.kept_stay = true}, "", ""},
+  };
+  for (const fault_case& c : cases) {
+    for (const bool without_links : {false, true}) {
+      const std::string label = c.label + (without_links ? " without links" : "");
+      const fs::path dir =
+          fs::temp_directory_path() / ("vort2pelta-faults-" + std::to_string(::getpid()) + "-" +
+                                       std::to_string(without_links) + c.failed + c.not_put_back);
+      fs::remove_all(dir);
+      fs::create_directories(dir);
+      std::vector<staged_file> files;
+      for (int n = 0; n < 6; ++n) {
+        const fs::path target = dir / ("f" + std::to_string(n));
+        std::ofstream(target) << "earlier " << n;
+        files.push_back(stage_file(target.string()));
+        write_staged_at(files.back(), "new", 3, 0);
+        close_staged(files.back());
+      }
+      std::vector<staged_file*> set;
+      for (staged_file& file : files) set.push_back(&file);
+      faults = c.faults;
+      links_refused = without_links;
+      failing_call = -1;
+      std::vector<std::string> warnings;
+      const std::string failure =
+          failure_of([&] { warnings = commit_staged(set, 1, durability::synced, flaky_calls); });
+      faults = {};
+      links_refused = false;
+      files.clear();
+      std::vector<std::string> kept;  // hidden names left, the earlier files under them
+      for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.front() == '.') kept.push_back(name);
+      }
+      std::sort(kept.begin(), kept.end());
+      for (int n = 0; n < 6; ++n) {
+        const std::string name = "f" + std::to_string(n);
+        const bool replaced = c.failed.empty() || name == c.not_put_back;
+        EXPECT_EQ(contents(dir / name), replaced ? "new" : "earlier " + std::to_string(n))
+            << label << " " << name;
+      }
+      const auto quoted = [&](const std::string& name) { return in_quotes((dir / name).string()); };
+      if (c.failed.empty()) {
+        EXPECT_EQ(failure, "(no failure)") << label;
+        ASSERT_EQ(kept.size(), 6u) << label;
+        ASSERT_EQ(warnings.size(), 6u) << label;
+        for (int n = 0; n < 6; ++n) {
+          const std::string name = "f" + std::to_string(n);
+          EXPECT_TRUE(kept[static_cast<std::size_t>(n)].starts_with("." + name + "."));
+          EXPECT_EQ(contents(dir / kept[static_cast<std::size_t>(n)]),
+                    "earlier " + std::to_string(n))
+              << label;
+          EXPECT_EQ(warnings[static_cast<std::size_t>(n)],
+                    "the earlier " + quoted(name) + " is left behind as " +
+                        quoted(kept[static_cast<std::size_t>(n)]) +
+                        " (it could not be removed: Operation not permitted)")
+              << label;
+        }
+      } else if (c.not_put_back.empty()) {
+        EXPECT_EQ(failure, "cannot create " + quoted(c.failed) + ": Input/output error") << label;
+        EXPECT_EQ(kept, std::vector<std::string>{}) << label;
+      } else {
+        ASSERT_EQ(kept.size(), 1u) << label;
+        EXPECT_EQ(contents(dir / kept[0]), "earlier 0") << label;
+        EXPECT_EQ(failure, "cannot create " + quoted(c.failed) +
+                               ": Input/output error; the earlier " + quoted(c.not_put_back) +
+                               " could not be put back (Input/output error): it is kept as " +
+                               quoted(kept[0]))
+            << label;
+      }
+      fs::remove_all(dir);
+    }
+  }
 }
 
 // The temporary has the permissions of the file it replaces from the start (a new one those

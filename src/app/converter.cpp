@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <exception>
+#include <iostream>
 #include <new>
 #include <optional>
 
@@ -12,6 +13,7 @@
 #include "app/dialogue.hpp"
 #include "app/inspection.hpp"
 #include "common/failure.hpp"
+#include "common/map_lock.hpp"
 #include "common/memory_budget.hpp"
 #include "common/output_directory.hpp"
 #include "common/parallel_parts.hpp"
@@ -335,6 +337,21 @@ void check_outputs(const output_names& names, std::span<const std::string> pictu
   check_output_names(names, picture_names);
 }
 
+// Refuses an output that is the table's own file (its name, a symbolic or a hard link): the
+// map renamed onto it would take the table's place. A table from standard input is a copy
+// that no name leads to.
+void check_table_kept(const table_file& table, const output_names& names,
+                      std::span<const std::string> picture_names) {
+  std::vector<std::string> every_name(names.begin(), names.end());
+  every_name.insert(every_name.end(), picture_names.begin(), picture_names.end());
+  for (const std::string& name : every_name) {
+    if (names_open_file(name, table.file.fd)) {
+      throw failure{"cannot create " + in_quotes(name) + ": it is the same file as the table " +
+                    in_quotes(table.name)};
+    }
+  }
+}
+
 // What is known and checked before the first question.
 struct run_plan {
   table_file table;
@@ -369,6 +386,9 @@ run_plan plan_run(const command_line& command) {
   check_outputs(plan.names, picture_names(plan, options.preview));
   plan.table = open_table_or_input(command.table_name,
                                    typed.any_automatic() ? max_knots : typed.counts.knots());
+  if (command.table_name != piped_table_argument) {
+    check_table_kept(plan.table, plan.names, picture_names(plan, options.preview));
+  }
   plan.table.inflate_in_own_thread = run_threads(options) > 1;
   plan.counts = typed.counts;
   if (typed.any_automatic()) {
@@ -471,6 +491,12 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
 
   say(out, std::string("field_id=") + command.field_id);
   flush_console(out);
+  // Another run writing maps of the same name meanwhile would mix its set with this one's.
+  map_lock lock = lock_maps(map_lock_path(command.base_name), [&] {
+    std::cerr << error_line("another run is writing the maps of " + in_quotes(command.base_name) +
+                            "; waiting for it to finish")
+              << std::endl;
+  });
   output_set files = open_output_files(plan.names, picture_names(plan, options.preview));
   write_headers(files, axes);
   write_body(files, rows, plan.kind, symmetry, counter, threads);
@@ -484,7 +510,10 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   // The table is not needed any more: its memory goes back before the files are finished.
   rows = record_table{};
   finish_output_files(files);
-  commit_staged(finished, threads);
+  const std::vector<std::string> left =
+      commit_staged(finished, threads, options.no_sync ? durability::unsynced : durability::synced);
+  release(lock);
+  for (const std::string& text : left) warn(result, options, text);
 }
 
 // A failed run says one thing: the warnings of its earlier steps are moot.

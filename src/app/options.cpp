@@ -21,6 +21,7 @@ enum class option_id {
   preview,
   no_grid_check,
   strict,
+  no_sync,
   threads,
   inspect,
   format,
@@ -48,6 +49,8 @@ constexpr option_entry option_table[] = {
      "--no-grid-check   do not check the records' positions against the grid"},
     {option_id::strict, "--strict", takes::nothing,
      "--strict          every warning is a failure: status 1, no file replaced"},
+    {option_id::no_sync, "--no-sync", takes::nothing,
+     "--no-sync         do not wait for the maps to reach the disk (scratch output)"},
     {option_id::threads, "--threads", takes::value,
      "--threads=N       use at most N threads (1 to 64; default: the machine's, at most 64)"},
     {option_id::inspect, "--inspect", takes::value,
@@ -73,7 +76,7 @@ bool names_an_option(std::string_view arg) {
 // Options that shape a conversion, which --inspect, converting nothing, cannot honour.
 bool converts(option_id id) {
   return id == option_id::mesh || id == option_id::mirror || id == option_id::symmetry ||
-         id == option_id::preview || id == option_id::strict;
+         id == option_id::preview || id == option_id::strict || id == option_id::no_sync;
 }
 
 [[noreturn]] void refuse(const std::string& what) {
@@ -183,6 +186,9 @@ void apply(command_options& options, const option_entry& entry, std::string_view
       break;
     case option_id::strict:
       options.strict = true;
+      break;
+    case option_id::no_sync:
+      options.no_sync = true;
       break;
     case option_id::threads:
       options.threads = threads_of(value);

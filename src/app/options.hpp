@@ -21,6 +21,7 @@ struct command_options {
   bool no_grid_check = false;
   bool preview = false;
   bool strict = false;                    // --strict: every warning is a failure
+  bool no_sync = false;                   // --no-sync: maps not written out to the disk at once
   bool json = false;                      // --format=json: --inspect writes one JSON object
   std::optional<std::string> inspect;     // the table to inspect
   bool mesh_auto = false;                 // --mesh=auto: the mesh from the positions

@@ -10,6 +10,7 @@ namespace {
 // Slots read by a signal handler: plain atomics in a static array, which outlives everything
 // the program destroys at its exit.
 std::atomic<const char*> temporaries[max_temporaries];
+std::atomic<const char*> lock_file{nullptr};
 std::atomic<bool> files_in_place{false};
 
 constexpr int ending_signals[] = {
@@ -47,11 +48,20 @@ void forget_temporary(const char* path) {
   }
 }
 
+void register_lock_file(const char* path) {
+  lock_file.store(path);
+}
+
+void forget_lock_file() {
+  lock_file.store(nullptr);
+}
+
 void note_files_in_place() {
   files_in_place.store(true);
 }
 
 interrupted_run remove_unfinished_files() {
+  if (const char* path = lock_file.load()) ::unlink(path);
   bool removed = false;
   for (std::atomic<const char*>& slot : temporaries) {
     if (const char* path = slot.load()) {

@@ -22,6 +22,11 @@ inline constexpr int max_temporaries = 16;
 [[nodiscard]] bool register_temporary(const char* path);
 void forget_temporary(const char* path);
 
+// The lock file of the run's maps (at most one), which an interrupt removes as well; it holds
+// no map, so it does not count as an unfinished one.
+void register_lock_file(const char* path);
+void forget_lock_file();
+
 // Marks that complete files have been renamed onto their names.
 void note_files_in_place();
 
@@ -32,7 +37,8 @@ enum class interrupted_run {
   files_already_there,  // the new files were in place
 };
 
-// Removes every registered temporary. Async-signal-safe: for a signal handler.
+// Removes every registered temporary and the lock file. Async-signal-safe: for a signal
+// handler.
 interrupted_run remove_unfinished_files();
 
 // Blocks every terminating signal on this thread while alive; a signal that arrives

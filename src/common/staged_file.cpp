@@ -1,18 +1,23 @@
 #include "common/staged_file.hpp"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "common/failure.hpp"
+#include "common/file_handle.hpp"
 #include "common/interrupts.hpp"
 #include "common/parallel_parts.hpp"
 #include "common/write_at.hpp"
@@ -51,9 +56,49 @@ std::string hidden_path(const std::string& target, const char* suffix) {
   thread_local std::mt19937_64 random{std::random_device{}()};
   const fs::path path = target;
   const std::string base = path.filename().string().substr(0, 200);
-  const std::string unique =
-      std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000000000);
+  // Twelve digits always: a name checked up front is as long as the names made later.
+  char number[16];
+  std::snprintf(number, sizeof number, "%012llu",
+                static_cast<unsigned long long>(random() % 1000000000000));
+  const std::string unique = std::to_string(::getpid()) + "-" + number;
   return (path.parent_path() / ("." + base + "." + unique + suffix)).string();
+}
+
+// The directory part of a path, "." for a name without one.
+std::string directory_of(const std::string& target) {
+  const fs::path parent = fs::path(target).parent_path();
+  return parent.empty() ? "." : parent.string();
+}
+
+// Creates and at once removes a file of a hidden name as long as the temporary's beside the
+// target: a symbolic link may lead into a directory that is missing or takes no file, and a
+// long name may leave no room for the hidden one, which the system tells only when asked.
+// Interrupts wait meanwhile, so that no such file can be left behind.
+void check_hidden_name(const std::string& name, const std::string& target) {
+  const std::string trial = hidden_path(target, ".try");
+  int error = 0;
+  {
+    const interrupts_held held;
+    const int fd = ::open(trial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::close(fd);
+      ::unlink(trial.c_str());
+    } else {
+      error = errno;
+    }
+  }
+  if (error == 0 || error == EEXIST) return;
+  if (error == ENAMETOOLONG) {
+    refuse("cannot create ", name,
+           "its hidden temporary name would be too long for the file system");
+  }
+  struct stat directory {};
+  if ((error == ENOENT || error == ENOTDIR) &&
+      ::stat(directory_of(target).c_str(), &directory) != 0) {
+    refuse("cannot create ", name,
+           "the directory " + in_quotes(directory_of(target)) + " does not exist");
+  }
+  refuse("cannot create ", name, error);
 }
 
 std::string temporary_path(const std::string& target) {
@@ -135,6 +180,7 @@ void check_replaceable(const std::string& name) {
     // A new file, unless its name cannot be one (too long, a missing directory is the
     // caller's to tell).
     if (errno == ENAMETOOLONG) refuse("cannot create ", name, errno);
+    check_hidden_name(name, target);
     return;
   }
   if (S_ISDIR(status.st_mode)) refuse("cannot create ", name, EISDIR);
@@ -142,6 +188,14 @@ void check_replaceable(const std::string& name) {
   if (!S_ISREG(status.st_mode)) refuse("cannot create ", name, "it is not a regular file");
   if (::access(target.c_str(), W_OK) != 0) refuse("cannot create ", name, errno);
   if (sticky_and_not_ours(target, status)) refuse("cannot create ", name, EPERM);
+  check_hidden_name(name, target);
+}
+
+bool names_open_file(const std::string& name, int fd) {
+  struct stat open {
+  }, named{};
+  return ::fstat(fd, &open) == 0 && ::stat(name.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
 staged_file stage_file(const std::string& name) {
@@ -193,20 +247,68 @@ void close_staged(staged_file& file) {
   if (::close(fd) != 0) refuse("cannot write ", file.name, errno);
 }
 
-const commit_calls system_commit_calls{::link, ::rename};
+const commit_calls system_commit_calls{::link, ::rename, ::unlink};
 
 namespace {
 
+// The bytes of `from` into the empty `to`: shared blocks where the file system can (a
+// reflink), else copied by the kernel, else read and written here. 0 or the cause.
+int copy_contents(int from, int to) {
+  if (::ioctl(to, FICLONE, from) == 0) return 0;
+  for (;;) {
+    const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, std::size_t{1} << 30, 0);
+    if (copied == 0) return 0;
+    if (copied > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) break;
+    return errno;
+  }
+  std::vector<char> block(std::size_t{1} << 20);
+  for (std::uint64_t offset = 0;;) {
+    const ssize_t got = ::pread(from, block.data(), block.size(), static_cast<off_t>(offset));
+    if (got == 0) return 0;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (const int error = write_all_at(to, block.data(), static_cast<std::size_t>(got), offset)) {
+      return error;
+    }
+    offset += static_cast<std::uint64_t>(got);
+  }
+}
+
+// A copy of the earlier file at `kept`, with its permissions and times, for a file system
+// that refuses a hard link: the earlier file stays at its name, so a rename that fails leaves
+// it in place, and the copy can be renamed back over a new file. 0 or the cause.
+int copy_aside(const char* target, const std::string& kept) {
+  const unique_fd source(::open(target, O_RDONLY | O_CLOEXEC));
+  struct stat status {};
+  if (source.fd < 0 || ::fstat(source.fd, &status) != 0) return errno;
+  unique_fd copy(::open(kept.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (copy.fd < 0) return errno;
+  int error = copy_contents(source.fd, copy.fd);
+  // Best effort, as for a temporary: a file system without permissions (where hard links are
+  // missing too, often) refuses them.
+  ::fchmod(copy.fd, status.st_mode & 07777);
+  const timespec times[2] = {status.st_atim, status.st_mtim};
+  ::futimens(copy.fd, times);
+  if (::close(std::exchange(copy.fd, -1)) != 0 && error == 0) error = errno;
+  if (error != 0) ::unlink(kept.c_str());
+  return error;
+}
+
 // One file of a commit. While the set is renamed, the earlier file (if the target existed)
-// is kept under a second name: a hard link beside it, or the file itself moved there where
-// the file system refuses a link.
+// is kept under a second name beside it: a hard link, or a copy where the file system
+// refuses a link.
 struct commit_step {
   staged_file* file = nullptr;
   bool target_existed = false;
-  std::string kept{};         // empty once the earlier file needs no second name
-  bool kept_by_link = false;  // else the earlier file was moved to `kept`
-  bool renamed = false;       // the new file is in place
+  std::string kept{};    // empty once the earlier file needs no second name
+  bool renamed = false;  // the new file is in place
+  bool removed = true;   // a new file that took the place of nothing is gone again
   int error = 0;
+  int left_error = 0;  // why `kept` (or a new file) could not be removed
 };
 
 // Gives the earlier file its second name; false (with the cause) when it can have none.
@@ -215,18 +317,34 @@ bool keep_earlier(commit_step& step, const commit_calls& calls) {
   step.target_existed = ::lstat(step.file->target.c_str(), &status) == 0;
   if (!step.target_existed) return true;
   if (S_ISDIR(status.st_mode)) {
-    step.error = EISDIR;  // what the rename would meet; nothing may move it aside
+    step.error = EISDIR;  // what the rename would meet
     return false;
   }
   const std::string kept = hidden_path(step.file->target, ".old");
-  if (calls.link(step.file->target.c_str(), kept.c_str()) == 0) {
-    step.kept_by_link = true;
-  } else if (calls.rename(step.file->target.c_str(), kept.c_str()) != 0) {
-    step.error = errno;
-    return false;
+  if (calls.link(step.file->target.c_str(), kept.c_str()) != 0) {
+    if (const int error = copy_aside(step.file->target.c_str(), kept)) {
+      step.error = error;
+      return false;
+    }
   }
   step.kept = kept;
   return true;
+}
+
+// Writes each temporary out to the disk, on up to `threads` threads; false (with the cause on
+// the first file that failed) when one cannot be.
+bool write_out(std::span<commit_step> steps, int threads) {
+  const std::size_t parts = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)),
+                                                    1, std::max<std::size_t>(steps.size(), 1));
+  run_parts(static_cast<int>(parts), [&](int part) {
+    const std::size_t p = static_cast<std::size_t>(part);
+    for (std::size_t s = steps.size() * p / parts; s < steps.size() * (p + 1) / parts; ++s) {
+      const unique_fd file(::open(steps[s].file->temporary.get(), O_RDONLY | O_CLOEXEC));
+      if (file.fd < 0 || ::fdatasync(file.fd) != 0) steps[s].error = errno;
+    }
+  });
+  return std::none_of(steps.begin(), steps.end(),
+                      [](const commit_step& step) { return step.error != 0; });
 }
 
 // Renames each file onto its target, up to the first that fails.
@@ -240,63 +358,139 @@ void rename_into_place(std::span<commit_step> steps, const commit_calls& calls) 
   }
 }
 
-// Puts every earlier file back under its name, and removes a new file that took the place
-// of nothing. A target that existed is never removed: where its earlier file cannot be put
-// back, the new file stays and the earlier one keeps its second name.
+// Puts every earlier file whose target a new file took back under its name, and removes a new
+// file that took the place of nothing. A target that existed is never removed: where its
+// earlier file cannot be put back, the new file stays and the earlier one keeps its second
+// name.
 void put_back(std::span<commit_step> steps, const commit_calls& calls) {
   for (commit_step& step : steps) {
+    if (!step.renamed) continue;
     const char* target = step.file->target.c_str();
     if (!step.target_existed) {
-      if (step.renamed) ::unlink(target);
-    } else if (!step.kept.empty() && (step.renamed || !step.kept_by_link) &&
-               calls.rename(step.kept.c_str(), target) == 0) {
+      step.removed = calls.unlink(target) == 0;
+      if (!step.removed) step.left_error = errno;
+    } else if (calls.rename(step.kept.c_str(), target) == 0) {
       step.kept.clear();
+    } else {
+      step.left_error = errno;
     }
   }
 }
 
-// The second names go: after a commit they free the earlier files; after a failure a link is
-// only a second name of a file in place again. An earlier file that could not be put back
-// keeps its (only) name.
-void drop_second_names(std::span<commit_step> steps, bool committed) {
+// The second names go: after a commit they free the earlier files; after a failure they are
+// second names of files in place again. An earlier file that could not be put back keeps its
+// (only) name.
+void drop_second_names(std::span<commit_step> steps, bool committed, const commit_calls& calls) {
   for (commit_step& step : steps) {
-    if (step.kept.empty()) continue;
-    if (committed || (step.kept_by_link && !step.renamed)) ::unlink(step.kept.c_str());
+    if (step.kept.empty() || (!committed && step.renamed)) continue;
+    if (calls.unlink(step.kept.c_str()) == 0) {
+      step.kept.clear();
+    } else {
+      step.left_error = errno;
+    }
   }
+}
+
+// What a commit leaves that the user must know of, one text each: earlier files that could
+// not be put back, second names and new files that could not be removed.
+std::vector<std::string> left_behind(std::span<const commit_step> steps, bool committed) {
+  std::vector<std::string> texts;
+  for (const commit_step& step : steps) {
+    const std::string reason = std::strerror(step.left_error);
+    if (!step.removed) {
+      texts.push_back("the new " + in_quotes(step.file->name) + " could not be removed (" + reason +
+                      ")");
+    } else if (step.kept.empty()) {
+      continue;
+    } else if (!committed && step.renamed) {
+      texts.push_back("the earlier " + in_quotes(step.file->name) + " could not be put back (" +
+                      reason + "): it is kept as " + in_quotes(step.kept));
+    } else {
+      texts.push_back("the earlier " + in_quotes(step.file->name) + " is left behind as " +
+                      in_quotes(step.kept) + " (it could not be removed: " + reason + ")");
+    }
+  }
+  return texts;
+}
+
+// Writes each distinct directory of the targets out to the disk, so that the renames outlast
+// a power cut. A warning for each that cannot be; a file system that cannot write a directory
+// out on its own (EINVAL) needs nothing.
+std::vector<std::string> write_out_directories(std::span<staged_file* const> files) {
+  std::vector<std::string> warnings;
+  std::vector<std::pair<dev_t, ino_t>> done;
+  for (const staged_file* file : files) {
+    const std::string directory = directory_of(file->target);
+    const unique_fd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat status {};
+    int error = fd.fd < 0 || ::fstat(fd.fd, &status) != 0 ? errno : 0;
+    if (error == 0) {
+      const std::pair<dev_t, ino_t> identity{status.st_dev, status.st_ino};
+      if (std::find(done.begin(), done.end(), identity) != done.end()) continue;
+      done.push_back(identity);
+      if (::fsync(fd.fd) != 0 && errno != EINVAL) error = errno;
+    }
+    if (error != 0) {
+      warnings.push_back("the maps are in place, but the directory " + in_quotes(directory) +
+                         " could not be written out to the disk (" + std::strerror(error) +
+                         "): a power cut may still lose them");
+    }
+  }
+  return warnings;
 }
 
 }  // namespace
 
-void commit_staged(std::span<staged_file* const> files, int threads, const commit_calls& calls) {
-  const interrupts_held held;
+std::vector<std::string> commit_staged(std::span<staged_file* const> files, int threads,
+                                       durability flush, const commit_calls& calls) {
   std::vector<commit_step> steps;
   steps.reserve(files.size());
   for (staged_file* file : files) steps.push_back(commit_step{.file = file});
   const std::span<commit_step> all(steps);
-  const auto kept_failed = std::find_if_not(
-      steps.begin(), steps.end(), [&](commit_step& step) { return keep_earlier(step, calls); });
-  if (kept_failed == steps.end()) {
-    // A rename onto a file of tens of megabytes costs milliseconds (the file system starts
-    // writing the new file out), so threads share them, each a run of files in order.
-    const std::size_t parts = std::clamp<std::size_t>(
-        static_cast<std::size_t>(std::max(threads, 1)), 1, std::max<std::size_t>(steps.size(), 1));
-    run_parts(static_cast<int>(parts), [&](int part) {
-      const std::size_t p = static_cast<std::size_t>(part);
-      const std::size_t first = steps.size() * p / parts, end = steps.size() * (p + 1) / parts;
-      rename_into_place(all.subspan(first, end - first), calls);
-    });
+  if (flush == durability::synced && !write_out(all, threads)) {
+    const auto failed = std::find_if(steps.begin(), steps.end(),
+                                     [](const commit_step& step) { return step.error != 0; });
+    refuse("cannot write ", failed->file->name, failed->error);
   }
-  const auto failed = std::find_if(steps.begin(), steps.end(),
-                                   [](const commit_step& step) { return step.error != 0; });
-  const bool committed = failed == steps.end();
-  if (!committed) put_back(all, calls);
-  drop_second_names(all, committed);
-  if (!committed) refuse("cannot create ", failed->file->name, failed->error);
-  for (staged_file* file : files) {
-    forget_temporary(file->temporary.get());
-    file->temporary.reset();
+  std::vector<std::string> warnings;
+  {
+    const interrupts_held held;
+    const auto kept_failed = std::find_if_not(
+        steps.begin(), steps.end(), [&](commit_step& step) { return keep_earlier(step, calls); });
+    if (kept_failed == steps.end()) {
+      // A rename onto a file of tens of megabytes costs milliseconds (the file system starts
+      // writing the new file out), so threads share them, each a run of files in order.
+      const std::size_t parts =
+          std::clamp<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), 1,
+                                  std::max<std::size_t>(steps.size(), 1));
+      run_parts(static_cast<int>(parts), [&](int part) {
+        const std::size_t p = static_cast<std::size_t>(part);
+        const std::size_t first = steps.size() * p / parts, end = steps.size() * (p + 1) / parts;
+        rename_into_place(all.subspan(first, end - first), calls);
+      });
+    }
+    const auto failed = std::find_if(steps.begin(), steps.end(),
+                                     [](const commit_step& step) { return step.error != 0; });
+    const bool committed = failed == steps.end();
+    if (!committed) put_back(all, calls);
+    drop_second_names(all, committed, calls);
+    warnings = left_behind(all, committed);
+    if (!committed) {
+      std::string message =
+          "cannot create " + in_quotes(failed->file->name) + ": " + std::strerror(failed->error);
+      for (const std::string& text : warnings) message += "; " + text;
+      throw failure{message};
+    }
+    for (staged_file* file : files) {
+      forget_temporary(file->temporary.get());
+      file->temporary.reset();
+    }
+    note_files_in_place();
   }
-  note_files_in_place();
+  if (flush == durability::synced) {
+    for (std::string& warning : write_out_directories(files)) warnings.push_back(warning);
+  }
+  return warnings;
 }
 
 }  // namespace vort

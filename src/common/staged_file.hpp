@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace vort {
 
@@ -31,8 +32,14 @@ void check_distinct_files(std::span<const std::string> names);
 
 // Refuses, before anything is written, a name that could not be replaced: a directory, a
 // device or a pipe, a file without write permission, another user's file in a sticky
-// directory. Throws `failure` "cannot create "name": reason".
+// directory, a name that leads (through a symbolic link) into a directory that is missing or
+// takes no new file, or one whose hidden names beside it would be too long for the file
+// system. Throws `failure` "cannot create "name": reason".
 void check_replaceable(const std::string& name);
+
+// Whether `name`, its symbolic links followed, is the file open on `fd`: the same device and
+// inode, so a hard link to it is that file too.
+bool names_open_file(const std::string& name, int fd);
 
 // Creates the temporary beside the target, with the target's permissions when it exists
 // (never wider meanwhile).
@@ -56,16 +63,26 @@ void close_staged(staged_file& file);
 struct commit_calls {
   int (*link)(const char* from, const char* to);
   int (*rename)(const char* from, const char* to);
+  int (*unlink)(const char* path);
 };
 extern const commit_calls system_commit_calls;
 
+// Whether a commit makes its files last through a power cut: each new file written out to the
+// disk before the renames, each directory after them. Scratch output may do without.
+enum class durability { synced, unsynced };
+
 // Renames the closed temporaries onto their targets, all or none, with interrupts held back
 // meanwhile: each earlier file is kept under a second name (a hard link, or where the file
-// system refuses one, the file itself moved aside) until every rename has been done, and put
-// back when one fails. The renames run on up to `threads` threads (each of them with every
-// signal blocked). Throws `failure` "cannot create "name": reason" for the file that could
-// not be kept or renamed.
-void commit_staged(std::span<staged_file* const> files, int threads = 1,
-                   const commit_calls& calls = system_commit_calls);
+// system refuses one, a copy) until every rename has been done, and put back when one fails;
+// an earlier file stays at its name until its new file is renamed onto it. The renames run on
+// up to `threads` threads (each of them with every signal blocked). Throws `failure` "cannot
+// create "name": reason" for the file that could not be kept or renamed, or "cannot write
+// "name": reason" for one that could not be written out; where an earlier file could then not
+// be put back, the message goes on to say where it is kept. Returns a warning for each thing
+// that a completed commit left undone: a second name that could not be removed, a directory
+// that could not be written out.
+std::vector<std::string> commit_staged(std::span<staged_file* const> files, int threads = 1,
+                                       durability flush = durability::synced,
+                                       const commit_calls& calls = system_commit_calls);
 
 }  // namespace vort

@@ -88,6 +88,47 @@ TEST(Options, AnswersGivenAsOptionsReadNothing) {
   }
 }
 
+// The maps reach the disk before they replace the earlier ones: each new file is written out
+// before the renames (the picture too), its directory after them; --no-sync, for scratch
+// output, waits for neither and writes the same maps. Seen in the system calls, where strace
+// is there to show them.
+TEST(Options, NoSyncSkipsTheFlushesAndKeepsTheMaps) {
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  struct sync_case {
+    std::vector<std::string> options;
+    int files_written_out;
+    int directories_written_out;
+  };
+  std::vector<std::string> reference;
+  for (const sync_case& c : std::vector<sync_case>{{{}, 6, 1},
+                                                   {{"--preview"}, 7, 1},
+                                                   {{"--no-sync"}, 0, 0},
+                                                   {{"--no-sync", "--preview"}, 0, 0}}) {
+    scratch s;
+    const fs::path trace = s.dir.parent_path() / (s.dir.filename().string() + ".trace");
+    std::vector<std::string> options = c.options;
+    options.insert(options.end(), {"--mesh=" + example_mesh, "--mirror=Y"});
+    const auto run =
+        run_vort2pelta(s.dir, with(options, "half_cavity.txt"), "",
+                       {.stdin_path = "/",
+                        .launcher = "strace -f -qq -e trace=fdatasync,fsync -o " + trace.string()});
+    const std::string label =
+        c.options.empty() ? "default" : c.options[0] + " " + std::to_string(c.options.size());
+    EXPECT_EQ(run.status, 0) << label << run.err;
+    std::istringstream calls(read_file(trace));
+    int files = 0, directories = 0;
+    for (std::string line; std::getline(calls, line);) {
+      if (line.find("fdatasync(") != std::string::npos) ++files;
+      if (line.find(" fsync(") != std::string::npos) ++directories;
+    }
+    fs::remove(trace);
+    EXPECT_EQ(files, c.files_written_out) << label;
+    EXPECT_EQ(directories, c.directories_written_out) << label;
+    if (reference.empty()) reference = s.maps_written();
+    EXPECT_EQ(s.maps_written(), reference) << label;
+  }
+}
+
 TEST(Options, MeshAutoIsTheMeshThatInspectShows) {
   scratch inspected, typed, automatic;
   const auto inspection =

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,15 +35,17 @@ namespace {
 const std::vector<std::string> outputs = {"3D_Re-cav.ex", "3D_Re-cav.ey", "3D_Re-cav.ez",
                                           "3D_Im-cav.ex", "3D_Im-cav.ey", "3D_Im-cav.ez"};
 
-// A table of n x n x n knots whose values differ from knot to knot.
-std::string cube_table(int n) {
+// A table of n x n x n knots whose values differ from knot to knot (and from those of a
+// table of another `shift`).
+std::string cube_table(int n, double shift = 0) {
   std::string text = "header\nheader\n";
   char line[200];
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j < n; ++j) {
       for (int k = 0; k < n; ++k) {
         std::snprintf(line, sizeof line, "%d %d %d %.7e %.7e %.7e %.7e %.7e %.7e\n", i, j, k,
-                      i + 0.5, j - 0.25, k * 1e-3, i * j * 1.5, -k * 2.5, (i + j + k) * 0.125);
+                      i + 0.5 + shift, j - 0.25 + shift, k * 1e-3 + shift, i * j * 1.5 + shift,
+                      -k * 2.5 + shift, (i + j + k) * 0.125 + shift);
         text += line;
       }
     }
@@ -287,6 +290,44 @@ TEST_F(Interrupts, LeaveOneWholeSetAndNoTemporary) {
   }
 }
 
+// Whether the run has ended, left to be waited for.
+bool ended(const e2e::running& run) {
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(run.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == run.pid;
+}
+
+// A run into the names that another is writing (held still meanwhile) waits for it, says so
+// once, and goes on once the other has renamed its set: both complete, one after the other,
+// and the set in place is whole with nothing hidden beside it.
+TEST_F(Interrupts, ARunIntoTheSameNamesWaitsForTheOther) {
+  earlier_maps maps;
+  const creation_watch watch(maps.dir);
+  const e2e::running first = e2e::start_vort2pelta(maps.dir, args, "");
+  const bool writing = watch.wait_for(".tmp");
+  kill(first.pid, SIGSTOP);
+  const e2e::running second = e2e::start_vort2pelta(maps.dir, args, "");
+  const std::string waiting =
+      "VORT2Pelta: another run is writing the maps of \"cav\"; waiting for it to finish\n";
+  const auto said_so = [&] {
+    return fs::exists(second.io / "stderr") && read_file(second.io / "stderr") == waiting;
+  };
+  wait_until([&] { return said_so() || ended(second); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const bool waited = said_so() && !ended(second);
+  kill(first.pid, SIGCONT);
+  const auto first_result = e2e::finish_vort2pelta(first);
+  const auto second_result = e2e::finish_vort2pelta(second);
+  EXPECT_TRUE(writing);
+  EXPECT_TRUE(waited);
+  EXPECT_EQ(first_result.status, 0) << first_result.err;
+  EXPECT_EQ(first_result.err, "");
+  EXPECT_EQ(second_result.status, 0) << second_result.err;
+  EXPECT_EQ(second_result.err, waiting);
+  EXPECT_TRUE(maps_are(maps.dir, new_maps));
+  EXPECT_EQ(files_in(maps.dir), maps.before);
+}
+
 // Maps written into another directory than the working one: an interrupt while the table is
 // read or while the maps are written leaves the earlier maps there and nothing anywhere.
 TEST_F(Interrupts, IntoAnotherDirectoryLeaveNoTemporary) {
@@ -345,6 +386,44 @@ TEST(Replacement, TwoRunsAtOnceEachWriteWholeFiles) {
   names.push_back("t.txt");
   std::sort(names.begin(), names.end());
   EXPECT_EQ(files_in(dir), names);
+  fs::remove_all(dir);
+}
+
+// Runs of two tables into one base name, four at once, round after round: they take turns
+// from their staging to their last rename, so each round leaves one run's set whole (never
+// the real parts of one and the imaginary parts of the other), every run completes, a run that
+// waited says so, and no lock or temporary is left.
+TEST(Replacement, RunsOfTwoTablesIntoOneNameLeaveOneWholeSet) {
+  const fs::path dir = make_temp_dir();
+  const std::vector<std::string> tables = {"a.txt", "b.txt"};
+  write_file(dir / tables[0], cube_table(30));
+  write_file(dir / tables[1], cube_table(30, 100));
+  std::vector<std::vector<std::string>> args, expected;
+  for (const std::string& table : tables) {
+    std::vector<std::string> run_args = counts_of(30, table);
+    run_args.insert(run_args.begin(), {"--mesh=auto", "--mirror=F"});
+    args.push_back(run_args);
+    run_args[5] = (dir / table).string();
+    expected.push_back(reference_maps(run_args));
+  }
+  ASSERT_NE(expected[0], expected[1]);
+  std::vector<std::string> names = outputs;
+  names.insert(names.end(), tables.begin(), tables.end());
+  std::sort(names.begin(), names.end());
+  const std::string waited =
+      "VORT2Pelta: another run is writing the maps of \"cav\"; waiting for it to finish\n";
+  for (int round = 0; round < 6; ++round) {
+    std::vector<e2e::running> runs;
+    for (int r = 0; r < 4; ++r) runs.push_back(e2e::start_vort2pelta(dir, args[r % 2], ""));
+    for (const e2e::running& run : runs) {
+      const auto result = e2e::finish_vort2pelta(run);
+      EXPECT_EQ(result.status, 0) << round << result.err;
+      EXPECT_TRUE(result.err.empty() || result.err == waited) << round << result.err;
+    }
+    const std::vector<std::string> maps = maps_in(dir);
+    EXPECT_TRUE(maps == expected[0] || maps == expected[1]) << round;
+    EXPECT_EQ(files_in(dir), names) << round;
+  }
   fs::remove_all(dir);
 }
 

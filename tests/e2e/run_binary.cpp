@@ -79,7 +79,7 @@ running start_vort2pelta(const fs::path& dir, const std::vector<std::string>& ar
     command += shell_quoted(VORT2PELTA_PEAK_MEMORY) + " " +
                shell_quoted((run.io / "peak_memory").string()) + " ";
   }
-  command += shell_quoted(VORT2PELTA_EXE);
+  command += options.launcher + " " + shell_quoted(VORT2PELTA_EXE);
   for (const std::string& arg : args) command += " " + shell_quoted(arg);
   if (options.stdin_closed) {
     command += " <&-";

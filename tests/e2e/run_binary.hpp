@@ -28,6 +28,7 @@ struct run_options {
   std::string stdin_command;
   bool stdin_nonblocking = false;
   bool measure_memory = false;  // started through peak_memory, for `peak_rss_kb`
+  std::string launcher;         // a command the converter is started by, e.g. "strace"
   // The run limits the address space or measures memory, which a converter built with
   // AddressSanitizer cannot take: such runs are skipped in that build.
   bool needs_own_memory = false;
