@@ -411,8 +411,8 @@ TEST(StreamBounds, StopAtWhatTheRecordsCanHold) {
     return text;
   };
   const std::string other =
-      "cannot read standard input: more than 1000 of its lines are blank "
-      "or text, more than a table has";
+      "cannot read standard input: 1001 of its lines are blank or text and 0 hold values, more "
+      "than a table has";
   const std::string values =
       "cannot read standard input: more than 1018 of its lines hold "
       "values, more than a table of 2 records has";
@@ -431,6 +431,10 @@ TEST(StreamBounds, StopAtWhatTheRecordsCanHold) {
       {header + lines(998, " \t\r\n"), ""},
       {header + lines(999, " x\n"), other},
       {header + lines(1018, " 1 2 3 4 5 6 7 8 9\n"), ""},
+      {header + lines(1018, " 1 2 3 4 5 6 7 8 9\n\n") + lines(998, "\n"), ""},
+      {header + lines(1018, " 1 2 3 4 5 6 7 8 9\n\n") + lines(999, "\n"),
+       "cannot read standard input: 2019 of its lines are blank or text and 1018 hold values, "
+       "more than a table has"},
       {header + lines(1019, "  -1 2 3\n"), values},
       {header + lines(1019, ".5\n"), values},
       {header + std::string(1048576, '1') + "\n", ""},

@@ -31,9 +31,10 @@ std::string a_table_of(std::int64_t records) {
 std::string passed_line_bound(const stream_scan& scan, const stream_bounds& bounds,
                               const std::string& name) {
   if (scan.lines > bounds.most_lines) return too_many_lines_message(name);
-  if (scan.other_lines > other_lines_allowance) {
-    return refusal_start + std::string("more than ") + std::to_string(other_lines_allowance) +
-           " of its lines are blank or text, more than a table has";
+  if (scan.other_lines > scan.value_lines + other_lines_allowance) {
+    return refusal_start + std::to_string(scan.other_lines) +
+           " of its lines are blank or text and " + std::to_string(scan.value_lines) +
+           " hold values, more than a table has";
   }
   if (scan.value_lines > bounds.most_value_lines) {
     return refusal_start + std::string("more than ") + std::to_string(bounds.most_value_lines) +

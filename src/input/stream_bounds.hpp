@@ -11,9 +11,10 @@
 
 namespace vort {
 
-// Besides its records, a table holds its two header lines, perhaps a blank line here and there
-// and a line of text at its end: a stream may hold this many such lines and this many bytes
-// beyond its records' before its copy is refused.
+// Besides its records, a table holds its two header lines, perhaps a blank line between its
+// records (the reader passes them over) and a line of text at its end: a stream may hold as
+// many blank or text lines as lines of values and this many more, and this many bytes beyond
+// its records', before its copy is refused.
 inline constexpr std::uint64_t other_lines_allowance = 1000;
 inline constexpr std::uint64_t other_bytes_allowance = std::uint64_t{4} << 20;
 

@@ -444,32 +444,32 @@ std::vector<bad_case> catalogue() {
        {"--mesh=auto", "--mirror=F", "2", "1", "1", "-", "cav", "E"},
        "",
        [](const fs::path&) {},
-       "cannot read standard input: more than 1000 of its lines are blank or text, more than a "
-       "table has",
+       "cannot read standard input: 1003 of its lines are blank or text and 2 hold values, more "
+       "than a table has",
        "",
        {.stdin_command = "printf 'h\\nh\\n0 0 0 1 2 3 4 5 6\\n1 0 0 7 8 9 10 11 12\\n'; yes ''"}},
       {"piped endless text with auto counts",
        {"--mesh=auto", "--mirror=F", "auto", "auto", "auto", "-", "cav", "E"},
        "",
        [](const fs::path&) {},
-       "cannot read standard input: more than 1000 of its lines are blank or text, more than a "
-       "table has",
+       "cannot read standard input: 1001 of its lines are blank or text and 0 hold values, more "
+       "than a table has",
        "",
        {.stdin_command = "yes 'no table'"}},
       {"piped binary noise",
        piped_2_1_1,
        "",
        [](const fs::path&) {},
-       "cannot read standard input: more than 1000 of its lines are blank or text, more than a "
-       "table has",
+       "cannot read standard input: * of its lines are blank or text and * hold values, more than "
+       "a table has",
        "",
        {.stdin_command = "printf 'h\\nh\\n'; cat /dev/urandom"}},
       {"piped table repeated without end",
        piped_2_1_1,
        "",
        [](const fs::path&) {},
-       "cannot read standard input: more than 1000 of its lines are blank or text, more than a "
-       "table has",
+       "cannot read standard input: more than 1018 of its lines hold values, more than a table "
+       "of 2 records has",
        "",
        {.stdin_command =
             "while :; do printf 'h\\nh\\n0 0 0 1 2 3 4 5 6\\n1 0 0 7 8 9 10 11 12\\n'; done"}},
@@ -500,8 +500,8 @@ std::vector<bad_case> catalogue() {
        {"--mesh=auto", "--mirror=F", "auto", "auto", "auto", "-", "cav", "E"},
        "",
        [](const fs::path&) {},
-       "cannot read standard input: more than 1000 of its lines are blank or text, more than a "
-       "table has",
+       "cannot read standard input: 1001 of its lines are blank or text and 0 hold values, more "
+       "than a table has",
        "",
        {.stdin_command = "(printf 'h\\nh\\n'; yes '') | gzip -1"}},
       {"piped endless line",
