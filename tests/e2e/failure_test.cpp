@@ -104,6 +104,11 @@ std::vector<bad_case> catalogue() {
        "t.txt:4: cannot read \"1e400\" as a number: it is too large for a double (value 2 of "
        "record 2)",
        echo_counts},
+      {"number longer than any double needs", counts_2_1_1, good_answers,
+       table(table_of(1, " 1 2 0." + std::string(900, '0') + "1 4 5 6 7 8 9\n")),
+       "t.txt:4: cannot read \"0." + std::string(38, '0') +
+           "...\" as a number: it is longer than 800 characters (value 3 of record 2)",
+       echo_counts},
       {"record cut short", counts_2_1_1, good_answers, table(table_of(1) + " 1 2 3 4\n 5\n"),
        "t.txt:5: the file ends inside record 2 (5 of 9 values read)", echo_counts},
       {"NUL bytes", counts_2_1_1, good_answers,
