@@ -68,6 +68,7 @@ TEST(FreeFormReader, AcceptsTheListForms) {
        read_status::complete,
        ""},
       {longest_item + "\n", 1, {0.5}, read_status::complete, ""},
+      {"1e0000005 -2.5D-0000003\n", 2, {1e5, -0.0025}, read_status::complete, ""},
   };
   for (const reals_case& c : cases) {
     read_status status{};
@@ -109,6 +110,8 @@ TEST(FreeFormReader, RefusesWhatIsNotANumber) {
       {"1" + std::string(400, '0') + "\n", "1" + std::string(400, '0'), 1, 0,
        item_error::out_of_range},
       {"0" + longest_item + "\n", "0" + longest_item, 1, 0, item_error::too_long},
+      {"1e" + std::string(longest_real_item, '0') + "5\n",
+       "1e" + std::string(longest_real_item, '0') + "5", 1, 0, item_error::too_long},
       {std::string("1\0002\n", 4), std::string("1\0002", 3), 1, 0, item_error::malformed},
       // The bytes just below '0' and above '9' inside a run of digits after the point, where
       // eight are looked at together.

@@ -113,6 +113,11 @@ struct real_scan {
 
 constexpr std::ptrdiff_t max_mantissa_digits = 19;
 constexpr std::int64_t exponent_cap = 100000;  // far beyond any double; keeps sums bounded
+// An exponent of more digits (leading zeros or not) counts as `exponent_cap`, which leaves
+// the item to the general path: so every item the fast path reads is short, and only the
+// general path needs to look at an item's length.
+constexpr std::ptrdiff_t counted_exponent_digits = 5;
+static_assert(1 + max_mantissa_digits + 3 + counted_exponent_digits <= longest_real_item);
 
 const char* scan_real(const char* p, const char* last, real_scan& scan) {
   if (p < last && (*p == '+' || *p == '-')) scan.negative = *p++ == '-';
@@ -134,8 +139,9 @@ const char* scan_real(const char* p, const char* last, real_scan& scan) {
     bool negative_exponent = false;
     if (p < last && (*p == '+' || *p == '-')) negative_exponent = *p++ == '-';
     const char* exponent_digits = p;
+    const char* counted_end = p + counted_exponent_digits;
     for (; p < last && is_digit(*p); ++p) {
-      if (written < exponent_cap) written = written * 10 + (*p - '0');
+      written = p < counted_end ? written * 10 + (*p - '0') : exponent_cap;
     }
     if (p == exponent_digits) return p;
     if (negative_exponent) written = -written;
@@ -209,8 +215,10 @@ bool above_one(const char* p, const char* last) {
 }
 
 // Any valid real item of at most `longest_real_item` characters, correctly rounded. A value
-// too small for a double is the zero of its sign, as the text stands for it.
-bool parse_general_real(const char* first, const char* last, double& value, item_error& error) {
+// too small for a double is the zero of its sign, as the text stands for it. Out of line, so
+// that the loop over a table's items stays as small as its fast path.
+[[gnu::noinline]] bool parse_general_real(const char* first, const char* last, double& value,
+                                          item_error& error) {
   double parsed = 0.0;
   const std::errc result = from_item_chars(first, last, parsed);
   if (result == std::errc::result_out_of_range) {
@@ -229,11 +237,11 @@ bool parse_general_real(const char* first, const char* last, double& value, item
 // A valid real item: its value, or false with `error` set.
 bool parse_scanned_real(const char* first, const char* last, const real_scan& scan, double& value,
                         item_error& error) {
+  if (exact_fast_path(scan, value)) return true;
   if (last - first > static_cast<std::ptrdiff_t>(longest_real_item)) {
     error = item_error::too_long;
     return false;
   }
-  if (exact_fast_path(scan, value)) return true;
   error = item_error::malformed;
   return parse_general_real(first, last, value, error);
 }
