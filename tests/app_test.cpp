@@ -255,36 +255,61 @@ TEST(Progress, RendersPhasePercentAndRate) {
             "writing maps  100%  24.0 M values/s");
 }
 
-// The drawer shows nothing during a phase's first second, then the line, and erases it
-// when stopped. A stop does not wait for the drawer's pause between two lines.
+// The drawer shows nothing during a phase's first second, then the line, and starts the
+// count again at each new phase; a phase's end erases the line.
 TEST(Progress, DrawsAfterASecondAndErasesAtTheEnd) {
+  using std::chrono::milliseconds;
+  const std::chrono::steady_clock::time_point start{};
+  struct wake {
+    milliseconds at;
+    work_phase phase;
+    std::uint64_t done;
+    std::string line;
+  };
+  const std::vector<wake> wakes = {
+      {milliseconds(0), work_phase::idle, 0, ""},
+      {milliseconds(200), work_phase::reading, 500, ""},
+      {milliseconds(1199), work_phase::reading, 500, ""},
+      {milliseconds(1200), work_phase::reading, 500, "reading table  50%  0.0 MB/s"},
+      {milliseconds(3200), work_phase::reading, 1000, "reading table 100%  0.0 MB/s"},
+      {milliseconds(3400), work_phase::writing, 0, ""},
+      {milliseconds(4399), work_phase::writing, 0, ""},
+      {milliseconds(4400), work_phase::writing, 1000, "writing maps  100%  0.0 M values/s"},
+      {milliseconds(4600), work_phase::idle, 0, ""},
+  };
+  progress_clock clock;
+  work_counter counter;
+  counter.total = 1000;
+  for (const wake& w : wakes) {
+    counter.phase = w.phase;
+    counter.done = w.done;
+    EXPECT_EQ(progress_line_at(clock, counter, start + w.at), w.line) << w.at.count();
+  }
+
   std::FILE* stream = std::tmpfile();
   ASSERT_NE(stream, nullptr);
-  {
-    progress_display display;
-    start_progress(display, stream);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the drawer is waiting now
-    const auto stop_start = std::chrono::steady_clock::now();
-    stop_progress(display);
-    EXPECT_LT(std::chrono::steady_clock::now() - stop_start, std::chrono::milliseconds(100));
-  }
   progress_display display;
-  start_progress(display, stream);
+  display.stream = stream;
   start_phase(&display.counter, work_phase::reading, 1000);
-  add_done(&display.counter, 500);
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  EXPECT_EQ(std::ftell(stream), 0);
-  for (int wait = 0; wait < 50 && std::ftell(stream) == 0; ++wait) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  stop_progress(display);
+  draw_progress_line(display, "reading table  50%  0.0 MB/s");
+  end_progress_phase(&display);
+  end_progress_phase(&display);  // nothing stands there now: nothing to erase
   std::rewind(stream);
-  char text[4096] = {};
+  char text[256] = {};
   const std::size_t length = std::fread(text, 1, sizeof text - 1, stream);
   std::fclose(stream);
-  const std::string drawn(text, length);
-  EXPECT_EQ(drawn.rfind("\r\x1b[2Kreading table  50%", 0), 0u) << drawn;
-  EXPECT_EQ(drawn.substr(drawn.size() - 5), "\r\x1b[2K");
+  EXPECT_EQ(std::string(text, length), "\r\x1b[2Kreading table  50%  0.0 MB/s\r\x1b[2K");
+}
+
+// A stop ends the drawer's pause between two wakes at once: with an hour's pause, the test
+// ends only if it does.
+TEST(Progress, StopDoesNotWaitForThePause) {
+  progress_display display;
+  display.pause = std::chrono::hours(1);
+  start_progress(display, stdout);
+  stop_progress(display);
+  EXPECT_FALSE(display.drawer.joinable());
+  EXPECT_FALSE(display.shown);
 }
 
 }  // namespace

@@ -14,6 +14,9 @@
 namespace vort {
 namespace {
 
+// An item of exactly the longest length read: one half, written with a D exponent.
+const std::string longest_item = "5." + std::string(longest_real_item - 5, '0') + "D-1";
+
 struct reals_case {
   std::string text;
   int count;
@@ -58,6 +61,14 @@ TEST(FreeFormReader, AcceptsTheListForms) {
       {"1e-400 -1e-400\n", 2, {0.0, -0.0}, read_status::complete, ""},
       {"4.9406564584124654e-324\n", 1, {4.9406564584124654e-324}, read_status::complete, ""},
       {"1.7976931348623157e308\n", 1, {1.7976931348623157e308}, read_status::complete, ""},
+      // Far too small for a double however many digits show it, and the longest item read.
+      {"0." + std::string(400, '0') + "1 -1" + std::string(400, '0') + "D-900\n",
+       2,
+       {0.0, -0.0},
+       read_status::complete,
+       ""},
+      {longest_item + "\n", 1, {0.5}, read_status::complete, ""},
+      {"1e0000005 -2.5D-0000003\n", 2, {1e5, -0.0025}, read_status::complete, ""},
   };
   for (const reals_case& c : cases) {
     read_status status{};
@@ -96,6 +107,11 @@ TEST(FreeFormReader, RefusesWhatIsNotANumber) {
       {"--1\n", "--1", 1, 0, item_error::malformed},
       {"1e400\n", "1e400", 1, 0, item_error::out_of_range},
       {"-1D400\n", "-1D400", 1, 0, item_error::out_of_range},
+      {"1" + std::string(400, '0') + "\n", "1" + std::string(400, '0'), 1, 0,
+       item_error::out_of_range},
+      {"0" + longest_item + "\n", "0" + longest_item, 1, 0, item_error::too_long},
+      {"1e" + std::string(longest_real_item, '0') + "5\n",
+       "1e" + std::string(longest_real_item, '0') + "5", 1, 0, item_error::too_long},
       {std::string("1\0002\n", 4), std::string("1\0002", 3), 1, 0, item_error::malformed},
       // The bytes just below '0' and above '9' inside a run of digits after the point, where
       // eight are looked at together.
@@ -221,7 +237,8 @@ namespace vort {
 namespace {
 
 // Items of every shape the tables hold and many they don't (up to 25 digits, exponents far
-// beyond the exact fast path, D exponents): the value must be strtod's, correctly rounded.
+// beyond the exact fast path, D exponents): the value must be strtod's (strtof's in single
+// precision), correctly rounded.
 TEST(FreeFormReader, RandomItemsReadAsStrtodReadsThem) {
   std::mt19937_64 random(314159);
   auto digits = [&](int n) {
@@ -278,6 +295,22 @@ TEST(FreeFormReader, RandomItemsReadAsStrtodReadsThem) {
     ASSERT_TRUE(parse_real(item.data(), item.data() + item.size(), value, error)) << item;
     ASSERT_EQ(value, expected) << item;
     ASSERT_EQ(std::signbit(value), std::signbit(expected)) << item;
+    // Single precision: rounded once from the text, as strtof rounds it, or refused where
+    // strtof overflows.
+    const float expected_single = std::strtof(reference.c_str(), nullptr);
+    std::array<float, 1> single{};
+    text_cursor cursor = cursor_over(item, 1);
+    list_read state;
+    bad_item bad;
+    const read_status status = read_singles(cursor, state, single, &bad);
+    if (std::isinf(expected_single)) {
+      ASSERT_EQ(status, read_status::bad_value) << item;
+      ASSERT_EQ(bad.error, item_error::beyond_single) << item;
+    } else {
+      ASSERT_EQ(status, read_status::complete) << item;
+      ASSERT_EQ(single[0], expected_single) << item;
+      ASSERT_EQ(std::signbit(single[0]), std::signbit(expected_single)) << item;
+    }
   }
 }
 

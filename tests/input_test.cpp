@@ -17,6 +17,7 @@
 #include "common/failure.hpp"
 #include "common/grid.hpp"
 #include "failure_of.hpp"
+#include "fieldmap/line_writer.hpp"
 #include "gzip_bytes.hpp"
 #include "input/inflated_scan.hpp"
 #include "input/line_blocks.hpp"
@@ -55,7 +56,8 @@ TEST(LineCounter, CountsEveryLine) {
 }
 
 // Records come z fastest; the table keeps them x fastest: record r of knot (i, j, k) lands
-// where place_of says, whichever way the knot is found.
+// where place_of says, whichever way the knot is found, and the body's line (j, k) of a
+// field holds the records of knots (1 .. Nx, j, k).
 TEST(RecordTable, RecordsLandWherePlaceOfSays) {
   const grid_counts counts{3, 2, 4};
   record_table table = allocate_record_table(counts);
@@ -73,6 +75,8 @@ TEST(RecordTable, RecordsLandWherePlaceOfSays) {
   EXPECT_EQ(field_array(table, 0)[place_of(table, 2, 2, 3)], 15);
   EXPECT_EQ(field_array(table, 5)[place_of(table, 3, 2, 4)], -24);
   EXPECT_EQ(knot_text(walk_from(counts, 14)), "(2, 2, 3)");
+  const double* const line = table_line(table, 0, 2, 3);
+  EXPECT_EQ(std::vector<double>(line, line + counts.nx), (std::vector<double>{7, 15, 23}));
 }
 
 TEST(RecordTable, RefusesGridsItCannotHold) {

@@ -12,7 +12,11 @@ test -f "$page"
 warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
 [ -z "$warnings" ] || { echo "$warnings"; exit 1; }
 MANWIDTH=80 man -l "$page" 2>/dev/null | grep -Eq "VORT2Pelta +\[options\] +Nx +Ny +Nz +vort_file_name"
-"$prefix/bin/VORT2Pelta" --version | grep -q "^VORT2Pelta [0-9]"
+# --version names the version that the page's title line states.
+page_version=$(sed -n 's/^\.TH .*"VORT2Pelta \([0-9][^"]*\)".*/\1/p' "$page")
+version=$("$prefix/bin/VORT2Pelta" --version)
+[ -n "$page_version" ] && [ "$version" = "VORT2Pelta $page_version" ] ||
+  { echo "--version prints \"$version\"; the page is of version \"$page_version\""; exit 1; }
 # Every option that --help lists has its entry in the page.
 rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
 options=$("$prefix/bin/VORT2Pelta" --help | sed -n 's/^ \(-h, \)\{0,1\}\(--[a-z-]*\).*/\2/p')

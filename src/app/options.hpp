@@ -1,6 +1,6 @@
 // Options, in the GNU manner: anywhere on the command line, `--name=value` or `--name value`,
-// and `--` ends them. Everything that is not an option is a positional argument and keeps the
-// rules it has always had (a single dash starts no option but -h: a count may be -5).
+// and `--` ends them. Everything else is a positional argument: a single dash starts no option
+// but -h, so a count may be -5.
 #pragma once
 
 #include <optional>

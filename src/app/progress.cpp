@@ -9,7 +9,6 @@ namespace vort {
 namespace {
 
 constexpr auto first_draw_after = std::chrono::seconds(1);
-constexpr auto redraw_every = std::chrono::milliseconds(200);
 
 }  // namespace
 
@@ -26,29 +25,35 @@ std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t 
   return line;
 }
 
+std::string progress_line_at(progress_clock& clock, const work_counter& counter,
+                             std::chrono::steady_clock::time_point now) {
+  const work_phase phase = counter.phase.load(std::memory_order_acquire);
+  if (phase != clock.seen_phase) {
+    clock.seen_phase = phase;
+    clock.phase_start = now;
+  }
+  if (phase == work_phase::idle || now - clock.phase_start < first_draw_after) return "";
+  const double seconds = std::chrono::duration<double>(now - clock.phase_start).count();
+  return render_progress(phase, counter.done.load(std::memory_order_relaxed),
+                         counter.total.load(std::memory_order_relaxed), seconds);
+}
+
+void draw_progress_line(progress_display& display, const std::string& text) {
+  std::fprintf(display.stream, "%s%s", erase_line, text.c_str());
+  std::fflush(display.stream);
+  display.shown = true;
+}
+
 void start_progress(progress_display& display, std::FILE* stream) {
   display.stream = stream;
   try {
     display.drawer = thread_without_interrupts([&display] {
-      using clock = std::chrono::steady_clock;
-      work_counter& counter = display.counter;
-      auto phase_start = clock::now();
-      work_phase seen_phase = work_phase::idle;
+      progress_clock clock;
       std::unique_lock<std::mutex> lock(display.screen);
-      while (!display.woken.wait_for(lock, redraw_every, [&display] { return display.quit; })) {
-        const work_phase phase = counter.phase.load(std::memory_order_acquire);
-        if (phase != seen_phase) {
-          seen_phase = phase;
-          phase_start = clock::now();
-        }
-        if (phase == work_phase::idle || clock::now() - phase_start < first_draw_after) continue;
-        const double seconds = std::chrono::duration<double>(clock::now() - phase_start).count();
+      while (!display.woken.wait_for(lock, display.pause, [&display] { return display.quit; })) {
         const std::string text =
-            render_progress(phase, counter.done.load(std::memory_order_relaxed),
-                            counter.total.load(std::memory_order_relaxed), seconds);
-        std::fprintf(display.stream, "%s%s", erase_line, text.c_str());
-        std::fflush(display.stream);
-        display.shown = true;
+            progress_line_at(clock, display.counter, std::chrono::steady_clock::now());
+        if (!text.empty()) draw_progress_line(display, text);
       }
     });
   } catch (const std::system_error&) {

@@ -3,6 +3,7 @@
 // only once a phase has taken more than a second, so short runs show nothing.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -21,8 +22,19 @@ inline constexpr const char* erase_line = "\r\x1b[2K";
 std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t total,
                             double seconds);
 
+// What the drawer remembers between two wakes: the phase it saw last and since when.
+struct progress_clock {
+  work_phase seen_phase = work_phase::idle;
+  std::chrono::steady_clock::time_point phase_start;
+};
+
+// The line for a wake at `now`: "" while no phase runs or the phase is younger than a second.
+std::string progress_line_at(progress_clock& clock, const work_counter& counter,
+                             std::chrono::steady_clock::time_point now);
+
 struct progress_display {
   work_counter counter;
+  std::chrono::steady_clock::duration pause = std::chrono::milliseconds(200);  // between wakes
   std::mutex screen;            // held while a line is drawn or erased, and for `quit`
   std::FILE* stream = nullptr;  // where the line is drawn
   bool shown = false;           // a line stands on the screen now
@@ -32,6 +44,10 @@ struct progress_display {
 };
 
 void start_progress(progress_display& display, std::FILE* stream);
+
+// Draws `text` over the line that stands there. The caller holds `screen`, or is the only
+// thread.
+void draw_progress_line(progress_display& display, const std::string& text);
 
 // Ends the counter's phase and erases its line, if one is shown, so that the next console
 // line starts on a clean line. Does nothing for a null display.

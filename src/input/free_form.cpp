@@ -1,11 +1,11 @@
 #include "input/free_form.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -113,6 +113,11 @@ struct real_scan {
 
 constexpr std::ptrdiff_t max_mantissa_digits = 19;
 constexpr std::int64_t exponent_cap = 100000;  // far beyond any double; keeps sums bounded
+// An exponent of more digits (leading zeros or not) counts as `exponent_cap`, which leaves
+// the item to the general path: so every item the fast path reads is short, and only the
+// general path needs to look at an item's length.
+constexpr std::ptrdiff_t counted_exponent_digits = 5;
+static_assert(1 + max_mantissa_digits + 3 + counted_exponent_digits <= longest_real_item);
 
 const char* scan_real(const char* p, const char* last, real_scan& scan) {
   if (p < last && (*p == '+' || *p == '-')) scan.negative = *p++ == '-';
@@ -134,8 +139,9 @@ const char* scan_real(const char* p, const char* last, real_scan& scan) {
     bool negative_exponent = false;
     if (p < last && (*p == '+' || *p == '-')) negative_exponent = *p++ == '-';
     const char* exponent_digits = p;
+    const char* counted_end = p + counted_exponent_digits;
     for (; p < last && is_digit(*p); ++p) {
-      if (written < exponent_cap) written = written * 10 + (*p - '0');
+      written = p < counted_end ? written * 10 + (*p - '0') : exponent_cap;
     }
     if (p == exponent_digits) return p;
     if (negative_exponent) written = -written;
@@ -168,55 +174,76 @@ bool exact_fast_path(const real_scan& scan, double& value) {
   return true;
 }
 
-// An item as the C library's conversions read it: a terminated copy, E for a D exponent, in
-// `local` where it fits (tables written with D exponents may take this path for every value),
-// else in `spill`.
-using c_form_buffer = std::array<char, 64>;
-
-const char* c_library_form(std::string_view item, c_form_buffer& local, std::string& spill) {
-  char* copy = local.data();
-  if (item.size() >= local.size()) {
-    spill.assign(item);
-    copy = spill.data();
-  } else {
-    std::memcpy(copy, item.data(), item.size());
-    copy[item.size()] = '\0';
-  }
-  for (std::size_t i = 0; i < item.size(); ++i) {
-    if (copy[i] == 'D' || copy[i] == 'd') copy[i] = 'E';
-  }
-  return copy;
+// std::from_chars reads no leading plus and no D exponent: an item with a D is read from a
+// copy on the stack with E in its place. Items are at most `longest_real_item` long here.
+template <class Real>
+std::errc from_item_chars(const char* first, const char* last, Real& value) {
+  if (*first == '+') ++first;
+  const char* letter = std::find_if(first, last, [](char c) { return c == 'D' || c == 'd'; });
+  if (letter == last) return std::from_chars(first, last, value).ec;
+  std::array<char, longest_real_item> copy;
+  const auto size = static_cast<std::size_t>(last - first);
+  std::memcpy(copy.data(), first, size);
+  copy[static_cast<std::size_t>(letter - first)] = 'E';
+  return std::from_chars(copy.data(), copy.data() + size, value).ec;
 }
 
-// Rare path, for a D exponent outside the exact fast path and for values beyond a double's
-// range: strtod on a terminated copy with E for D. It tells overflow (infinity) from underflow
-// (a zero or subnormal, which is the value the text stands for).
-bool parse_through_strtod(std::string_view text, double& value, item_error& error) {
-  c_form_buffer local;
-  std::string spill;
-  const double parsed = std::strtod(c_library_form(text, local, spill), nullptr);
-  if (std::isinf(parsed)) {
-    error = item_error::out_of_range;
+// For a real beyond a double's range either way: whether it is too large rather than too
+// small. Its order (the power of ten just above its first significant digit) tells, since
+// the two kinds lie hundreds of powers of ten away from 1.
+bool above_one(const char* p, const char* last) {
+  if (*p == '+' || *p == '-') ++p;
+  std::int64_t order = 0;
+  bool significant = false;
+  for (; p < last && is_digit(*p); ++p) {
+    significant = significant || *p != '0';
+    if (significant) ++order;
+  }
+  if (p < last && *p == '.') {
+    for (++p; !significant && p < last && *p == '0'; ++p) --order;
+    p = skip_digits(p, last);
+  }
+  if (p < last) {  // the exponent letter
+    ++p;
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    std::int64_t written = 0;
+    for (; p < last && written < exponent_cap; ++p) written = written * 10 + (*p - '0');
+    order += negative ? -written : written;
+  }
+  return order > 0;
+}
+
+// Any valid real item of at most `longest_real_item` characters, correctly rounded. A value
+// too small for a double is the zero of its sign, as the text stands for it. Out of line, so
+// that the loop over a table's items stays as small as its fast path.
+[[gnu::noinline]] bool parse_general_real(const char* first, const char* last, double& value,
+                                          item_error& error) {
+  double parsed = 0.0;
+  const std::errc result = from_item_chars(first, last, parsed);
+  if (result == std::errc::result_out_of_range) {
+    if (above_one(first, last)) {
+      error = item_error::out_of_range;
+      return false;
+    }
+    parsed = *first == '-' ? -0.0 : 0.0;
+  } else if (result != std::errc()) {
     return false;
   }
-  value = parsed == 0.0 ? std::copysign(0.0, text.front() == '-' ? -1.0 : 1.0) : parsed;
+  value = parsed;
   return true;
 }
 
-// Any valid real item, through std::from_chars (which knows no D exponent).
-bool parse_general_real(const char* first, const char* last, double& value, item_error& error) {
-  const char* start = *first == '+' ? first + 1 : first;
-  const char* exponent = start;
-  while (exponent < last && *exponent != 'D' && *exponent != 'd') ++exponent;
-  if (exponent != last) return parse_through_strtod({first, last}, value, error);
-  double parsed = 0.0;
-  const auto result = std::from_chars(start, last, parsed);
-  if (result.ec == std::errc::result_out_of_range) {
-    return parse_through_strtod({first, last}, value, error);
+// A valid real item: its value, or false with `error` set.
+bool parse_scanned_real(const char* first, const char* last, const real_scan& scan, double& value,
+                        item_error& error) {
+  if (exact_fast_path(scan, value)) return true;
+  if (last - first > static_cast<std::ptrdiff_t>(longest_real_item)) {
+    error = item_error::too_long;
+    return false;
   }
-  if (result.ec != std::errc() || result.ptr != last) return false;
-  value = parsed;
-  return true;
+  error = item_error::malformed;
+  return parse_general_real(first, last, value, error);
 }
 
 // The item that starts at `p`: its value, or the end of its text for the message.
@@ -225,8 +252,7 @@ bool read_item(const char*& p, const char* end, double& value, item_error& error
   real_scan scan;
   p = scan_real(p, end, scan);
   if (scan.valid && (p == end || ends_item(*p))) {
-    if (exact_fast_path(scan, value)) return true;
-    return parse_general_real(first, p, value, error);
+    return parse_scanned_real(first, p, scan, value, error);
   }
   while (p < end && !ends_item(*p)) ++p;
   error = item_error::malformed;
@@ -239,15 +265,15 @@ bool read_item(const char*& p, const char* end, float& value, item_error& error)
   const char* first = p;
   double wide = 0;
   if (!read_item(p, end, wide, error)) return false;
-  c_form_buffer local;
-  std::string spill;
-  const float parsed = std::strtof(
-      c_library_form({first, static_cast<std::size_t>(p - first)}, local, spill), nullptr);
-  if (std::isinf(parsed)) {
-    error = item_error::beyond_single;
-    return false;
+  float parsed = 0;
+  if (from_item_chars(first, p, parsed) == std::errc::result_out_of_range) {
+    if (std::fabs(wide) > 1) {
+      error = item_error::beyond_single;
+      return false;
+    }
+    parsed = std::copysign(0.0f, static_cast<float>(wide));
   }
-  value = parsed == 0.0f ? std::copysign(0.0f, wide) : parsed;
+  value = parsed;
   return true;
 }
 
@@ -308,8 +334,7 @@ bool parse_real(const char* first, const char* last, double& value, item_error& 
   error = item_error::malformed;
   real_scan scan;
   if (scan_real(first, last, scan) != last || !scan.valid) return false;
-  if (exact_fast_path(scan, value)) return true;
-  return parse_general_real(first, last, value, error);
+  return parse_scanned_real(first, last, scan, value, error);
 }
 
 bool parse_integer(const char* first, const char* last, std::int32_t& value, item_error& error) {
@@ -343,7 +368,10 @@ read_status read_integers(text_cursor& cursor, list_read& state, std::span<std::
 
 std::string unreadable_number_text(const bad_item& bad, const std::string& of_what) {
   const std::string reason =
-      bad.error == item_error::out_of_range ? ": it is too large for a double" : "";
+      bad.error == item_error::out_of_range ? ": it is too large for a double"
+      : bad.error == item_error::too_long
+          ? ": it is longer than " + std::to_string(longest_real_item) + " characters"
+          : "";
   return "cannot read \"" + printable_item(bad.text) + "\" as a number" + reason + " (value " +
          std::to_string(bad.value_index + 1) + " of " + of_what + ")";
 }

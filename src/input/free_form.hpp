@@ -7,13 +7,14 @@
 // in a row, or a comma before the first value, leave a value out. A value left out keeps
 // what the caller's array held.
 //
-// Nothing here (but the message for a bad item) allocates or throws: a read returns a status, and a
-// failure carries the position and the text of the offending item. A read can stop at the end of a
-// buffer
-// (`need_more`) and be resumed over the next buffer with the same `list_read`, so the same
-// code serves the console (one line at a time) and large blocks of a table file.
+// Nothing here (but the message for a bad item) allocates or throws: a read returns a status,
+// and a failure carries the position and the text of the offending item. A read can stop at
+// the end of a buffer (`need_more`) and be resumed over the next buffer with the same
+// `list_read`, so the same code serves the console (one line at a time) and large blocks of a
+// table file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -47,10 +48,15 @@ enum class read_status {
   bad_value,  // an item is not a value of the wanted kind; see `bad_item`
 };
 
+// The longest real item read. The exact decimal form of any double has at most 767
+// significant digits, so with its sign, point and exponent it fits; no table comes near it.
+inline constexpr std::size_t longest_real_item = 800;
+
 enum class item_error {
   malformed,      // not a number of the wanted kind
   out_of_range,   // a real too large for a double, an integer outside 32 bits
   beyond_single,  // a real that rounds to infinity in single precision
+  too_long,       // a real item longer than `longest_real_item`
 };
 
 struct bad_item {

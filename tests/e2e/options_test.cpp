@@ -376,9 +376,6 @@ bool pixel_white(const vort::preview_image& image, int x, int y) {
   return image.rgb[at] == 255 && image.rgb[at + 1] == 255 && image.rgb[at + 2] == 255;
 }
 
-// The picture of the half cavity, mirrored: the pixels are those of the map as written
-// (drawn here from the same table), the real parts and Bz (zero everywhere) are white, and
-// the transverse Im Bx, even in x, is symmetric left to right.
 // The largest |F| is found without squaring the parts themselves: near the largest double a
 // square overflows, below the smallest normal one it vanishes.
 TEST(Inspect, FieldMagnitudesAtTheEndsOfTheDoubles) {
@@ -398,6 +395,9 @@ TEST(Inspect, FieldMagnitudesAtTheEndsOfTheDoubles) {
   }
 }
 
+// The picture of the half cavity, mirrored: the pixels are those of the map as written
+// (drawn here from the same table), the real parts and Bz (zero everywhere) are white, and
+// the transverse Im Bx, even in x, is symmetric left to right.
 TEST(Preview, PictureOfTheMapAsWritten) {
   scratch s;
   write_file(s.dir / "3D-cav.png", "an earlier picture\n");
