@@ -570,7 +570,7 @@ std::vector<bad_case> catalogue() {
        "",
        [](const fs::path&) {},
        "\"standard input\" holds more records than the grid has knots (2); check Nx, Ny and Nz",
-       echo_counts,
+       full_cavity + "\n" + record_count_line(5) + "\n" + echo_counts,
        {.stdin_command = "printf 'h\\nh\\n'; sleep 0.5; printf '" + record + record + record + "'",
         .stdin_nonblocking = true}},
       {"inspect with an option of a conversion",
@@ -637,35 +637,38 @@ std::vector<bad_case> catalogue() {
        },
        "y already holds both sides of zero, from -0.08 to 0.08, yet the XZ plane mirrors it at "
        "y = 0.08: is the table whole along y, or the symmetry plane another? (--strict)",
-       " Nx,Ny,Nz=          11          21          11"},
+       " XZ magnetic mirror\n" + record_count_line(2544) +
+           "\n Nx,Ny,Nz=          11          21          11"},
       {"--strict and a mirror on a plane where the field vanishes",
        {"--strict", "--mesh=auto", "--mirror=Y", "3", "1", "1", "t.txt", "cav", "E"},
        "",
        table("h\nh\n0.1 0 0 0 0 0 0 0 0\n0.2 0 0 1 2 3 4 5 6\n0.3 0 0 0 0 0 0 0 0\n"),
        "the YZ plane was taken at x = 0.3, where the field vanishes (outside the structure?); if "
        "it lies at x = 0.1, give yz:magnetic:first in --symmetry (--strict)",
-       " Nx,Ny,Nz=           3           1           1"},
+       " YZ magnetic mirror\n" + record_count_line(5) +
+           "\n Nx,Ny,Nz=           3           1           1"},
       {"--strict and a mirror on a plane where the field vanishes, without positions",
        {"--strict", "--no-grid-check", "--mirror=Y", "2", "1", "1", "t.txt", "cav", "E"},
        "0 0 0 1 1 1 0.25 0.1 0.1\n",
        table("h\nh\n0 0 0 1 2 3 4 5 6\n0 0 0 0 0 0 0 0 0\n"),
        "the YZ plane was taken at x = 0.25, where the field vanishes (outside the structure?); if "
        "it lies at x = 0, give yz:magnetic:first in --symmetry (--strict)",
-       " Nx,Ny,Nz=           2           1           1"},
+       mesh_question + "\n YZ magnetic mirror\n" + record_count_line(4) +
+           "\n Nx,Ny,Nz=           2           1           1"},
       {"--strict and a lower-case mirror answer", strict_2_1_1, "0 0 0 1 1 1 0.1 0.1 0.1\ny\n",
        table(table_of(2)),
        "the mirror answer \"y\" is not Y, X or F: the map is written without a mirror; did you "
        "mean Y? (--strict)",
-       " error!"},
+       mesh_question + "\n" + mirror_question + "\n error!"},
       {"--strict and a mirror answer after a blank", strict_2_1_1, "0 0 0 1 1 1 0.1 0.1 0.1\n Y\n",
        table(table_of(2)),
        "the mirror answer \" Y\" is not Y, X or F: the map is written without a mirror; did you "
        "mean Y? (--strict)",
-       " error!"},
+       mesh_question + "\n" + mirror_question + "\n error!"},
       {"--strict and an empty mirror answer", strict_2_1_1, "0 0 0 1 1 1 0.1 0.1 0.1\n\n",
        table(table_of(2)),
        "the mirror answer \"\" is not Y, X or F: the map is written without a mirror (--strict)",
-       " error!"},
+       mesh_question + "\n" + mirror_question + "\n error!"},
       {"--strict and flag H",
        {"--strict", "2", "1", "1", "t.txt", "cav", "H"},
        good_answers,
@@ -746,7 +749,7 @@ std::vector<bad_case> catalogue() {
        table(table_of(2)),
        "Nx=8388609 makes 16777217 x knots with the YZ symmetry plane, more than the 16777216 knots "
        "a map axis can have: the knot count is written in single precision",
-       " YZ magnetic mirror"},
+       mesh_question + "\n" + mirror_question + "\n YZ magnetic mirror"},
       // An output that is the table itself would put the map in the table's place.
       {"table named as an output of the run",
        {"2", "1", "1", "3D_Re-cav.ex", "cav", "E"},
