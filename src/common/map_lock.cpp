@@ -63,10 +63,12 @@ map_lock lock_maps(const std::string& path, const std::function<void()>& on_wait
         continue;
       }
       if (errno != EWOULDBLOCK) {
-        // A file system that locks nothing: no run can hold the file, so it goes.
+        // A file system that locks nothing (ENOLCK on some network file systems): no run can
+        // hold the file, so it goes, and the run writes its maps unlocked, as it could before.
         const int error = errno;
         ::close(fd);
         ::unlink(lock.path.get());
+        if (error == ENOLCK || error == EOPNOTSUPP || error == EINVAL) return map_lock{};
         refuse(path, error);
       }
     }
