@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace vort {
 
@@ -20,7 +21,9 @@ struct map_lock {
   int fd = -1;
 
   map_lock() = default;
-  map_lock(map_lock&& other) noexcept = default;
+  // The lock moves whole: the moved-from one holds nothing and lets go of nothing.
+  map_lock(map_lock&& other) noexcept
+      : path(std::move(other.path)), fd(std::exchange(other.fd, -1)) {}
   map_lock& operator=(map_lock&& other) noexcept = delete;
   ~map_lock();  // lets go, as `release` does
 };
