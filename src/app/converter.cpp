@@ -340,8 +340,8 @@ void check_table_kept(const table_file& table, const output_names& names,
 
 // A run is worked out in phases, each made once from the one before and never changed after:
 // what is known before the first question (`run_plan`), after the answers (`answered_run`),
-// and once the table is read (`read_run`, whose planes have their sides and whose axes are
-// built).
+// and once the table is read (`read_run`: the planes at their sides). The map's axes are built
+// once from the last, when the mesh is known.
 
 // What is known and checked before the first question.
 struct run_plan {
@@ -389,7 +389,7 @@ run_plan plan_run(const command_line& command) {
   run_plan plan;
   plan.counts = typed.counts;
   plan.given_symmetry = given_symmetry(options);
-  const map_symmetry& known = plan.given_symmetry ? *plan.given_symmetry : map_symmetry{};
+  const map_symmetry known = plan.given_symmetry.value_or(map_symmetry{});
   if (!typed.any_automatic()) {
     check_grid_counts(plan.counts);
     check_axis_and_room(plan.counts, known, options);
@@ -481,8 +481,9 @@ struct table_reading {
 // and a mesh's axes with planes not known before, an answered mesh's axes.
 void check_answered(const answered_run& run, const command_options& options) {
   const grid_counts counts = run.plan.counts;
-  if (run.planes_asked)
+  if (run.planes_asked) {
     check_memory_budget(run_bytes(counts, run.symmetry, options), memory_room());
+  }
   const bool mesh_checked = options.mesh && !run.planes_asked;
   if (run.mesh && !mesh_checked) check_map_axes(counts, *run.mesh, run.symmetry);
 }
@@ -511,8 +512,8 @@ table_reading read_planned_table(const answered_run& run, const command_options&
   return reading;
 }
 
-// What the read settles: the positions as checked, the mesh (from them for --mesh=auto), the
-// planes at their sides and the map's axes, built from those.
+// What the read settles: the positions as checked, and the planes at their sides, with those
+// whose side is in doubt.
 struct read_run {
   const checked_positions positions;
   const std::vector<placed_plane> doubtful;
