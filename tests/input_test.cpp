@@ -233,6 +233,19 @@ TEST(TableReader, ReadsUpToTheGridAndRefusesWhatFollowsIt) {
       }
     }
   }
+  // Compressed data cut short cannot be counted: no count is handed on, and the damage is
+  // what fails.
+  const std::string whole = gzip_member("h\nh\n" + record + record);
+  const temp_file cut(whole.substr(0, whole.size() - 4));
+  record_table rows = allocate_record_table({2, 1, 1});
+  bool counted = false;
+  EXPECT_EQ(failure_of([&] {
+              read_counted_table(open_table(cut.name()), rows, 2,
+                                 [&](const line_count&) { counted = true; });
+            }),
+            "cannot read \"" + cut.name() +
+                "\": the compressed data are damaged (unexpected end of file)");
+  EXPECT_FALSE(counted);
 }
 
 TEST(TableReader, StoresRecordsInFileOrderAcrossBlocks) {
