@@ -152,5 +152,70 @@ TEST(Axes, CountsAndOrderPerSymmetry) {
             "the mesh data put knot 2 of the z axis at -5e+38, beyond single precision");
 }
 
+// The check made before the table is read refuses what the build refuses, with its words,
+// and passes what it builds: a plane at either end, the stored knots or their images.
+TEST(Axes, CheckRefusesWhatTheBuildRefuses) {
+  const auto at = [](int axis, plane_side side) {
+    map_symmetry symmetry;
+    symmetry.planes[static_cast<std::size_t>(axis)] = mirror_plane{wall_kind::magnetic, side};
+    return symmetry;
+  };
+  const auto last = plane_side::last_knot, first = plane_side::first_knot;
+  struct refusal_case {
+    std::string name;
+    grid_counts counts;
+    mesh_data mesh;
+    map_symmetry symmetry;
+    std::string message;  // "" for axes that are built
+  };
+  const std::vector<refusal_case> cases = {
+      {"fine, plane at the first knot", {3, 2, 1}, {{-1, 0, 0}, {}, {1, 1, 1}}, at(0, first), ""},
+      {"a stored knot beyond",
+       {3, 1, 1},
+       {{2e38f, 0, 0}, {}, {1e38f, 1, 1}},
+       {},
+       "the mesh data put knot 3 of the x axis at 4e+38, beyond single precision"},
+      {"a knot past the plane at the last knot beyond",
+       {3, 1, 1},
+       {{1e38f, 0, 0}, {}, {1e38f, 1, 1}},
+       at(0, last),
+       "the mesh data put knot 4 of the x axis at 4e+38, beyond single precision"},
+      {"an image beyond",
+       {1, 3, 1},
+       {{0, -3e38f, 0}, {}, {1, 1e38f, 1}},
+       at(1, first),
+       "the mesh data put knot 1 of the y axis at -5e+38, beyond single precision"},
+      {"a stored knot beyond, plane at the first knot",
+       {1, 1, 3},
+       {{0, 0, 2e38f}, {}, {1, 1, 1e38f}},
+       at(2, first),
+       "the mesh data put knot 3 of the z axis at 4e+38, beyond single precision"},
+      {"a step of zero",
+       {1, 2, 1},
+       {{0, 5, 0}, {}, {1, 0, 1}},
+       {},
+       "the mesh data put knots 1 and 2 of the y axis both at y = 5 (dy = 0): a map's knots must "
+       "be distinct"},
+      {"a step of zero, images first",
+       {3, 1, 1},
+       {{0, 0, 0}, {}, {0, 1, 1}},
+       at(0, first),
+       "the mesh data put knots 1 and 2 of the x axis both at x = 0 (dx = 0): a map's knots must "
+       "be distinct"},
+      {"a step lost in single precision past the plane",
+       {3, 1, 1},
+       {{1.6777214e7f, 0, 0}, {}, {1, 1, 1}},
+       at(0, last),
+       "the mesh data put knots 3 and 4 of the x axis both at x = 16777216 in single precision "
+       "(xmin = 16777214, dx = 1): a map's knots must be distinct"},
+  };
+  for (const refusal_case& c : cases) {
+    const std::string built = failure_of([&] { build_map_axes(c.counts, c.mesh, c.symmetry); });
+    const std::string checked = failure_of([&] { check_map_axes(c.counts, c.mesh, c.symmetry); });
+    EXPECT_EQ(checked, built) << c.name;
+    EXPECT_EQ(built, c.message.empty() ? "(no failure)" : c.message) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace vort

@@ -2,6 +2,7 @@
 // from the positions alone, and the mesh answer compared with them.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "input/plane_sides.hpp"
 #include "input/position_check.hpp"
 #include "input/table_reader.hpp"
+#include "input/wall_check.hpp"
 #include "temp_file.hpp"
 
 namespace vort {
@@ -190,6 +192,93 @@ TEST(GridCheck, PositionsAgainstTheCounts) {
   std::ofstream(file.name()) << grid_table({4, 3, 5}, style::plain);
   EXPECT_EQ(failure_of([&] { check_positions(table, spread, read); }),
             "\"" + table.name + "\" changed while it was read");
+}
+
+// A 3 x 2 x 2 grid from `origin` by `steps`, with the x position of knot (2, 2, 2) moved by
+// `moved`: whether the check finds the positions off the grid.
+bool breaks_grid(std::array<double, 3> origin, std::array<double, 3> steps, double moved) {
+  const grid_counts counts{3, 2, 2};
+  position_spread spread = start_spread(counts);
+  for (std::int32_t i = 0; i < 3; ++i) {
+    for (std::int32_t j = 0; j < 2; ++j) {
+      for (std::int32_t k = 0; k < 2; ++k) {
+        const double xyz[3] = {origin[0] + i * steps[0] + (i == 1 && j == 1 && k == 1 ? moved : 0),
+                               origin[1] + j * steps[1], origin[2] + k * steps[2]};
+        add_positions(spread, xyz);
+      }
+    }
+  }
+  return find_grid_fault(spread).has_value();
+}
+
+// The counts that grid inference finds for two records whose x positions differ by `apart`.
+grid_counts inferred_counts(double x, double apart) {
+  char text[128];
+  std::snprintf(text, sizeof text, "h\nh\n%.17g 0 0 1 1 1 1 1 1\n%.17g 0 0 1 1 1 1 1 1\n", x,
+                x + apart);
+  const temp_file file(text);
+  return infer_grid(open_table(file.name())).counts;
+}
+
+// An axis of 11 knots from `first` to `last`, as the positions show it.
+table_axis axis_from(double first, double last) {
+  return {11, first, last, (last - first) / 10, std::fabs(last - first) / 10, 0};
+}
+
+// The field on a plane normal to x, magnetic wall, E field: the forced Ex at `forced` of the
+// table's largest value, the other parts at `others`.
+plane_extremes plane_with(double forced, double others) {
+  plane_extremes plane;
+  for (std::size_t f = 0; f < field_values; ++f) plane.largest[f] = f < 2 ? forced : others;
+  return plane;
+}
+
+struct boundary_case {
+  std::string name;
+  bool holds;
+  bool expected;
+};
+
+// Each tolerance a little inside and a little outside the bound the README promises: 1% of
+// the smallest step, a millionth of the axis's largest position, a billionth of the table's,
+// never more than a quarter step; an end at zero within a millionth, an axis whole within a
+// tenth of its length; a wall fitted within 1% of the largest value.
+TEST(Tolerances, EachAtItsBoundary) {
+  const double inside = 0.99, outside = 1.01;
+  const auto off_grid = breaks_grid;
+  const auto a_line_of_two = [](grid_counts counts) { return counts.nx == 1 && counts.nz == 2; };
+  const auto fits = [](double forced) {
+    return fit_to_wall(plane_with(forced, 1), 0, wall_kind::magnetic, false, 1).fits;
+  };
+  const std::vector<boundary_case> cases = {
+      // A share of the smallest step (x from 0 by 1: the floors are far lower).
+      {"step share, inside", off_grid({0, 0, 0}, {1, 1, 1}, inside * 0.01), false},
+      {"step share, outside", off_grid({0, 0, 0}, {1, 1, 1}, outside * 0.01), true},
+      // The rounding of a printed position, 1e5 out, above a share of a step of 0.5.
+      {"printed rounding, inside", off_grid({1e5, 0, 0}, {0.5, 1, 1}, inside * 0.1), false},
+      {"printed rounding, outside", off_grid({1e5, 0, 0}, {0.5, 1, 1}, outside * 0.1), true},
+      // An axis whose positions are all alike, in a table whose y reaches 1e6.
+      {"printed alike, inside", off_grid({0, 1e6, 0}, {0, 1, 1}, inside * 1e-3), false},
+      {"printed alike, outside", off_grid({0, 1e6, 0}, {0, 1, 1}, outside * 1e-3), true},
+      // The ceiling: the rounding of positions near 1e6 would reach a whole step of 1.
+      {"most step share, inside", off_grid({1e6, 0, 0}, {1, 1, 1}, inside * 0.25), false},
+      {"most step share, outside", off_grid({1e6, 0, 0}, {1, 1, 1}, outside * 0.25), true},
+      // Grid inference: two positions this near are one, as printed (a z line of two records);
+      // further apart, two x knots. Its line lies at the binary order of magnitude below,
+      // 2^-30 for positions near 1.
+      {"inference, printed alike, inside", a_line_of_two(inferred_counts(1, 0.9e-9)), true},
+      {"inference, printed alike, outside", a_line_of_two(inferred_counts(1, 1.01e-9)), false},
+      {"end at zero, inside", starts_at_zero(axis_from(inside * 1e-6, 1)), true},
+      {"end at zero, outside", starts_at_zero(axis_from(outside * 1e-6, 1)), false},
+      // From -1 to 1.5 the middle lies 0.25 from zero, a tenth of the length 2.5.
+      {"whole axis, inside", holds_both_sides_of_zero(axis_from(-1, 1.5 - 0.01)), true},
+      {"whole axis, outside", holds_both_sides_of_zero(axis_from(-1, 1.5 + 0.01)), false},
+      {"wall, inside", fits(inside * 0.01), true},
+      {"wall, outside", fits(outside * 0.01), false},
+      {"vanishing field, inside", field_vanishes(plane_with(0, inside * 0.01), 1), true},
+      {"vanishing field, outside", field_vanishes(plane_with(0, outside * 0.01), 1), false},
+  };
+  for (const boundary_case& c : cases) EXPECT_EQ(c.holds, c.expected) << c.name;
 }
 
 struct inference_case {

@@ -209,6 +209,20 @@ TEST(TableReader, ReadsUpToTheGridAndRefusesWhatFollowsIt) {
       record_table rows = allocate_record_table(c.counts);
       std::int64_t records = -1;
       const std::string message = failure_of([&] { records = read_table(table, rows); });
+      // Read with its lines counted: the same outcome, and the count handed on once, also
+      // where the read fails.
+      record_table counted_rows = allocate_record_table(c.counts);
+      std::vector<std::int64_t> counts;
+      EXPECT_EQ(failure_of([&] {
+                  read_counted_table(table, counted_rows, 2, [&](const line_count& lines) {
+                    counts.push_back(lines.lines);
+                  });
+                }),
+                message)
+          << c.name << compressed;
+      const auto line_ends = std::count(c.text.begin(), c.text.end(), '\n');
+      const std::int64_t lines = line_ends + (c.text.empty() || c.text.back() == '\n' ? 0 : 1);
+      EXPECT_EQ(counts, std::vector<std::int64_t>{lines}) << c.name << compressed;
       if (c.records >= 0) {
         EXPECT_EQ(message, "(no failure)") << c.name << compressed;
         EXPECT_EQ(records, c.records) << c.name << compressed;
@@ -219,6 +233,19 @@ TEST(TableReader, ReadsUpToTheGridAndRefusesWhatFollowsIt) {
       }
     }
   }
+  // Compressed data cut short cannot be counted: no count is handed on, and the damage is
+  // what fails.
+  const std::string whole = gzip_member("h\nh\n" + record + record);
+  const temp_file cut(whole.substr(0, whole.size() - 4));
+  record_table rows = allocate_record_table({2, 1, 1});
+  bool counted = false;
+  EXPECT_EQ(failure_of([&] {
+              read_counted_table(open_table(cut.name()), rows, 2,
+                                 [&](const line_count&) { counted = true; });
+            }),
+            "cannot read \"" + cut.name() +
+                "\": the compressed data are damaged (unexpected end of file)");
+  EXPECT_FALSE(counted);
 }
 
 TEST(TableReader, StoresRecordsInFileOrderAcrossBlocks) {

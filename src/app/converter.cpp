@@ -1,9 +1,11 @@
 #include "app/converter.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -94,18 +96,6 @@ typed_counts parse_typed_counts(const command_line& command) {
   return typed;
 }
 
-// The counts given as `auto`, from the grid the positions form, found as --inspect finds it.
-grid_counts counts_from_positions(const table_file& table, const typed_counts& typed) {
-  const inferred_grid grid = infer_grid(table);
-  const std::string refusal = no_grid_message(grid, table.name);
-  if (!refusal.empty()) throw failure{refusal};
-  grid_counts counts = typed.counts;
-  if (typed.automatic[0]) counts.nx = grid.counts.nx;
-  if (typed.automatic[1]) counts.ny = grid.counts.ny;
-  if (typed.automatic[2]) counts.nz = grid.counts.nz;
-  return counts;
-}
-
 // The mirror is known without a question: given by --mirror or --symmetry.
 bool mirror_given(const command_options& options) {
   return options.mirror.has_value() || options.symmetry.has_value();
@@ -164,8 +154,9 @@ struct checked_positions {
 
 // Refuses a table whose positions break the grid of the counts.
 checked_positions check_table_positions(const table_file& table, const position_spread& spread,
-                                        std::int64_t records) {
-  const position_verdict verdict = check_positions(table, spread, records);
+                                        std::int64_t records,
+                                        const std::optional<grid_counts>& inferred) {
+  const position_verdict verdict = check_positions(table, spread, records, inferred);
   if (verdict.fault) throw failure{describe_break(table.name, *verdict.fault)};
   return {verdict.axes, !positions_all_zero(spread)};
 }
@@ -313,21 +304,16 @@ void check_axis_lengths(grid_counts counts, const map_symmetry& symmetry) {
   }
 }
 
-// The counts refused as the record table refuses them, an axis too long for the map, and a
-// grid whose run cannot fit in memory (without a mirror, before the mirror is known: a mirror
-// only adds).
-void check_counts(grid_counts counts, const map_symmetry& symmetry,
-                  const command_options& options) {
-  check_grid_counts(counts);
+// The checks that depend on the planes: an axis too long for the map, a run that cannot fit
+// in memory, and axes of a mesh given by --mesh that cannot be built (coinciding knots or a
+// coordinate beyond single precision), checked without building them, since a plane placed
+// by the table may change its axis. Before the planes are asked, they are made without any:
+// a plane only adds knots, so what fails without one fails with it.
+void check_axis_and_room(grid_counts counts, const map_symmetry& symmetry,
+                         const command_options& options) {
   check_axis_lengths(counts, symmetry);
   check_memory_budget(run_bytes(counts, symmetry, options), memory_room());
-}
-
-// The axes of a mesh given by --mesh, built before the table is read to refuse coinciding
-// knots or a coordinate beyond single precision; without a known mirror, the stored part.
-void check_mesh_option(grid_counts counts, const command_options& options,
-                       const map_symmetry& known) {
-  if (options.mesh) build_map_axes(counts, *options.mesh, known);
+  if (options.mesh) check_map_axes(counts, *options.mesh, symmetry);
 }
 
 // Every name the run will write, checked before a question is asked or the table is read: a
@@ -352,10 +338,19 @@ void check_table_kept(const table_file& table, const output_names& names,
   }
 }
 
+// A run is worked out in phases, each made once from the one before and never changed after:
+// what is known before the first question (`run_plan`), after the answers (`answered_run`),
+// and once the table is read (`read_run`: the planes at their sides). The map's axes are built
+// once from the last, when the mesh is known.
+
 // What is known and checked before the first question.
 struct run_plan {
   table_file table;
   grid_counts counts;
+  // The grid the positions form, where a count was `auto`: the check after the read compares
+  // with it instead of looking for it again.
+  std::optional<grid_counts> inferred;
+  std::optional<map_symmetry> given_symmetry;  // by --mirror or --symmetry; else asked
   field_kind kind;
   output_names names;
   std::string picture_name;
@@ -366,20 +361,40 @@ std::span<const std::string> picture_names(const run_plan& plan, bool preview) {
   return {&plan.picture_name, preview ? std::size_t{1} : std::size_t{0}};
 }
 
+// The planes given by --symmetry or --mirror, made once for the whole run.
+std::optional<map_symmetry> given_symmetry(const command_options& options) {
+  if (options.symmetry) return symmetry_of(*options.symmetry);
+  if (options.mirror) return symmetry_of(symmetry_of_answer(*options.mirror));
+  return std::nullopt;
+}
+
+// The counts given as `auto` taken from the grid the positions form, found as --inspect finds
+// it; refused where they form none.
+void take_automatic_counts(run_plan& plan, const typed_counts& typed) {
+  const inferred_grid grid = infer_grid(plan.table);
+  const std::string refusal = no_grid_message(grid, plan.table.name);
+  if (!refusal.empty()) throw failure{refusal};
+  plan.inferred = grid.counts;
+  if (typed.automatic[0]) plan.counts.nx = grid.counts.nx;
+  if (typed.automatic[1]) plan.counts.ny = grid.counts.ny;
+  if (typed.automatic[2]) plan.counts.nz = grid.counts.nz;
+}
+
 // Everything that needs no answer, in the order of the command line: the counts, the output
-// place, the table (read from standard input for "-"), and the counts taken from it.
+// place, the table (read from standard input for "-"), and the counts taken from it. The
+// counts are checked once they are all known.
 run_plan plan_run(const command_line& command) {
   const command_options& options = command.options;
   const typed_counts typed = parse_typed_counts(command);
-  const map_symmetry known = symmetry_of(options.symmetry ? *options.symmetry
-                                         : options.mirror ? symmetry_of_answer(*options.mirror)
-                                                          : symmetry_list{});
+  run_plan plan;
+  plan.counts = typed.counts;
+  plan.given_symmetry = given_symmetry(options);
+  const map_symmetry known = plan.given_symmetry.value_or(map_symmetry{});
   if (!typed.any_automatic()) {
-    check_counts(typed.counts, known, options);
-    check_mesh_option(typed.counts, options, known);
+    check_grid_counts(plan.counts);
+    check_axis_and_room(plan.counts, known, options);
   }
   if (command.table_name == piped_table_argument) require_answers_as_options(options);
-  run_plan plan;
   plan.kind = select_field_kind(command.field_id);
   plan.names = build_output_names(command.base_name, plan.kind);
   plan.picture_name = output_file_name(command.base_name, "3D-", ".png");
@@ -390,11 +405,10 @@ run_plan plan_run(const command_line& command) {
     check_table_kept(plan.table, plan.names, picture_names(plan, options.preview));
   }
   plan.table.inflate_in_own_thread = run_threads(options) > 1;
-  plan.counts = typed.counts;
   if (typed.any_automatic()) {
-    plan.counts = counts_from_positions(plan.table, typed);
-    check_counts(plan.counts, known, options);
-    check_mesh_option(plan.counts, options, known);
+    take_automatic_counts(plan, typed);
+    check_grid_counts(plan.counts);
+    check_axis_and_room(plan.counts, known, options);
   }
   return plan;
 }
@@ -406,13 +420,13 @@ void say_line_count(std::ostream& out, const line_count& lines, grid_counts coun
   flush_console(out);
 }
 
-// The planes of the run, from --symmetry or the mirror answer (asked when not given), echoed.
-// A typed answer that is none of the choices keeps its echo "error!" and is warned about.
-symmetry_list ask_symmetry(const command_options& options, std::ostream& out,
-                           console_input& console, run_result& result) {
+// The planes of the run: those given, or those of the mirror answer, asked then; echoed either
+// way. A typed answer that is none of the choices keeps its echo "error!" and is warned about.
+map_symmetry ask_symmetry(const run_plan& plan, const command_options& options, std::ostream& out,
+                          console_input& console, run_result& result) {
   if (options.symmetry) {
     echo_symmetry(out, *options.symmetry);
-    return *options.symmetry;
+    return *plan.given_symmetry;
   }
   const char mirror = options.mirror ? *options.mirror : ask_mirror(out, console);
   echo_mirror(out, mirror);
@@ -421,7 +435,100 @@ symmetry_list ask_symmetry(const command_options& options, std::ostream& out,
     answer.remove_suffix(1);  // the line end
     warn(result, options, unanswered_mirror_warning(answer));
   }
-  return symmetry_of_answer(mirror);
+  return plan.given_symmetry ? *plan.given_symmetry : symmetry_of(symmetry_of_answer(mirror));
+}
+
+// What the answers add: the mesh (none for --mesh=auto until the positions give it) and the
+// planes, their sides where given (the others are placed once the table is read).
+struct answered_run {
+  const run_plan& plan;
+  const std::optional<mesh_data> mesh;
+  const map_symmetry symmetry;
+  // Planes that the checks before the questions did not know of: they are checked now.
+  const bool planes_asked;
+};
+
+bool any_plane(const map_symmetry& symmetry) {
+  return std::any_of(symmetry.planes.begin(), symmetry.planes.end(),
+                     [](const std::optional<mirror_plane>& plane) { return plane.has_value(); });
+}
+
+std::optional<mesh_data> ask_mesh(const command_options& options, std::ostream& out,
+                                  console_input& console) {
+  if (options.mesh || options.mesh_auto) return options.mesh;
+  return ask_mesh_data(out, console);
+}
+
+answered_run take_answers(const run_plan& plan, const command_options& options, std::ostream& out,
+                          console_input& console, run_result& result) {
+  std::optional<mesh_data> mesh = ask_mesh(options, out, console);
+  const map_symmetry symmetry = ask_symmetry(plan, options, out, console, result);
+  const answered_run answered{plan, std::move(mesh), symmetry,
+                              !plan.given_symmetry && any_plane(symmetry)};
+  if (answered.planes_asked) check_axis_lengths(plan.counts, symmetry);
+  return answered;
+}
+
+// The table read into its rows, with the positions' spread where they are checked.
+struct table_reading {
+  record_table rows;
+  std::int64_t read = 0;
+  bool checked = false;    // the positions were read for the grid check
+  position_spread spread;  // of the records read, where checked
+};
+
+// Refuses what only the answers let the run check, before the rows are allocated: the memory
+// and a mesh's axes with planes not known before, an answered mesh's axes.
+void check_answered(const answered_run& run, const command_options& options) {
+  const grid_counts counts = run.plan.counts;
+  if (run.planes_asked) {
+    check_memory_budget(run_bytes(counts, run.symmetry, options), memory_room());
+  }
+  const bool mesh_checked = options.mesh && !run.planes_asked;
+  if (run.mesh && !mesh_checked) check_map_axes(counts, *run.mesh, run.symmetry);
+}
+
+// Reads the table once the answers' checks pass. `counted` is handed the table's line count
+// as soon as it is known, also when a check or the read fails, unless the count itself fails.
+table_reading read_planned_table(const answered_run& run, const command_options& options,
+                                 work_counter* counter,
+                                 const std::function<void(const line_count&)>& counted) {
+  const table_file& table = run.plan.table;
+  const grid_counts counts = run.plan.counts;
+  const int threads = run_threads(options);
+  const bool check = !options.no_grid_check;
+  table_reading reading;
+  reading.checked = check;
+  try {
+    check_answered(run, options);
+    reading.rows = allocate_record_table(counts);
+    if (check) reading.spread = start_spread(counts);
+  } catch (...) {
+    counted(count_lines(table, threads));  // the table's first pass: its count for the echo
+    throw;
+  }
+  reading.read = read_counted_table(table, reading.rows, threads, counted,
+                                    check ? &reading.spread : nullptr, counter);
+  return reading;
+}
+
+// What the read settles: the positions as checked, and the planes at their sides, with those
+// whose side is in doubt.
+struct read_run {
+  const checked_positions positions;
+  const std::vector<placed_plane> doubtful;
+  const map_symmetry symmetry;
+};
+
+read_run place_read_planes(const answered_run& run, const table_reading& reading) {
+  const checked_positions positions =
+      reading.checked
+          ? check_table_positions(run.plan.table, reading.spread, reading.read, run.plan.inferred)
+          : checked_positions{};
+  map_symmetry symmetry = run.symmetry;
+  std::vector<placed_plane> doubtful = place_planes(
+      symmetry, reading.rows, positions.known ? &positions.axes : nullptr, run.plan.kind.axial);
+  return {positions, std::move(doubtful), symmetry};
 }
 
 void convert(const command_line& command, std::istream& in, std::ostream& out,
@@ -433,57 +540,33 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   const table_file& table = plan.table;
   const grid_counts counts = plan.counts;
   console_input console{&in, 0, {}};
-  std::optional<mesh_data> mesh = options.mesh;
-  if (!mesh && !options.mesh_auto) mesh = ask_mesh_data(out, console);
-  map_symmetry symmetry = symmetry_of(ask_symmetry(options, out, console, result));
-  check_axis_lengths(counts, symmetry);
-  const int threads = run_threads(options);
-  // A compressed table is counted in the pass that reads it (inflating it twice would cost as
-  // much again): its echo waits for the read then, and a failure of the read for the echo.
-  const bool counted_in_read = table.encoding == table_encoding::gzip;
-  line_count lines;
-  lines.lines = -1;
-  if (!counted_in_read) {
-    lines = count_lines(table, threads);
-    say_line_count(out, lines, counts);
-  }
-  record_table rows;
-  const bool check = !options.no_grid_check;
-  position_spread spread;
-  std::int64_t read = 0;
-  try {
-    check_counts(counts, symmetry, options);
-    // Built now to refuse an axis beyond single precision before the table is read; a plane
-    // at the first knot of its axis, known only from the table, builds it once more.
-    if (mesh) build_map_axes(counts, *mesh, symmetry);
-    rows = allocate_record_table(counts);
-    if (check) spread = start_spread(counts);
-    read = read_table(table, rows, check ? &spread : nullptr, counter,
-                      counted_in_read ? nullptr : &lines, counted_in_read ? &lines : nullptr);
-  } catch (...) {
-    if (!counted_in_read) throw;
-    end_progress_phase(progress);  // the echo goes on a line of its own, not after the bar
-    if (lines.lines < 0) lines = count_lines(table, threads);
-    say_line_count(out, lines, counts);
-    throw;
-  }
+  const answered_run answered = take_answers(plan, options, out, console, result);
+  // The echo of the count: before the read of a plain table, after that of a compressed one
+  // (counted as it is read: inflating it twice would cost as much again), also after a
+  // failure.
+  table_reading reading =
+      read_planned_table(answered, options, counter, [&](const line_count& lines) {
+        end_progress_phase(progress);  // the echo goes on a line of its own, not after the bar
+        say_line_count(out, lines, counts);
+      });
   end_progress_phase(progress);
-  if (counted_in_read) say_line_count(out, lines, counts);
-  const checked_positions positions =
-      check ? check_table_positions(table, spread, read) : checked_positions{};
-  const std::vector<placed_plane> doubtful =
-      place_planes(symmetry, rows, positions.known ? &positions.axes : nullptr, plan.kind.axial);
+  record_table& rows = reading.rows;
+  const std::int64_t read = reading.read;
+  const read_run placed = place_read_planes(answered, reading);
+  const checked_positions& positions = placed.positions;
+  const map_symmetry& symmetry = placed.symmetry;
+  std::optional<mesh_data> mesh = answered.mesh;
   say_upper_parts(out, symmetry);
   // Both ends fitting needs the positions; the other doubts may need the mesh, known only
   // once --mesh=auto has taken it from them.
-  for (const placed_plane& placed : doubtful) {
-    if (placed.doubt != side_doubt::both_ends_fit) continue;
-    warn(result, options, side_warning(placed, rows, symmetry, positions, mesh));
+  for (const placed_plane& doubt : placed.doubtful) {
+    if (doubt.doubt != side_doubt::both_ends_fit) continue;
+    warn(result, options, side_warning(doubt, rows, symmetry, positions, mesh));
   }
   check_mesh(command, positions, symmetry, knot_ending_inside_a_plane(read, rows), mesh, result);
-  for (const placed_plane& placed : doubtful) {
-    if (placed.doubt == side_doubt::both_ends_fit) continue;
-    warn(result, options, side_warning(placed, rows, symmetry, positions, mesh));
+  for (const placed_plane& doubt : placed.doubtful) {
+    if (doubt.doubt == side_doubt::both_ends_fit) continue;
+    warn(result, options, side_warning(doubt, rows, symmetry, positions, mesh));
   }
   const map_axes axes = build_map_axes(counts, *mesh, symmetry);
   check_walls(options, rows, symmetry, plan.kind, positions, mesh, result);
@@ -497,6 +580,7 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
                             "; waiting for it to finish")
               << std::endl;
   });
+  const int threads = run_threads(options);
   output_set files = open_output_files(plan.names, picture_names(plan, options.preview));
   write_headers(files, axes);
   write_body(files, rows, plan.kind, symmetry, counter, threads);

@@ -32,65 +32,99 @@ namespace {
                 " axis at " + number_text(coordinate, 6) + ", beyond single precision"};
 }
 
-std::vector<float> build_axis(int axis, std::int64_t knots, float min, float step) {
-  std::vector<float> coordinates(static_cast<std::size_t>(knots));
-  for (std::int64_t n = 0; n < knots; ++n) {
-    const float coordinate = knot_coordinate(n, min, step);
-    if (!std::isfinite(coordinate)) {
-      refuse_coordinate(axis, n, static_cast<double>(min) + static_cast<double>(n) * step);
-    }
-    coordinates[static_cast<std::size_t>(n)] = coordinate;
-  }
-  return coordinates;
+// One axis of the map: `stored` knots of the table from `min` by `step`, and, with a plane at
+// the first knot, the image of each but the first, reflected through the first.
+struct axis_plan {
+  int axis = 0;
+  std::int64_t stored = 0;
+  std::int64_t knots = 0;  // of the map: `stored`, or 2 * stored - 1 with a plane
+  float min = 0;
+  float step = 0;
+  bool reflected = false;  // a plane at the first knot: in map order, the images first
+};
+
+axis_plan plan_axis(int axis, grid_counts counts, const mesh_data& mesh,
+                    const map_symmetry& symmetry) {
+  const auto a = static_cast<std::size_t>(axis);
+  const std::optional<mirror_plane>& plane = symmetry.planes[a];
+  return {axis,
+          count_along(counts, axis),
+          knots_of_map(counts, symmetry)[a],
+          mesh.min[a],
+          mesh.step[a],
+          plane && plane->side == plane_side::first_knot};
 }
 
-// The stored knots, then the image of each but the first, reflected through the first: in map
-// order, the images first.
-std::vector<float> reflected_axis(int axis, std::int64_t stored, float min, float step) {
-  const std::vector<float> knots = build_axis(axis, stored, min, step);
-  const float plane = knots.front();
-  std::vector<float> coordinates;
-  for (std::int64_t n = stored - 1; n >= 1; --n) {
-    const float image = 2.0f * plane - knots[static_cast<std::size_t>(n)];
-    if (!std::isfinite(image)) {
-      refuse_coordinate(axis, stored - 1 - n,
-                        2.0 * plane - static_cast<double>(knots[static_cast<std::size_t>(n)]));
+// The coordinate of the map's knot m (0-based).
+float map_coordinate(const axis_plan& along, std::int64_t m) {
+  if (!along.reflected) return knot_coordinate(m, along.min, along.step);
+  if (m >= along.stored - 1) return knot_coordinate(m - (along.stored - 1), along.min, along.step);
+  const float plane = knot_coordinate(0, along.min, along.step);
+  return 2.0f * plane - knot_coordinate(along.stored - 1 - m, along.min, along.step);
+}
+
+// Every knot finite: the stored ones first, counted along the table's axis, then the images,
+// counted along the map's.
+void refuse_overflow(const axis_plan& along) {
+  const std::int64_t direct = along.reflected ? along.stored : along.knots;
+  for (std::int64_t n = 0; n < direct; ++n) {
+    if (!std::isfinite(knot_coordinate(n, along.min, along.step))) {
+      refuse_coordinate(along.axis, n,
+                        static_cast<double>(along.min) + static_cast<double>(n) * along.step);
     }
-    coordinates.push_back(image);
   }
-  coordinates.insert(coordinates.end(), knots.begin(), knots.end());
-  return coordinates;
+  if (!along.reflected) return;
+  const float plane = knot_coordinate(0, along.min, along.step);
+  for (std::int64_t m = 0; m < along.stored - 1; ++m) {
+    if (!std::isfinite(map_coordinate(along, m))) {
+      const float knot = knot_coordinate(along.stored - 1 - m, along.min, along.step);
+      refuse_coordinate(along.axis, m, 2.0 * plane - static_cast<double>(knot));
+    }
+  }
 }
 
 // Two knots at one coordinate would give one position two sets of values. Knots in index
 // order rise or fall monotonically, so only neighbours can coincide.
-void refuse_coincident_knots(int axis, const std::vector<float>& coordinates, float min,
-                             float step) {
-  const auto same = std::adjacent_find(coordinates.begin(), coordinates.end());
-  if (same == coordinates.end()) return;
-  const std::string name = axis_names[axis];
-  const auto first = same - coordinates.begin() + 1;
-  throw failure{"the mesh data put knots " + std::to_string(first) + " and " +
-                std::to_string(first + 1) + " of the " + name + " axis both at " + name + " = " +
-                number_text(*same) +
-                (step == 0 ? " (d" + name + " = 0)"
-                           : " in single precision (" + name + "min = " + number_text(min) + ", d" +
-                                 name + " = " + number_text(step) + ")") +
-                ": a map's knots must be distinct"};
+void refuse_coincident_knots(const axis_plan& along) {
+  float before = map_coordinate(along, 0);
+  for (std::int64_t m = 1; m < along.knots; ++m) {
+    const float coordinate = map_coordinate(along, m);
+    if (coordinate != before) {
+      before = coordinate;
+      continue;
+    }
+    const std::string name = axis_names[along.axis];
+    throw failure{"the mesh data put knots " + std::to_string(m) + " and " + std::to_string(m + 1) +
+                  " of the " + name + " axis both at " + name + " = " + number_text(coordinate) +
+                  (along.step == 0
+                       ? " (d" + name + " = 0)"
+                       : " in single precision (" + name + "min = " + number_text(along.min) +
+                             ", d" + name + " = " + number_text(along.step) + ")") +
+                  ": a map's knots must be distinct"};
+  }
+}
+
+void refuse_axis(const axis_plan& along) {
+  refuse_overflow(along);
+  refuse_coincident_knots(along);
 }
 
 }  // namespace
 
+void check_map_axes(grid_counts counts, const mesh_data& mesh, const map_symmetry& symmetry) {
+  for (int a = 0; a < 3; ++a) refuse_axis(plan_axis(a, counts, mesh, symmetry));
+}
+
 map_axes build_map_axes(grid_counts counts, const mesh_data& mesh, const map_symmetry& symmetry) {
-  const map_knots knots = knots_of_map(counts, symmetry);
   map_axes axes;
   for (int a = 0; a < 3; ++a) {
-    const auto n = static_cast<std::size_t>(a);
-    const std::optional<mirror_plane>& plane = symmetry.planes[n];
-    axes.coordinates[n] = plane && plane->side == plane_side::first_knot
-                              ? reflected_axis(a, count_along(counts, a), mesh.min[n], mesh.step[n])
-                              : build_axis(a, knots[n], mesh.min[n], mesh.step[n]);
-    refuse_coincident_knots(a, axes.coordinates[n], mesh.min[n], mesh.step[n]);
+    const axis_plan along = plan_axis(a, counts, mesh, symmetry);
+    refuse_axis(along);
+    std::vector<float>& coordinates = axes.coordinates[static_cast<std::size_t>(a)];
+    coordinates.resize(static_cast<std::size_t>(along.knots));
+    for (std::int64_t m = 0; m < along.knots; ++m) {
+      coordinates[static_cast<std::size_t>(m)] = map_coordinate(along, m);
+    }
   }
   return axes;
 }

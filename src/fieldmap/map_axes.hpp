@@ -38,4 +38,8 @@ struct map_axes {
 // too small for single precision beside the coordinates).
 map_axes build_map_axes(grid_counts counts, const mesh_data& mesh, const map_symmetry& symmetry);
 
+// Refuses, as `build_map_axes` does, axes that cannot be built, without keeping them: the
+// check of a mesh before the table is read, whose planes may yet change sides.
+void check_map_axes(grid_counts counts, const mesh_data& mesh, const map_symmetry& symmetry);
+
 }  // namespace vort

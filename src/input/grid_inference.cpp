@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/failure.hpp"
+#include "input/tolerances.hpp"
 
 namespace vort {
 namespace {
@@ -37,18 +38,21 @@ struct axis_distances {
 
   // The lowest exponent at which a distance counts as a step, when positions are taken as
   // printed: above the rounding of a double.
-  int exact_exponent() const { return exponent_index(1e-9 * magnitude); }
+  int exact_exponent() const { return exponent_index(printed_alike * magnitude); }
 
   // The same, when the positions may carry rounding or jitter up to what the check allows:
-  // an eighth of the smallest step, below the run of magnitudes that the steps fill from the
-  // largest distance down, and never below the rounding of printed positions.
+  // below the run of magnitudes that the steps fill from the largest distance down, by the
+  // check's ceiling in whole binary orders (a distance of exponent e lies below 2^e, a step of
+  // the lowest exponent of the run at or above 2^(e - 1)), and never below the rounding of
+  // printed positions.
   int tolerant_exponent() const {
     int top = exponents - 1;
     while (top >= 0 && first_at[static_cast<std::size_t>(top)] == 0) --top;
     if (top < 0) return exponents;  // every position alike
     int low = top;
     while (low > 0 && first_at[static_cast<std::size_t>(low - 1)] != 0) --low;
-    return std::max(low - 2, exponent_index(1e-6 * magnitude));
+    return std::max(low - binary_orders_below_one(most_step_share),
+                    exponent_index(printed_rounding * magnitude));
   }
 
   // The first record at a distance of this exponent or more from the first record; 0 for none.

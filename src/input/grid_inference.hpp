@@ -3,12 +3,14 @@
 // one x plane (Ny * Nz), and the number of records makes the planes (Nx). The whole table is
 // then checked against those counts as a conversion checks it.
 //
-// "At the same position" means first the position as printed (within the rounding of a
-// double). Where that forms no grid, it allows what the check allows: along each axis, the
-// positions' distances from the first record fall into the steps of the axis (its first step
-// and the multiples up to the whole span, which take every binary order of magnitude between
-// them) and, far below them, the rounding or jitter of printed positions; the line between the
-// two lies at an eighth of the smallest step.
+// "At the same position" means first the position as printed (`printed_alike`). Where that
+// forms no grid, it allows what the check allows: along each axis, the positions' distances
+// from the first record fall into the steps of the axis (its first step and the multiples up
+// to the whole span, which take every binary order of magnitude between them) and, far below
+// them, the rounding or jitter of printed positions; the line between the two lies within the
+// check's ceiling (`most_step_share`, in whole binary orders: between an eighth and a quarter
+// of the smallest step), and never below `printed_rounding`. The tolerances are those of
+// input/tolerances.hpp.
 #pragma once
 
 #include <cstdint>

@@ -2,13 +2,15 @@
 
 #include <cmath>
 
+#include "input/tolerances.hpp"
+
 namespace vort {
 
 namespace {
 
 bool at_zero(const table_axis& axis, double end) {
   const double largest = std::fmax(std::fabs(axis.first), std::fabs(axis.last));
-  return axis.knots > 1 && axis.first != axis.last && std::fabs(end) <= 1e-6 * largest;
+  return axis.knots > 1 && axis.first != axis.last && std::fabs(end) <= printed_rounding * largest;
 }
 
 // The field on the plane fits the wall there, and is not simply absent.

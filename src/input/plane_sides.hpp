@@ -21,21 +21,18 @@
 #include "input/position_spread.hpp"
 #include "input/record_table.hpp"
 #include "input/symmetry.hpp"
+#include "input/tolerances.hpp"
 #include "input/wall_check.hpp"
 
 namespace vort {
 
-// Whether an end of an axis lies at zero: within a millionth of the axis's largest position,
-// on an axis of more than one knot whose ends differ, in either order.
+// Whether an end of an axis lies at zero: within the rounding of a printed position of the
+// axis's largest one, on an axis of more than one knot whose ends differ, in either order.
 bool starts_at_zero(const table_axis& axis);
 bool ends_at_zero(const table_axis& axis);
 
-// How far from zero the middle of an axis that runs through zero may lie, as a share of the
-// axis's length, for the axis to count as both sides of a plane at zero.
-inline constexpr double whole_axis_tolerance = 0.1;
-
-// first < 0 < last (or the other way round), with the middle of the axis within the
-// tolerance of zero.
+// first < 0 < last (or the other way round), with the middle of the axis within
+// `whole_axis_tolerance` of zero.
 bool holds_both_sides_of_zero(const table_axis& axis);
 
 // Why the side of a plane is in doubt, and the run is told so.

@@ -20,7 +20,10 @@ struct position_verdict {
 };
 
 // `spread` holds the positions of the first `records` records, read against its counts.
+// `inferred` is the grid that the positions were found to form before the read, where the run
+// has looked for it: then the table is not searched for it once more.
 position_verdict check_positions(const table_file& table, const position_spread& spread,
-                                 std::int64_t records);
+                                 std::int64_t records,
+                                 const std::optional<grid_counts>& inferred = std::nullopt);
 
 }  // namespace vort

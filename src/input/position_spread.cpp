@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "input/tolerances.hpp"
+
 namespace vort {
 namespace {
 
@@ -29,8 +31,11 @@ table_axis axis_of(const axis_spread& spread, std::int32_t knots, double scale) 
     magnitude =
         std::fmax(magnitude, std::fmax(std::fabs(spread.low[n]), std::fabs(spread.high[n])));
   }
-  axis.tolerance = std::max({0.01 * axis.smallest_step, 1e-6 * magnitude, 1e-9 * scale});
-  if (axis.smallest_step > 0) axis.tolerance = std::min(axis.tolerance, 0.25 * axis.smallest_step);
+  axis.tolerance = std::max({step_share_tolerance * axis.smallest_step,
+                             printed_rounding * magnitude, printed_alike * scale});
+  if (axis.smallest_step > 0) {
+    axis.tolerance = std::min(axis.tolerance, most_step_share * axis.smallest_step);
+  }
   return axis;
 }
 

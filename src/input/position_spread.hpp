@@ -4,9 +4,8 @@
 // values per axis, whatever the table's size); spreads from several parts of a table merge.
 //
 // The tolerance of an axis is what the rounding of printed positions never exceeds and a
-// neighbouring knot always does: 1% of the smallest step the table shows along the axis, but
-// not less than 1e-6 of the largest position along the axis (which is all there is where an
-// axis has one knot or all its positions are equal) and never more than a quarter of the step.
+// neighbouring knot always does: a share of the smallest step the table shows along the axis,
+// with a floor from the positions' magnitudes and a ceiling below the step (input/tolerances.hpp).
 #pragma once
 
 #include <array>

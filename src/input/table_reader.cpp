@@ -365,6 +365,27 @@ std::int64_t read_table(const table_file& table, record_table& rows, position_sp
   return read;
 }
 
+std::int64_t read_counted_table(const table_file& table, record_table& rows, int parts,
+                                const std::function<void(const line_count&)>& counted,
+                                position_spread* positions, work_counter* counter) {
+  if (table.encoding != table_encoding::gzip) {
+    const line_count lines = count_lines(table, parts);
+    counted(lines);
+    return read_table(table, rows, positions, counter, &lines);
+  }
+  line_count lines;
+  lines.lines = -1;  // until the count is made
+  std::int64_t read = 0;
+  try {
+    read = read_table(table, rows, positions, counter, nullptr, &lines);
+  } catch (...) {
+    if (lines.lines >= 0) counted(lines);
+    throw;
+  }
+  counted(lines);
+  return read;
+}
+
 std::int64_t for_each_record(const table_file& table, std::int64_t limit,
                              const std::function<bool(const record_view&)>& visit) {
   table_source source = whole_text(table, nullptr);

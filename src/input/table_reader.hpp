@@ -38,6 +38,16 @@ std::int64_t read_table(const table_file& table, record_table& rows,
                         position_spread* positions = nullptr, work_counter* counter = nullptr,
                         const line_count* lines = nullptr, line_count* compressed_lines = nullptr);
 
+// Reads the table as `read_table` does and counts its lines on the way, whatever its encoding:
+// a plain table before its records (the parts of the count, `parts` at most, are read at
+// once), a compressed one in the pass that reads it, also after a failure of the read.
+// `counted` is handed the count as soon as it is known: before the read of a plain table,
+// after that of a compressed one; not where the count itself fails.
+std::int64_t read_counted_table(const table_file& table, record_table& rows, int parts,
+                                const std::function<void(const line_count&)>& counted,
+                                position_spread* positions = nullptr,
+                                work_counter* counter = nullptr);
+
 // "<table> holds more records than the grid has knots (<knots>); check Nx, Ny and Nz".
 failure too_many_records(const std::string& table_name, std::int64_t knots);
 

@@ -10,6 +10,7 @@
 #include "common/grid.hpp"
 #include "input/record_table.hpp"
 #include "input/symmetry.hpp"
+#include "input/tolerances.hpp"
 
 namespace vort {
 
@@ -32,9 +33,6 @@ inline void take_knot(plane_extremes& plane, const double* fields, const knot_wa
 
 // The plane of knots at index `index` (0-based) along `axis`.
 plane_extremes extremes_on_plane(const record_table& table, int axis, std::int32_t index);
-
-// The share of the table's largest value that a forced component may reach.
-inline constexpr double wall_tolerance = 0.01;
 
 struct wall_fit {
   bool fits = true;
