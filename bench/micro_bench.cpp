@@ -189,7 +189,7 @@ vort::map_symmetry bench_symmetry(std::int64_t planes) {
   if (planes == 1 || planes == 3) list.push_back({0, vort::wall_kind::magnetic});
   if (planes == 2 || planes == 3) list.push_back({1, vort::wall_kind::magnetic});
   if (planes == 3) list.push_back({2, vort::wall_kind::electric});
-  return vort::symmetry_of(list);
+  return vort::symmetry_from_list(list);
 }
 
 void BM_write_body(benchmark::State& state) {

@@ -58,7 +58,7 @@ TEST(BodyFactors, ParitiesPerPlaneWallAndFlag) {
   for (const factor_case& c : cases) {
     output_set set;
     const std::vector<body_file> files =
-        body_files(set, select_field_kind(c.flag), symmetry_of(c.planes));
+        body_files(set, select_field_kind(c.flag), symmetry_from_list(c.planes));
     for (std::size_t u = 0; u < files.size(); ++u) {
       EXPECT_EQ(files[u].factors.by_images[c.images], c.factors[u])
           << symmetry_text(c.planes) << " " << c.flag << " images " << c.images << " file " << u;
@@ -68,7 +68,7 @@ TEST(BodyFactors, ParitiesPerPlaneWallAndFlag) {
   // The sign change is the multiplication: a zero's image under a reversing factor is -0.
   output_set set;
   const std::vector<body_file> files =
-      body_files(set, select_field_kind('E'), symmetry_of({{0, magnetic}}));
+      body_files(set, select_field_kind('E'), symmetry_from_list({{0, magnetic}}));
   EXPECT_TRUE(std::signbit(0.0 * files[0].factors.by_images[1]));
 }
 
@@ -76,8 +76,8 @@ TEST(BodyFactors, ParitiesPerPlaneWallAndFlag) {
 // the part above is preceded by them; the knot on the plane is written once.
 TEST(MapLayout, StoredKnotsAndImagesAlongEachAxis) {
   map_symmetry symmetry;
-  symmetry.planes[0] = mirror_plane{wall_kind::magnetic, plane_side::last_knot};
-  symmetry.planes[1] = mirror_plane{wall_kind::electric, plane_side::first_knot};
+  symmetry.planes[0] = map_plane{wall_kind::magnetic, plane_side::last_knot};
+  symmetry.planes[1] = map_plane{wall_kind::electric, plane_side::first_knot};
   const map_layout layout = layout_of({3, 3, 2}, symmetry);
   EXPECT_EQ(layout.axes[0].stored, (std::vector<std::int32_t>{0, 1, 2, 1, 0}));
   EXPECT_EQ(layout.axes[0].image, (std::vector<std::uint8_t>{0, 0, 0, 1, 1}));
@@ -115,7 +115,7 @@ TEST(Axes, CountsAndOrderPerSymmetry) {
   const mesh_data mesh{{0, -1, 2}, {99, 99, 99}, {0.5f, 1, -0.25f}};
   const auto at = [](int axis, plane_side side) {
     map_symmetry symmetry;
-    symmetry.planes[static_cast<std::size_t>(axis)] = mirror_plane{wall_kind::magnetic, side};
+    symmetry.planes[static_cast<std::size_t>(axis)] = map_plane{wall_kind::magnetic, side};
     return symmetry;
   };
   const auto last = plane_side::last_knot, first = plane_side::first_knot;
@@ -157,7 +157,7 @@ TEST(Axes, CountsAndOrderPerSymmetry) {
 TEST(Axes, CheckRefusesWhatTheBuildRefuses) {
   const auto at = [](int axis, plane_side side) {
     map_symmetry symmetry;
-    symmetry.planes[static_cast<std::size_t>(axis)] = mirror_plane{wall_kind::magnetic, side};
+    symmetry.planes[static_cast<std::size_t>(axis)] = map_plane{wall_kind::magnetic, side};
     return symmetry;
   };
   const auto last = plane_side::last_knot, first = plane_side::first_knot;

@@ -382,7 +382,7 @@ TEST(MeshCheck, AnswerAgainstThePositions) {
        {}},
       {"the whole map's maximum, Y mirror",
        {{-0.08f, -0.08f, 0}, {0.08f, 0.08f, 0.1f}, {0.008f, 0.008f, 0.01f}},
-       symmetry_of({{0, wall_kind::magnetic}}),
+       symmetry_from_list({{0, wall_kind::magnetic}}),
        {}},
       {"a step ten times too large",
        {{-0.08f, -0.08f, 0}, {0, 0.08f, 0.1f}, {0.08f, 0.008f, 0.01f}},
@@ -398,7 +398,7 @@ TEST(MeshCheck, AnswerAgainstThePositions) {
         "the mesh data give xmax = 0.08 m, the table's last x is 7.45058e-09"}},
       {"maximum of neither half nor whole, X mirror",
        {{-0.08f, -0.08f, 0}, {0, 0.1f, 0.1f}, {0.008f, 0.008f, 0.01f}},
-       symmetry_of({{1, wall_kind::magnetic}}),
+       symmetry_from_list({{1, wall_kind::magnetic}}),
        {"the mesh data give ymax = 0.1 m, the table's last y is 0.08 (0.24 over the whole map)"}},
   };
   for (const mesh_case& c : cases) {

@@ -56,14 +56,14 @@ TEST(LineCounter, CountsEveryLine) {
 }
 
 // Records come z fastest; the table keeps them x fastest: record r of knot (i, j, k) lands
-// where place_of says, whichever way the knot is found, and the body's line (j, k) of a
+// where values_index says, whichever way the knot is found, and the body's line (j, k) of a
 // field holds the records of knots (1 .. Nx, j, k).
 TEST(RecordTable, RecordsLandWherePlaceOfSays) {
   const grid_counts counts{3, 2, 4};
   record_table table = allocate_record_table(counts);
   EXPECT_EQ(table.rows, 24);
-  EXPECT_EQ(place_of(table, 2, 2, 3), 16);  // x fastest: ((3 - 1) * 2 + (2 - 1)) * 3 + (2 - 1)
-  EXPECT_EQ(field_array(table, 5)[place_of(table, 3, 2, 4)], 0);  // knots are zero-filled
+  EXPECT_EQ(values_index(table, 2, 2, 3), 16);  // x fastest: ((3 - 1) * 2 + (2 - 1)) * 3 + (2 - 1)
+  EXPECT_EQ(field_array(table, 5)[values_index(table, 3, 2, 4)], 0);  // knots are zero-filled
   knot_walk walk = walk_from(counts, 0);
   for (std::int64_t r = 1; r <= table.rows; ++r, next_knot(walk)) {
     const double fields[field_values] = {double(r), 0, 0, 0, 0, -double(r)};
@@ -72,8 +72,8 @@ TEST(RecordTable, RecordsLandWherePlaceOfSays) {
     EXPECT_EQ(knot_text(jumped), knot_text(walk)) << r;
   }
   // Record 15 is knot (2, 2, 3): (2 - 1) * 2 * 4 + (2 - 1) * 4 + 3.
-  EXPECT_EQ(field_array(table, 0)[place_of(table, 2, 2, 3)], 15);
-  EXPECT_EQ(field_array(table, 5)[place_of(table, 3, 2, 4)], -24);
+  EXPECT_EQ(field_array(table, 0)[values_index(table, 2, 2, 3)], 15);
+  EXPECT_EQ(field_array(table, 5)[values_index(table, 3, 2, 4)], -24);
   EXPECT_EQ(knot_text(walk_from(counts, 14)), "(2, 2, 3)");
   const double* const line = table_line(table, 0, 2, 3);
   EXPECT_EQ(std::vector<double>(line, line + counts.nx), (std::vector<double>{7, 15, 23}));

@@ -31,7 +31,7 @@ record_table table_of(grid_counts counts, const field_function& value) {
     for (int j = 1; j <= counts.ny; ++j) {
       for (int k = 1; k <= counts.nz; ++k) {
         for (int f = 0; f < field_values; ++f) {
-          field_array(table, f)[place_of(table, i, j, k)] = value(f, i, j, k);
+          field_array(table, f)[values_index(table, i, j, k)] = value(f, i, j, k);
         }
       }
     }
@@ -39,8 +39,8 @@ record_table table_of(grid_counts counts, const field_function& value) {
   return table;
 }
 
-const map_symmetry yz_mirror = symmetry_of({{0, wall_kind::magnetic}});
-const map_symmetry xz_mirror = symmetry_of({{1, wall_kind::magnetic}});
+const map_symmetry yz_mirror = symmetry_from_list({{0, wall_kind::magnetic}});
+const map_symmetry xz_mirror = symmetry_from_list({{1, wall_kind::magnetic}});
 
 drawn_preview draw(const record_table& table, char flag, const map_symmetry& symmetry) {
   const mesh_data mesh{{-0.1f, -0.1f, 0}, {0, 0, 0}, {0.01f, 0.01f, 0.02f}};
@@ -195,7 +195,7 @@ TEST(PreviewPeak, TransversePanelCutsThePeakOnEitherSideOfAnXyPlane) {
       table_of({3, 3, 3}, [](int f, int, int, int k) { return f == 0 && k == 3 ? 1.0 : 0.0; });
   for (const plane_side side : {plane_side::last_knot, plane_side::first_knot}) {
     map_symmetry symmetry;
-    symmetry.planes[2] = mirror_plane{wall_kind::electric, side, true};
+    symmetry.planes[2] = map_plane{wall_kind::electric, side, true};
     const drawn_preview d = draw(table, 'E', symmetry);
     EXPECT_TRUE(shows(d.image, panel(d, 0, re_transverse), colour_of(1.0, 1.0)))
         << (side == plane_side::first_knot ? "first" : "last");

@@ -180,7 +180,7 @@ void check_mesh(const command_line& command, const checked_positions& positions,
 }
 
 // The plane's knot along its axis in the table (0-based).
-std::int32_t plane_index(const record_table& table, int normal, const mirror_plane& plane) {
+std::int32_t plane_index(const record_table& table, int normal, const map_plane& plane) {
   return plane.side == plane_side::first_knot ? 0 : count_along(table.counts, normal) - 1;
 }
 
@@ -196,11 +196,11 @@ std::string plane_position(int axis, std::int32_t index, const checked_positions
 
 // Why the side the run chose for a plane may be wrong, and how to give the other end. The
 // positions are those of the table, or, without them, the mesh's.
-std::string side_warning(const placed_plane& placed, const record_table& table,
+std::string side_warning(const doubtful_plane& placed, const record_table& table,
                          const map_symmetry& symmetry, const checked_positions& positions,
                          const std::optional<mesh_data>& mesh) {
   const int normal = placed.normal;
-  const mirror_plane& plane = *symmetry.planes[static_cast<std::size_t>(normal)];
+  const map_plane& plane = *symmetry.planes[static_cast<std::size_t>(normal)];
   const std::string axis = axis_names[normal];
   const bool at_first = plane.side == plane_side::first_knot;
   const std::string first = plane_position(normal, 0, positions, mesh);
@@ -235,7 +235,7 @@ std::string side_warning(const placed_plane& placed, const record_table& table,
 // One line for each plane at the first knot of its axis: the table is the part above it.
 void say_upper_parts(std::ostream& out, const map_symmetry& symmetry) {
   for (int a = 0; a < 3; ++a) {
-    const std::optional<mirror_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
+    const std::optional<map_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
     if (!plane || plane->side != plane_side::first_knot) continue;
     say(out, mirror_text(a, plane->wall) + " at the first " + axis_names[a] +
                  " knot: the table holds the part above it");
@@ -249,7 +249,7 @@ void check_walls(const command_options& options, const record_table& table,
                  run_result& result) {
   const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(kind.ext[0][1])));
   for (int a = 0; a < 3; ++a) {
-    const std::optional<mirror_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
+    const std::optional<map_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
     if (!plane) continue;
     const std::int32_t index = plane_index(table, a, *plane);
     const wall_fit fit =
@@ -363,8 +363,8 @@ std::span<const std::string> picture_names(const run_plan& plan, bool preview) {
 
 // The planes given by --symmetry or --mirror, made once for the whole run.
 std::optional<map_symmetry> given_symmetry(const command_options& options) {
-  if (options.symmetry) return symmetry_of(*options.symmetry);
-  if (options.mirror) return symmetry_of(symmetry_of_answer(*options.mirror));
+  if (options.symmetry) return symmetry_from_list(*options.symmetry);
+  if (options.mirror) return symmetry_from_list(planes_of_answer(*options.mirror));
   return std::nullopt;
 }
 
@@ -435,7 +435,7 @@ map_symmetry ask_symmetry(const run_plan& plan, const command_options& options, 
     answer.remove_suffix(1);  // the line end
     warn(result, options, unanswered_mirror_warning(answer));
   }
-  return plan.given_symmetry ? *plan.given_symmetry : symmetry_of(symmetry_of_answer(mirror));
+  return plan.given_symmetry ? *plan.given_symmetry : symmetry_from_list(planes_of_answer(mirror));
 }
 
 // What the answers add: the mesh (none for --mesh=auto until the positions give it) and the
@@ -450,7 +450,7 @@ struct answered_run {
 
 bool any_plane(const map_symmetry& symmetry) {
   return std::any_of(symmetry.planes.begin(), symmetry.planes.end(),
-                     [](const std::optional<mirror_plane>& plane) { return plane.has_value(); });
+                     [](const std::optional<map_plane>& plane) { return plane.has_value(); });
 }
 
 std::optional<mesh_data> ask_mesh(const command_options& options, std::ostream& out,
@@ -516,7 +516,7 @@ table_reading read_planned_table(const answered_run& run, const command_options&
 // whose side is in doubt.
 struct read_run {
   const checked_positions positions;
-  const std::vector<placed_plane> doubtful;
+  const std::vector<doubtful_plane> doubtful;
   const map_symmetry symmetry;
 };
 
@@ -526,7 +526,7 @@ read_run place_read_planes(const answered_run& run, const table_reading& reading
           ? check_table_positions(run.plan.table, reading.spread, reading.read, run.plan.inferred)
           : checked_positions{};
   map_symmetry symmetry = run.symmetry;
-  std::vector<placed_plane> doubtful = place_planes(
+  std::vector<doubtful_plane> doubtful = place_planes(
       symmetry, reading.rows, positions.known ? &positions.axes : nullptr, run.plan.kind.axial);
   return {positions, std::move(doubtful), symmetry};
 }
@@ -559,12 +559,12 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   say_upper_parts(out, symmetry);
   // Both ends fitting needs the positions; the other doubts may need the mesh, known only
   // once --mesh=auto has taken it from them.
-  for (const placed_plane& doubt : placed.doubtful) {
+  for (const doubtful_plane& doubt : placed.doubtful) {
     if (doubt.doubt != side_doubt::both_ends_fit) continue;
     warn(result, options, side_warning(doubt, rows, symmetry, positions, mesh));
   }
   check_mesh(command, positions, symmetry, knot_ending_inside_a_plane(read, rows), mesh, result);
-  for (const placed_plane& doubt : placed.doubtful) {
+  for (const doubtful_plane& doubt : placed.doubtful) {
     if (doubt.doubt == side_doubt::both_ends_fit) continue;
     warn(result, options, side_warning(doubt, rows, symmetry, positions, mesh));
   }

@@ -103,7 +103,7 @@ char ask_mirror(std::ostream& out, console_input& console) {
   return first == '\n' ? ' ' : first;
 }
 
-symmetry_list symmetry_of_answer(char mirror) {
+symmetry_list planes_of_answer(char mirror) {
   if (mirror == 'Y') return {{0, wall_kind::magnetic}};
   if (mirror == 'X') return {{1, wall_kind::magnetic}};
   return {};
@@ -144,7 +144,7 @@ std::string mirror_text(int normal, wall_kind wall) {
 }
 
 void echo_symmetry(std::ostream& out, const symmetry_list& list) {
-  for (const symmetry_plane& plane : list) say(out, mirror_text(plane.normal, plane.wall));
+  for (const listed_plane& plane : list) say(out, mirror_text(plane.normal, plane.wall));
 }
 
 }  // namespace vort

@@ -36,7 +36,7 @@ char ask_mirror(std::ostream& out, console_input& console);
 
 // The planes of a mirror answer: `Y` is a magnetic wall on the YZ plane, `X` one on the XZ
 // plane. Case-sensitive: `y`, `x`, `F` and anything else select none.
-symmetry_list symmetry_of_answer(char mirror);
+symmetry_list planes_of_answer(char mirror);
 
 // "full cavity, no mirrors", "YZ magnetic mirror", "XZ magnetic mirror" or "error!".
 void echo_mirror(std::ostream& out, char mirror);

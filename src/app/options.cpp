@@ -111,7 +111,7 @@ std::string lower_case(std::string_view text) {
 
 // One PLANE:WALL of a --symmetry list, or PLANE:WALL:END where the end of the table's axis
 // that the plane lies at (first or last) is not left to the table to tell.
-symmetry_plane plane_of(std::string_view item, std::string_view list) {
+listed_plane plane_of(std::string_view item, std::string_view list) {
   const std::string where = "--symmetry=" + printable_item(list) + ": ";
   const std::size_t colon = item.find(':');
   const std::size_t second = colon == std::string_view::npos ? colon : item.find(':', colon + 1);
@@ -120,7 +120,7 @@ symmetry_plane plane_of(std::string_view item, std::string_view list) {
       colon == std::string_view::npos ? "" : lower_case(item.substr(colon + 1, second - colon - 1));
   const std::string end =
       second == std::string_view::npos ? "" : lower_case(item.substr(second + 1));
-  symmetry_plane parsed;
+  listed_plane parsed;
   parsed.normal = -1;
   for (int normal = 0; normal < 3; ++normal) {
     if (plane == plane_option_name(normal)) parsed.normal = normal;
@@ -147,13 +147,13 @@ symmetry_plane plane_of(std::string_view item, std::string_view list) {
   return parsed;
 }
 
-symmetry_list symmetry_of_option(std::string_view value) {
+symmetry_list planes_of_option(std::string_view value) {
   symmetry_list list;
   std::size_t start = 0;
   do {
     const std::size_t comma = value.find(',', start);
-    const symmetry_plane plane = plane_of(value.substr(start, comma - start), value);
-    for (const symmetry_plane& listed : list) {
+    const listed_plane plane = plane_of(value.substr(start, comma - start), value);
+    for (const listed_plane& listed : list) {
       if (listed.normal == plane.normal) {
         throw failure{"--symmetry=" + printable_item(value) + ": the " + plane_name(plane.normal) +
                       " plane is listed twice"};
@@ -176,7 +176,7 @@ void apply(command_options& options, const option_entry& entry, std::string_view
       options.mirror = mirror_of(value);
       break;
     case option_id::symmetry:
-      options.symmetry = symmetry_of_option(value);
+      options.symmetry = planes_of_option(value);
       break;
     case option_id::preview:
       options.preview = true;

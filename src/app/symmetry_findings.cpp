@@ -43,8 +43,8 @@ std::string vanishing_text(vanishing what, int normal) {
 
 // The plane at an end of an axis as a conversion takes it: where a conversion would not
 // place it there by itself, or only with a doubt, the proposal gives the end.
-symmetry_plane plane_at_end(int a, wall_kind wall, bool axial, const table_axis& axis,
-                            const end_planes& planes, bool first, double largest) {
+listed_plane plane_at_end(int a, wall_kind wall, bool axial, const table_axis& axis,
+                          const end_planes& planes, bool first, double largest) {
   const plane_side end = first ? plane_side::first_knot : plane_side::last_knot;
   const side_choice choice =
       choose_side(planes.ends[static_cast<std::size_t>(a)], &axis, a, wall, axial, largest);

@@ -13,7 +13,7 @@ file_factors factors_of(const file_role& role, const field_kind& kind,
   for (image_mask mask = 0; mask < image_masks; ++mask) {
     float factor = stored;
     for (int a = 0; a < 3; ++a) {
-      const std::optional<mirror_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
+      const std::optional<map_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
       if ((mask & (1u << a)) == 0 || !plane) continue;
       // The sign change is this multiplication, so a zero's image may be -0.
       factor = factor * static_cast<float>(parity(role.component, a, plane->wall, kind.axial));
@@ -34,7 +34,7 @@ std::vector<body_file> body_files(output_set& set, const field_kind& kind,
 }
 
 const double* table_line(const record_table& table, int field, std::int32_t j, std::int32_t k) {
-  return field_array(table, field) + place_of(table, 1, j, k);
+  return field_array(table, field) + values_index(table, 1, j, k);
 }
 
 void append_values(text_sink& sink, const double* line, std::int32_t i_first, std::int32_t i_last,

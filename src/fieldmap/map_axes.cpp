@@ -46,7 +46,7 @@ struct axis_plan {
 axis_plan plan_axis(int axis, grid_counts counts, const mesh_data& mesh,
                     const map_symmetry& symmetry) {
   const auto a = static_cast<std::size_t>(axis);
-  const std::optional<mirror_plane>& plane = symmetry.planes[a];
+  const std::optional<map_plane>& plane = symmetry.planes[a];
   return {axis,
           count_along(counts, axis),
           knots_of_map(counts, symmetry)[a],

@@ -3,7 +3,7 @@
 namespace vort {
 namespace {
 
-axis_layout layout_of_axis(std::int32_t knots, const std::optional<mirror_plane>& plane) {
+axis_layout layout_of_axis(std::int32_t knots, const std::optional<map_plane>& plane) {
   axis_layout axis;
   const auto add = [&](std::int32_t stored, bool image) {
     axis.stored.push_back(stored);

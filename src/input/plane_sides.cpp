@@ -65,11 +65,11 @@ side_choice choose_side(const std::array<plane_extremes, 2>& ends, const table_a
   return choice;
 }
 
-std::vector<placed_plane> place_planes(map_symmetry& symmetry, const record_table& table,
-                                       const std::array<table_axis, 3>* axes, bool axial) {
-  std::vector<placed_plane> doubtful;
+std::vector<doubtful_plane> place_planes(map_symmetry& symmetry, const record_table& table,
+                                         const std::array<table_axis, 3>* axes, bool axial) {
+  std::vector<doubtful_plane> doubtful;
   for (int a = 0; a < 3; ++a) {
-    std::optional<mirror_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
+    std::optional<map_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
     if (!plane) continue;
     const table_axis* axis = axes != nullptr ? &(*axes)[static_cast<std::size_t>(a)] : nullptr;
     if (plane->side_given) {

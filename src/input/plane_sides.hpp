@@ -53,7 +53,7 @@ struct side_choice {
 side_choice choose_side(const std::array<plane_extremes, 2>& ends, const table_axis* axis,
                         int normal, wall_kind wall, bool axial, double largest);
 
-struct placed_plane {
+struct doubtful_plane {
   int normal = 0;
   side_doubt doubt = side_doubt::none;
 };
@@ -61,7 +61,7 @@ struct placed_plane {
 // Sets the side of every plane of `symmetry` that the user did not; `axes` is null where the
 // positions are unknown. Returns the planes whose side is in doubt, by normal; a plane whose
 // side the user gave is in doubt only where its axis is whole.
-std::vector<placed_plane> place_planes(map_symmetry& symmetry, const record_table& table,
-                                       const std::array<table_axis, 3>* axes, bool axial);
+std::vector<doubtful_plane> place_planes(map_symmetry& symmetry, const record_table& table,
+                                         const std::array<table_axis, 3>* axes, bool axial);
 
 }  // namespace vort

@@ -36,8 +36,8 @@ struct record_table {
 
 // Where knot (i, j, k), all 1-based, lies in each field's array: the one formula every
 // reader of the table uses.
-inline std::int64_t place_of(const record_table& table, std::int32_t i, std::int32_t j,
-                             std::int32_t k) {
+inline std::int64_t values_index(const record_table& table, std::int32_t i, std::int32_t j,
+                                 std::int32_t k) {
   return (std::int64_t{k - 1} * table.counts.ny + (j - 1)) * table.counts.nx + (i - 1);
 }
 
@@ -50,8 +50,8 @@ inline const double* field_array(const record_table& table, int field) {
 
 // Stores the six field values of the record at `knot` (0-based, as the records come).
 inline void store_fields(record_table& table, const knot_walk& knot, const double* fields) {
-  const std::int64_t place = place_of(table, knot.i + 1, knot.j + 1, knot.k + 1);
-  double* const values = table.fields.get() + place;
+  const std::int64_t index = values_index(table, knot.i + 1, knot.j + 1, knot.k + 1);
+  double* const values = table.fields.get() + index;
   for (int f = 0; f < field_values; ++f) values[f * table.rows] = fields[f];
 }
 

@@ -2,11 +2,11 @@
 
 namespace vort {
 
-map_symmetry symmetry_of(const symmetry_list& list) {
+map_symmetry symmetry_from_list(const symmetry_list& list) {
   map_symmetry symmetry;
-  for (const symmetry_plane& plane : list) {
-    symmetry.planes[static_cast<std::size_t>(plane.normal)] = mirror_plane{
-        plane.wall, plane.side.value_or(plane_side::last_knot), plane.side.has_value()};
+  for (const listed_plane& plane : list) {
+    symmetry.planes[static_cast<std::size_t>(plane.normal)] =
+        map_plane{plane.wall, plane.side.value_or(plane_side::last_knot), plane.side.has_value()};
   }
   return symmetry;
 }
@@ -27,7 +27,7 @@ const char* wall_name(wall_kind wall) {
 
 std::string symmetry_text(const symmetry_list& list) {
   std::string text;
-  for (const symmetry_plane& plane : list) {
+  for (const listed_plane& plane : list) {
     if (!text.empty()) text += ',';
     text += std::string(plane_option_name(plane.normal)) + ":" + wall_name(plane.wall);
     if (plane.side) text += *plane.side == plane_side::first_knot ? ":first" : ":last";

@@ -24,16 +24,18 @@ enum class plane_side { last_knot, first_knot };
 
 // A plane by its normal axis: 0 (x) for the YZ plane, 1 (y) for XZ, 2 (z) for XY, and the end
 // of the table's axis it lies at, when the user says so.
-struct symmetry_plane {
+struct listed_plane {
   int normal = 0;
   wall_kind wall = wall_kind::magnetic;
   std::optional<plane_side> side = std::nullopt;
 };
 
 // The planes as the user lists them, each normal at most once.
-using symmetry_list = std::vector<symmetry_plane>;
+using symmetry_list = std::vector<listed_plane>;
 
-struct mirror_plane {
+// A plane of the map, placed: its wall, and the end of the table's axis it lies at, given by
+// the user or found from the table.
+struct map_plane {
   wall_kind wall = wall_kind::magnetic;
   plane_side side = plane_side::last_knot;
   bool side_given = false;  // by the user: the table's positions do not decide it
@@ -41,11 +43,11 @@ struct mirror_plane {
 
 // The planes a map is rebuilt about, by normal axis.
 struct map_symmetry {
-  std::array<std::optional<mirror_plane>, 3> planes;
+  std::array<std::optional<map_plane>, 3> planes;
 };
 
 // Every plane of the list, at the last knot of its axis.
-map_symmetry symmetry_of(const symmetry_list& list);
+map_symmetry symmetry_from_list(const symmetry_list& list);
 
 // +1 where the reflection in the plane keeps field component `component` (0 x, 1 y, 2 z),
 // -1 where it reverses it, for a polar (E) or an axial (B) field.

@@ -11,8 +11,8 @@ plane_extremes extremes_on_plane(const record_table& table, int axis, std::int32
   for (std::int32_t k = first[2]; k <= last[2]; ++k) {
     for (std::int32_t j = first[1]; j <= last[1]; ++j) {
       for (std::int32_t i = first[0]; i <= last[0]; ++i) {
-        const std::int64_t place = place_of(table, i + 1, j + 1, k + 1);
-        for (int f = 0; f < field_values; ++f) fields[f] = field_array(table, f)[place];
+        const std::int64_t index = values_index(table, i + 1, j + 1, k + 1);
+        for (int f = 0; f < field_values; ++f) fields[f] = field_array(table, f)[index];
         take_knot(plane, fields, knot_walk{counts, i, j, k});
       }
     }

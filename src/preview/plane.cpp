@@ -80,14 +80,14 @@ void pool_line(const knot_line& line, const map_axis& across, const axis_view& v
 }  // namespace
 
 map_walk walk_map(const record_table& table, const map_symmetry& symmetry) {
-  const std::int64_t first = place_of(table, 1, 1, 1);
+  const std::int64_t first = values_index(table, 1, 1, 1);
   const map_layout layout = layout_of(table.counts, symmetry);
   return {walk_axis(layout.axes[0], 1u,
-                    [&](std::int32_t i) { return place_of(table, i, 1, 1) - first; }),
+                    [&](std::int32_t i) { return values_index(table, i, 1, 1) - first; }),
           walk_axis(layout.axes[1], 2u,
-                    [&](std::int32_t j) { return place_of(table, 1, j, 1) - first; }),
+                    [&](std::int32_t j) { return values_index(table, 1, j, 1) - first; }),
           walk_axis(layout.axes[2], 4u,
-                    [&](std::int32_t k) { return place_of(table, 1, 1, k) - first; })};
+                    [&](std::int32_t k) { return values_index(table, 1, 1, k) - first; })};
 }
 
 std::int64_t axis_view::largest_block() const {
@@ -121,7 +121,7 @@ preview_plane sample_plane(const record_table& table, int field, file_factors fa
   preview_plane plane{across.cells(), down.cells(), {}, 0};
   plane.cells.assign(static_cast<std::size_t>(plane.across) * static_cast<std::size_t>(plane.down),
                      0.0);
-  const double* first = field_array(table, field) + place_of(table, 1, 1, 1);
+  const double* first = field_array(table, field) + values_index(table, 1, 1, 1);
   for (int c = 0; c < plane.down; ++c) {
     double* out = plane.cells.data() + static_cast<std::ptrdiff_t>(c) * plane.across;
     for (std::int64_t b = down.cell_start[static_cast<std::size_t>(c)];

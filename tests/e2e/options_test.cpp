@@ -417,10 +417,10 @@ TEST(Preview, PictureOfTheMapAsWritten) {
   vort::read_table(vort::open_table(example.string()), table);
   const vort::map_axes axes =
       vort::build_map_axes(counts, {{-0.08f, -0.08f, 0}, {0, 0.08f, 0.1f}, {0.008f, 0.008f, 0.01f}},
-                           vort::symmetry_of({{0, vort::wall_kind::magnetic}}));
+                           vort::symmetry_from_list({{0, vort::wall_kind::magnetic}}));
   const vort::drawn_preview drawn =
       vort::draw_preview(table, vort::select_field_kind('B'),
-                         vort::symmetry_of({{0, vort::wall_kind::magnetic}}), axes);
+                         vort::symmetry_from_list({{0, vort::wall_kind::magnetic}}), axes);
   EXPECT_EQ(written.width, drawn.image.width);
   EXPECT_TRUE(written.rgb == drawn.image.rgb);
 
