@@ -13,11 +13,13 @@
 #include <memory>
 #include <string>
 
+#include "platform/descriptor.hpp"
+
 namespace vort {
 
 struct map_lock {
   std::unique_ptr<char[]> path;  // null when no lock is held
-  int fd = -1;
+  file_descriptor fd = no_descriptor;
 
   map_lock() = default;
   map_lock(map_lock&& other) noexcept = default;
