@@ -10,7 +10,7 @@ std::uint64_t disk_reserve(std::uint64_t file_system_bytes) {
   return std::min(largest_disk_reserve, file_system_bytes / 16);
 }
 
-std::optional<disk_room> disk_room_of(int fd) {
+std::optional<disk_room> disk_room_of(file_descriptor fd) {
   const std::optional<disk_space> space = disk_space_of(fd);
   if (!space) return {};
   return disk_room{space->size, space->free};

@@ -148,8 +148,8 @@ gzip_stream::~gzip_stream() {
   inflating.join();
 }
 
-gzip_stream start_gzip_stream(int descriptor, std::string_view already_read, std::string name,
-                              bool own_thread) {
+gzip_stream start_gzip_stream(file_descriptor descriptor, std::string_view already_read,
+                              std::string name, bool own_thread) {
   gzip_stream stream;
   stream.ring = std::make_unique<gzip_ring>();
   gzip_ring& ring = *stream.ring;
