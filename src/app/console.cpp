@@ -1,13 +1,12 @@
 #include "app/console.hpp"
 
-#include <langinfo.h>
-
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 
 #include "common/failure.hpp"
+#include "platform/terminal.hpp"
 
 namespace vort {
 
@@ -24,7 +23,7 @@ std::string int_field(std::int64_t value) {
 
 bool environment_speaks_utf8() {
   if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
-  const bool utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+  const bool utf8 = console_speaks_utf8();
   std::setlocale(LC_CTYPE, "C");
   return utf8;
 }

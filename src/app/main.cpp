@@ -1,12 +1,9 @@
 // VORT2Pelta: converts a VORT field-export table into a Pelta 3-D field map.
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <istream>
 #include <string_view>
 #include <vector>
-
-#include <unistd.h>
 
 #include "app/console.hpp"
 #include "app/converter.hpp"
@@ -14,6 +11,8 @@
 #include "app/progress.hpp"
 #include "app/standard_streams.hpp"
 #include "common/failure.hpp"
+#include "platform/interrupt_guard.hpp"
+#include "platform/terminal.hpp"
 
 int main(int argc, char** argv) {
   // First of all: before a file is opened, none may take the place of a closed standard stream.
@@ -21,17 +20,16 @@ int main(int argc, char** argv) {
   // Past the file-size limit, or into a pipe whose reader has gone, a write should fail and
   // be reported like any other failure, not kill the process silently. Ignored before the
   // handler is installed, so that they stay ignored.
-  std::signal(SIGXFSZ, SIG_IGN);
-  std::signal(SIGPIPE, SIG_IGN);
+  vort::ignore_write_signals();
   vort::install_interrupt_handler();
   std::ios::sync_with_stdio(false);
   vort::show_names_in_utf8(vort::environment_speaks_utf8());
   std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
   vort::progress_display progress;
-  const bool show_progress = isatty(STDERR_FILENO) == 1;
+  const bool show_progress = vort::is_terminal(vort::standard_error);
   if (show_progress) vort::start_progress(progress, stderr);
-  vort::waiting_input_buffer input_buffer(STDIN_FILENO);
+  vort::waiting_input_buffer input_buffer(vort::standard_input);
   std::istream input(&input_buffer);
   input.exceptions(std::ios::badbit);  // a failed read says why, as the buffer throws it
   const vort::run_result result =

@@ -3,6 +3,8 @@
 
 #include <streambuf>
 
+#include "platform/descriptor.hpp"
+
 namespace vort {
 
 // A standard stream that the caller left closed (`<&-`, `>&-`) would go to the next file the
@@ -17,13 +19,13 @@ void occupy_closed_standard_streams();
 // passes on.
 class waiting_input_buffer : public std::streambuf {
  public:
-  explicit waiting_input_buffer(int fd) : fd_(fd) {}
+  explicit waiting_input_buffer(file_descriptor fd) : fd_(fd) {}
 
  protected:
   int_type underflow() override;
 
  private:
-  int fd_;
+  file_descriptor fd_;
   char buffer_[4096];
 };
 

@@ -1,8 +1,8 @@
 #include "common/disk_reserve.hpp"
 
-#include <sys/statvfs.h>
-
 #include <algorithm>
+
+#include "platform/disk_space.hpp"
 
 namespace vort {
 
@@ -10,12 +10,10 @@ std::uint64_t disk_reserve(std::uint64_t file_system_bytes) {
   return std::min(largest_disk_reserve, file_system_bytes / 16);
 }
 
-std::optional<disk_room> disk_room_of(int fd) {
-  struct statvfs status {};
-  if (::fstatvfs(fd, &status) != 0 || status.f_frsize == 0) return {};
-  const auto unit = static_cast<std::uint64_t>(status.f_frsize);
-  return disk_room{static_cast<std::uint64_t>(status.f_blocks) * unit,
-                   static_cast<std::uint64_t>(status.f_bavail) * unit};
+std::optional<disk_room> disk_room_of(file_descriptor fd) {
+  const std::optional<disk_space> space = disk_space_of(fd);
+  if (!space) return {};
+  return disk_room{space->size, space->free};
 }
 
 bool leaves_reserve(const disk_room& room, std::uint64_t more) {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/descriptor.hpp"
+
 namespace vort {
 
 // The reserve: 256 MB, or a sixteenth of a file system smaller than 4 GB (a small temporary
@@ -13,14 +15,14 @@ namespace vort {
 inline constexpr std::uint64_t largest_disk_reserve = std::uint64_t{256} << 20;
 std::uint64_t disk_reserve(std::uint64_t file_system_bytes);
 
-// What a file system has room for, as fstatvfs(3) tells it.
+// What a file system has room for, as the system tells it.
 struct disk_room {
   std::uint64_t size = 0;  // of the whole file system
   std::uint64_t free = 0;  // what an unprivileged process may still fill
 };
 
 // Of the file system that holds the open file `fd`; nothing when it cannot be told.
-std::optional<disk_room> disk_room_of(int fd);
+std::optional<disk_room> disk_room_of(file_descriptor fd);
 
 // Whether `more` bytes more still leave the file system its reserve.
 bool leaves_reserve(const disk_room& room, std::uint64_t more);

@@ -2,11 +2,11 @@
 // failed close (the output files) release the handle and close it themselves.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <utility>
+
+#include "platform/descriptor.hpp"
 
 namespace vort {
 
@@ -16,20 +16,20 @@ struct file_closer {
 using file_handle = std::unique_ptr<std::FILE, file_closer>;
 
 struct unique_fd {
-  int fd = -1;
+  file_descriptor fd = no_descriptor;
 
   unique_fd() = default;
-  explicit unique_fd(int descriptor) : fd(descriptor) {}
-  unique_fd(unique_fd&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+  explicit unique_fd(file_descriptor descriptor) : fd(descriptor) {}
+  unique_fd(unique_fd&& other) noexcept : fd(std::exchange(other.fd, no_descriptor)) {}
   unique_fd& operator=(unique_fd&& other) noexcept {
     if (this != &other) {
-      if (fd >= 0) ::close(fd);
-      fd = std::exchange(other.fd, -1);
+      if (fd >= 0) close_descriptor(fd);
+      fd = std::exchange(other.fd, no_descriptor);
     }
     return *this;
   }
   ~unique_fd() {
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0) close_descriptor(fd);
   }
 };
 

@@ -1,8 +1,8 @@
 #include "common/interrupts.hpp"
 
-#include <unistd.h>
-
 #include <atomic>
+
+#include "platform/staging.hpp"
 
 namespace vort {
 namespace {
@@ -13,25 +13,7 @@ std::atomic<const char*> temporaries[max_temporaries];
 std::atomic<const char*> lock_file{nullptr};
 std::atomic<bool> files_in_place{false};
 
-constexpr int ending_signals[] = {
-    SIGINT,    SIGTERM, SIGHUP,  SIGQUIT, SIGALRM,   SIGUSR1, SIGUSR2,
-    SIGXCPU,   SIGXFSZ, SIGPIPE, SIGPROF, SIGVTALRM, SIGIO,   SIGPWR,
-#ifdef SIGSTKFLT
-    SIGSTKFLT,
-#endif
-};
-
 }  // namespace
-
-sigset_t terminating_signals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (const int signal_number : ending_signals) sigaddset(&set, signal_number);
-  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) {
-    sigaddset(&set, signal_number);
-  }
-  return set;
-}
 
 bool register_temporary(const char* path) {
   for (std::atomic<const char*>& slot : temporaries) {
@@ -61,26 +43,17 @@ void note_files_in_place() {
 }
 
 interrupted_run remove_unfinished_files() {
-  if (const char* path = lock_file.load()) ::unlink(path);
+  if (const char* path = lock_file.load()) remove_file(path);
   bool removed = false;
   for (std::atomic<const char*>& slot : temporaries) {
     if (const char* path = slot.load()) {
-      ::unlink(path);
+      remove_file(path);
       removed = true;
     }
   }
   if (removed) return interrupted_run::unfinished_removed;
   return files_in_place.load() ? interrupted_run::files_already_there
                                : interrupted_run::nothing_written;
-}
-
-interrupts_held::interrupts_held() {
-  const sigset_t set = terminating_signals();
-  pthread_sigmask(SIG_BLOCK, &set, &previous);
-}
-
-interrupts_held::~interrupts_held() {
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 }  // namespace vort

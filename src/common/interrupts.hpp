@@ -6,14 +6,9 @@
 // the whole set is in place or put back.
 #pragma once
 
-#include <signal.h>
+#include "platform/interrupt_guard.hpp"
 
 namespace vort {
-
-// The signals whose default action ends the process and that a handler can catch: SIGINT,
-// SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGPIPE, SIGVTALRM,
-// SIGPROF, SIGIO, SIGPWR, SIGSTKFLT and the real-time signals.
-sigset_t terminating_signals();
 
 // Temporaries that an interrupt removes: a path is registered before its file is created
 // and forgotten before the path's storage goes. At most `max_temporaries` at once: a
@@ -40,16 +35,5 @@ enum class interrupted_run {
 // Removes every registered temporary and the lock file. Async-signal-safe: for a signal
 // handler.
 interrupted_run remove_unfinished_files();
-
-// Blocks every terminating signal on this thread while alive; a signal that arrives
-// meanwhile is handled when the block ends. For the step that renames complete files into
-// place (its helper threads block every signal from their start: `thread_without_interrupts`).
-struct interrupts_held {
-  sigset_t previous;
-  interrupts_held();
-  ~interrupts_held();
-  interrupts_held(const interrupts_held&) = delete;
-  interrupts_held& operator=(const interrupts_held&) = delete;
-};
 
 }  // namespace vort

@@ -1,16 +1,15 @@
 #include "common/map_lock.hpp"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "common/failure.hpp"
 #include "common/interrupts.hpp"
+#include "platform/file_lock.hpp"
+#include "platform/file_status.hpp"
+#include "platform/path_parts.hpp"
+#include "platform/staging.hpp"
 
 namespace vort {
 namespace {
@@ -21,11 +20,8 @@ namespace {
 
 // Whether the name still leads to the file that is open: a holder removes the file before it
 // lets go, and a run that waited on the removed file must not count it as the lock.
-bool still_named(const char* path, int fd) {
-  struct stat open {
-  }, named{};
-  return ::fstat(fd, &open) == 0 && ::stat(path, &named) == 0 && open.st_dev == named.st_dev &&
-         open.st_ino == named.st_ino;
+bool still_named(const char* path, file_descriptor fd) {
+  return names_open_file(path, fd);
 }
 
 }  // namespace
@@ -35,7 +31,7 @@ map_lock::~map_lock() {
 }
 
 std::string map_lock_path(const std::string& base_name) {
-  const std::size_t file_start = base_name.rfind('/') + 1;  // 0 without a directory part
+  const std::size_t file_start = name_start(base_name);  // 0 without a directory part
   return base_name.substr(0, file_start) + ".3D-" + base_name.substr(file_start) + ".lock";
 }
 
@@ -45,40 +41,40 @@ map_lock lock_maps(const std::string& path, const std::function<void()>& on_wait
   std::memcpy(lock.path.get(), path.c_str(), path.size() + 1);
   bool waited = false;
   for (;;) {
-    int fd = -1;
+    file_descriptor fd = no_descriptor;
     {
       // The file made and, where no run holds it, locked and registered while interrupts
       // wait: an interrupt in between would leave it behind.
       const interrupts_held held;
-      // Read-only is enough for flock, and lets a file that another user's run made serve.
-      fd = ::open(lock.path.get(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+      // Opened to read only, so that a file that another user's run made serves.
+      fd = open_lock_file(lock.path.get());
       if (fd < 0) refuse(path, errno);
-      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      if (try_lock(fd) == 0) {
         if (still_named(lock.path.get(), fd)) {
           register_lock_file(lock.path.get());
           lock.fd = fd;
           return lock;
         }
-        ::close(fd);
+        close_descriptor(fd);
         continue;
       }
-      if (errno != EWOULDBLOCK) {
-        // A file system that locks nothing (ENOLCK on some network file systems): no run can
-        // hold the file, so it goes, and the run writes its maps unlocked, as it could before.
+      if (!lock_is_held_elsewhere(errno)) {
+        // A file system that locks nothing: no run can hold the file, so it goes, and the run
+        // writes its maps unlocked, as it could before.
         const int error = errno;
-        ::close(fd);
-        ::unlink(lock.path.get());
-        if (error == ENOLCK || error == EOPNOTSUPP || error == EINVAL) return map_lock{};
+        close_descriptor(fd);
+        remove_file(lock.path.get());
+        if (file_system_locks_nothing(error)) return map_lock{};
         refuse(path, error);
       }
     }
     if (!waited) on_wait();
     waited = true;
     // The wait itself may be interrupted: the file is not ours yet, and stays.
-    while (::flock(fd, LOCK_EX) != 0) {
+    while (wait_for_lock(fd) != 0) {
       if (errno != EINTR) {
         const int error = errno;
-        ::close(fd);
+        close_descriptor(fd);
         refuse(path, error);
       }
     }
@@ -88,16 +84,16 @@ map_lock lock_maps(const std::string& path, const std::function<void()>& on_wait
       lock.fd = fd;
       return lock;
     }
-    ::close(fd);
+    close_descriptor(fd);
   }
 }
 
 void release(map_lock& lock) {
   if (lock.fd < 0) return;
   const interrupts_held held;
-  ::unlink(lock.path.get());
+  remove_file(lock.path.get());
   forget_lock_file();
-  ::close(std::exchange(lock.fd, -1));
+  close_descriptor(std::exchange(lock.fd, no_descriptor));
 }
 
 }  // namespace vort

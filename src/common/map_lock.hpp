@@ -14,16 +14,18 @@
 #include <string>
 #include <utility>
 
+#include "platform/descriptor.hpp"
+
 namespace vort {
 
 struct map_lock {
   std::unique_ptr<char[]> path;  // null when no lock is held
-  int fd = -1;
+  file_descriptor fd = no_descriptor;
 
   map_lock() = default;
   // The lock moves whole: the moved-from one holds nothing and lets go of nothing.
   map_lock(map_lock&& other) noexcept
-      : path(std::move(other.path)), fd(std::exchange(other.fd, -1)) {}
+      : path(std::move(other.path)), fd(std::exchange(other.fd, no_descriptor)) {}
   map_lock& operator=(map_lock&& other) noexcept = delete;
   ~map_lock();  // lets go, as `release` does
 };

@@ -5,8 +5,6 @@
 // part runs whatever the machine gives.
 #pragma once
 
-#include <signal.h>
-
 #include <cstddef>
 #include <exception>
 #include <system_error>
@@ -14,19 +12,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/interrupt_guard.hpp"
+
 namespace vort {
 
 // A thread started with every signal blocked (it inherits the blocked set); this thread's own
 // mask is as it was once it has started. Throws std::system_error when none can be had.
 template <class Body>
 std::thread thread_without_interrupts(Body&& body) {
-  sigset_t all, previous;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &previous);
-  struct restore {
-    sigset_t mask;
-    ~restore() { pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
-  } const restored{previous};
+  const all_signals_blocked blocked;
   return std::thread(std::forward<Body>(body));
 }
 

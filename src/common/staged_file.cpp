@@ -1,11 +1,5 @@
 #include "common/staged_file.hpp"
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -20,7 +14,9 @@
 #include "common/file_handle.hpp"
 #include "common/interrupts.hpp"
 #include "common/parallel_parts.hpp"
-#include "common/write_at.hpp"
+#include "platform/file_status.hpp"
+#include "platform/positional_io.hpp"
+#include "platform/staging.hpp"
 
 namespace vort {
 namespace {
@@ -60,7 +56,7 @@ std::string hidden_path(const std::string& target, const char* suffix) {
   char number[16];
   std::snprintf(number, sizeof number, "%012llu",
                 static_cast<unsigned long long>(random() % 1000000000000));
-  const std::string unique = std::to_string(::getpid()) + "-" + number;
+  const std::string unique = std::to_string(process_number()) + "-" + number;
   return (path.parent_path() / ("." + base + "." + unique + suffix)).string();
 }
 
@@ -79,10 +75,10 @@ void check_hidden_name(const std::string& name, const std::string& target) {
   int error = 0;
   {
     const interrupts_held held;
-    const int fd = ::open(trial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const file_descriptor fd = create_new_file(trial.c_str(), 0600);
     if (fd >= 0) {
-      ::close(fd);
-      ::unlink(trial.c_str());
+      close_descriptor(fd);
+      remove_file(trial.c_str());
     } else {
       error = errno;
     }
@@ -92,9 +88,9 @@ void check_hidden_name(const std::string& name, const std::string& target) {
     refuse("cannot create ", name,
            "its hidden temporary name would be too long for the file system");
   }
-  struct stat directory {};
+  file_status directory;
   if ((error == ENOENT || error == ENOTDIR) &&
-      ::stat(directory_of(target).c_str(), &directory) != 0) {
+      status_of(directory_of(target).c_str(), directory) != 0) {
     refuse("cannot create ", name,
            "the directory " + in_quotes(directory_of(target)) + " does not exist");
   }
@@ -107,20 +103,19 @@ std::string temporary_path(const std::string& target) {
 
 // In a sticky directory (/tmp, a shared scratch area) only the owner of a file or of the
 // directory may replace it, whatever the file's permissions say.
-bool sticky_and_not_ours(const std::string& target, const struct stat& file) {
-  struct stat directory {};
+bool sticky_and_not_ours(const std::string& target, const file_status& file) {
+  file_status directory;
   const fs::path parent = fs::path(target).parent_path();
-  if (::stat(parent.empty() ? "." : parent.c_str(), &directory) != 0) return false;
-  const uid_t user = ::geteuid();
-  return (directory.st_mode & S_ISVTX) != 0 && user != 0 && file.st_uid != user &&
-         directory.st_uid != user;
+  if (status_of(parent.empty() ? "." : parent.c_str(), directory) != 0) return false;
+  const std::uint32_t user = effective_user();
+  return directory.sticky && !user_is_administrator() && file.owner != user &&
+         directory.owner != user;
 }
 
 // Where a file of that name lies: its directory (device and inode) and its name there. Two
 // names with the same place are one file, whatever links or mounts lead to it.
 struct place {
-  dev_t device = 0;
-  ino_t directory = 0;
+  file_identity directory;
   std::string name;
   bool operator==(const place&) const = default;
 };
@@ -128,16 +123,16 @@ struct place {
 std::optional<place> place_of(const std::string& target) {
   const fs::path path = target;
   const fs::path parent = path.parent_path();
-  struct stat directory {};
-  if (::stat(parent.empty() ? "." : parent.c_str(), &directory) != 0) return std::nullopt;
-  return place{directory.st_dev, directory.st_ino, path.filename().string()};
+  file_status directory;
+  if (status_of(parent.empty() ? "." : parent.c_str(), directory) != 0) return std::nullopt;
+  return place{directory.identity, path.filename().string()};
 }
 
 void forget_and_remove(staged_file& file) {
   if (!file.temporary) return;
-  if (file.fd >= 0) ::close(file.fd);
-  file.fd = -1;
-  ::unlink(file.temporary.get());
+  if (file.fd >= 0) close_descriptor(file.fd);
+  file.fd = no_descriptor;
+  remove_file(file.temporary.get());
   forget_temporary(file.temporary.get());
   file.temporary.reset();
 }
@@ -151,7 +146,7 @@ staged_file& staged_file::operator=(staged_file&& other) noexcept {
     target = std::move(other.target);
     temporary = std::move(other.temporary);
     fd = other.fd;
-    other.fd = -1;
+    other.fd = no_descriptor;
   }
   return *this;
 }
@@ -175,27 +170,24 @@ void check_distinct_files(std::span<const std::string> names) {
 
 void check_replaceable(const std::string& name) {
   const std::string target = resolved_target(name);
-  struct stat status {};
-  if (::stat(target.c_str(), &status) != 0) {
+  file_status status;
+  if (status_of(target.c_str(), status) != 0) {
     // A new file, unless its name cannot be one (too long, a missing directory is the
     // caller's to tell).
     if (errno == ENAMETOOLONG) refuse("cannot create ", name, errno);
     check_hidden_name(name, target);
     return;
   }
-  if (S_ISDIR(status.st_mode)) refuse("cannot create ", name, EISDIR);
+  if (status.kind == file_kind::directory) refuse("cannot create ", name, EISDIR);
   // A device or a pipe (an output sent to /dev/null, say) would be replaced by a file.
-  if (!S_ISREG(status.st_mode)) refuse("cannot create ", name, "it is not a regular file");
-  if (::access(target.c_str(), W_OK) != 0) refuse("cannot create ", name, errno);
+  if (status.kind != file_kind::regular) refuse("cannot create ", name, "it is not a regular file");
+  if (may_write_file(target.c_str()) != 0) refuse("cannot create ", name, errno);
   if (sticky_and_not_ours(target, status)) refuse("cannot create ", name, EPERM);
   check_hidden_name(name, target);
 }
 
-bool names_open_file(const std::string& name, int fd) {
-  struct stat open {
-  }, named{};
-  return ::fstat(fd, &open) == 0 && ::stat(name.c_str(), &named) == 0 &&
-         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+bool names_open_file(const std::string& name, file_descriptor fd) {
+  return names_open_file(name.c_str(), fd);
 }
 
 staged_file stage_file(const std::string& name) {
@@ -204,8 +196,8 @@ staged_file stage_file(const std::string& name) {
   file.target = resolved_target(name);
   // A file that replaces another gets that one's permissions; it is created private and
   // widened to them, so that a private map is readable by nobody else meanwhile.
-  struct stat existing {};
-  const bool replaces = ::stat(file.target.c_str(), &existing) == 0;
+  file_status existing;
+  const bool replaces = status_of(file.target.c_str(), existing) == 0;
   for (int attempt = 0; !file.temporary; ++attempt) {
     const std::string path = temporary_path(file.target);
     auto storage = std::make_unique<char[]>(path.size() + 1);
@@ -216,8 +208,7 @@ staged_file stage_file(const std::string& name) {
       refuse("cannot create ", name,
              "more than " + std::to_string(max_temporaries) + " files are being written at once");
     }
-    file.fd =
-        ::open(storage.get(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaces ? 0600 : 0666);
+    file.fd = create_new_file(storage.get(), replaces ? 0600 : 0666);
     if (file.fd >= 0) {
       file.temporary = std::move(storage);
       break;
@@ -226,7 +217,7 @@ staged_file stage_file(const std::string& name) {
     forget_temporary(storage.get());
     if (error != EEXIST || attempt == 100) refuse("cannot create ", name, error);
   }
-  if (replaces) ::fchmod(file.fd, existing.st_mode & 07777);
+  if (replaces) set_permissions(file.fd, existing.permissions);
   return file;
 }
 
@@ -237,64 +228,35 @@ void write_staged_at(staged_file& file, const char* data, std::size_t size, std:
 }
 
 void start_writing_out(const staged_file& file, std::uint64_t offset, std::uint64_t size) {
-  ::sync_file_range(file.fd, static_cast<off_t>(offset), static_cast<off_t>(size),
-                    SYNC_FILE_RANGE_WRITE);
+  start_writing_out(file.fd, offset, size);
 }
 
 void close_staged(staged_file& file) {
-  const int fd = file.fd;
-  file.fd = -1;
-  if (::close(fd) != 0) refuse("cannot write ", file.name, errno);
+  const file_descriptor fd = file.fd;
+  file.fd = no_descriptor;
+  if (close_descriptor(fd) != 0) refuse("cannot write ", file.name, errno);
 }
 
-const commit_calls system_commit_calls{::link, ::rename, ::unlink};
+const commit_calls system_commit_calls{link_file, rename_file, remove_file};
 
 namespace {
-
-// The bytes of `from` into the empty `to`: shared blocks where the file system can (a
-// reflink), else copied by the kernel, else read and written here. 0 or the cause.
-int copy_contents(int from, int to) {
-  if (::ioctl(to, FICLONE, from) == 0) return 0;
-  for (;;) {
-    const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, std::size_t{1} << 30, 0);
-    if (copied == 0) return 0;
-    if (copied > 0) continue;
-    if (errno == EINTR) continue;
-    if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) break;
-    return errno;
-  }
-  std::vector<char> block(std::size_t{1} << 20);
-  for (std::uint64_t offset = 0;;) {
-    const ssize_t got = ::pread(from, block.data(), block.size(), static_cast<off_t>(offset));
-    if (got == 0) return 0;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (const int error = write_all_at(to, block.data(), static_cast<std::size_t>(got), offset)) {
-      return error;
-    }
-    offset += static_cast<std::uint64_t>(got);
-  }
-}
 
 // A copy of the earlier file at `kept`, with its permissions and times, for a file system
 // that refuses a hard link: the earlier file stays at its name, so a rename that fails leaves
 // it in place, and the copy can be renamed back over a new file. 0 or the cause.
 int copy_aside(const char* target, const std::string& kept) {
-  const unique_fd source(::open(target, O_RDONLY | O_CLOEXEC));
-  struct stat status {};
-  if (source.fd < 0 || ::fstat(source.fd, &status) != 0) return errno;
-  unique_fd copy(::open(kept.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  const unique_fd source(open_existing(target));
+  file_status status;
+  if (source.fd < 0 || status_of_open(source.fd, status) != 0) return errno;
+  unique_fd copy(create_new_file(kept.c_str(), 0600));
   if (copy.fd < 0) return errno;
   int error = copy_contents(source.fd, copy.fd);
   // Best effort, as for a temporary: a file system without permissions (where hard links are
   // missing too, often) refuses them.
-  ::fchmod(copy.fd, status.st_mode & 07777);
-  const timespec times[2] = {status.st_atim, status.st_mtim};
-  ::futimens(copy.fd, times);
-  if (::close(std::exchange(copy.fd, -1)) != 0 && error == 0) error = errno;
-  if (error != 0) ::unlink(kept.c_str());
+  set_permissions(copy.fd, status.permissions);
+  copy_times(source.fd, copy.fd);
+  if (close_descriptor(std::exchange(copy.fd, no_descriptor)) != 0 && error == 0) error = errno;
+  if (error != 0) remove_file(kept.c_str());
   return error;
 }
 
@@ -313,10 +275,10 @@ struct commit_step {
 
 // Gives the earlier file its second name; false (with the cause) when it can have none.
 bool keep_earlier(commit_step& step, const commit_calls& calls) {
-  struct stat status {};
-  step.target_existed = ::lstat(step.file->target.c_str(), &status) == 0;
+  file_status status;
+  step.target_existed = link_status_of(step.file->target.c_str(), status) == 0;
   if (!step.target_existed) return true;
-  if (S_ISDIR(status.st_mode)) {
+  if (status.kind == file_kind::directory) {
     step.error = EISDIR;  // what the rename would meet
     return false;
   }
@@ -339,8 +301,8 @@ bool write_out(std::span<commit_step> steps, int threads) {
   run_parts(static_cast<int>(parts), [&](int part) {
     const std::size_t p = static_cast<std::size_t>(part);
     for (std::size_t s = steps.size() * p / parts; s < steps.size() * (p + 1) / parts; ++s) {
-      const unique_fd file(::open(steps[s].file->temporary.get(), O_RDONLY | O_CLOEXEC));
-      if (file.fd < 0 || ::fdatasync(file.fd) != 0) steps[s].error = errno;
+      const unique_fd file(open_existing(steps[s].file->temporary.get()));
+      if (file.fd < 0 || flush_file(file.fd) != 0) steps[s].error = errno;
     }
   });
   return std::none_of(steps.begin(), steps.end(),
@@ -418,17 +380,16 @@ std::vector<std::string> left_behind(std::span<const commit_step> steps, bool co
 // out on its own (EINVAL) needs nothing.
 std::vector<std::string> write_out_directories(std::span<staged_file* const> files) {
   std::vector<std::string> warnings;
-  std::vector<std::pair<dev_t, ino_t>> done;
+  std::vector<file_identity> done;
   for (const staged_file* file : files) {
     const std::string directory = directory_of(file->target);
-    const unique_fd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct stat status {};
-    int error = fd.fd < 0 || ::fstat(fd.fd, &status) != 0 ? errno : 0;
+    const unique_fd fd(open_directory(directory.c_str()));
+    file_status status;
+    int error = fd.fd < 0 || status_of_open(fd.fd, status) != 0 ? errno : 0;
     if (error == 0) {
-      const std::pair<dev_t, ino_t> identity{status.st_dev, status.st_ino};
-      if (std::find(done.begin(), done.end(), identity) != done.end()) continue;
-      done.push_back(identity);
-      if (::fsync(fd.fd) != 0 && errno != EINVAL) error = errno;
+      if (std::find(done.begin(), done.end(), status.identity) != done.end()) continue;
+      done.push_back(status.identity);
+      if (flush_directory(fd.fd) != 0) error = errno;
     }
     if (error != 0) {
       warnings.push_back("the maps are in place, but the directory " + in_quotes(directory) +

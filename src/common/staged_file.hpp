@@ -11,13 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/descriptor.hpp"
+
 namespace vort {
 
 struct staged_file {
   std::string name;                   // as the user gave it: what messages name
   std::string target;                 // the file replaced: `name`, or where its links lead
   std::unique_ptr<char[]> temporary;  // the path written now; null once renamed or removed
-  int fd = -1;
+  file_descriptor fd = no_descriptor;
 
   staged_file() = default;
   staged_file(staged_file&& other) noexcept = default;
@@ -39,7 +41,7 @@ void check_replaceable(const std::string& name);
 
 // Whether `name`, its symbolic links followed, is the file open on `fd`: the same device and
 // inode, so a hard link to it is that file too.
-bool names_open_file(const std::string& name, int fd);
+bool names_open_file(const std::string& name, file_descriptor fd);
 
 // Creates the temporary beside the target, with the target's permissions when it exists
 // (never wider meanwhile).

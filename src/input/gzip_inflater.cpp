@@ -1,12 +1,11 @@
 #include "input/gzip_inflater.hpp"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
+
+#include "platform/positional_io.hpp"
 
 namespace vort {
 namespace {
@@ -19,14 +18,10 @@ constexpr std::size_t read_size = std::size_t{256} << 10;
 constexpr const char* unexpected_end = "unexpected end of file";
 constexpr const char* trailing_data = "trailing data after the last gzip member";
 
-// Waits until the descriptor can be read or the wake descriptor says stop.
+// Waits until the descriptor can be read or the wake signal says stop.
 bool may_read(gzip_inflater& z) {
-  if (z.wake_descriptor < 0) return true;
-  pollfd watched[2] = {{z.descriptor, POLLIN, 0}, {z.wake_descriptor, POLLIN, 0}};
-  while (::poll(watched, 2, -1) < 0) {
-    if (errno != EINTR) return true;  // read(2) will tell what is wrong
-  }
-  z.stopped = (watched[1].revents & POLLIN) != 0;
+  if (z.wake.readable < 0) return true;
+  z.stopped = wait_readable_or_woken(z.descriptor, z.wake);
   return !z.stopped;
 }
 
@@ -39,7 +34,8 @@ bool read_more(gzip_inflater& z) {
   z.end -= keep_from;
   if (!may_read(z)) return false;
   for (;;) {
-    const ssize_t got = ::read(z.descriptor, z.input.data() + z.end, z.input.size() - z.end);
+    const std::int64_t got =
+        read_next(z.descriptor, z.input.data() + z.end, z.input.size() - z.end);
     if (got > 0) {
       z.end += static_cast<std::size_t>(got);
       z.compressed_read += static_cast<std::uint64_t>(got);
@@ -200,10 +196,11 @@ void pass_padding(gzip_inflater& z) {
 
 }  // namespace
 
-gzip_inflater start_inflater(int descriptor, std::string_view already_read, int wake_descriptor) {
+gzip_inflater start_inflater(file_descriptor descriptor, std::string_view already_read,
+                             wake_signal wake) {
   gzip_inflater z;
   z.descriptor = descriptor;
-  z.wake_descriptor = wake_descriptor;
+  z.wake = wake;
   z.input.resize(kept_behind + std::max(read_size, already_read.size()));
   std::copy(already_read.begin(), already_read.end(), z.input.begin() + kept_behind);
   z.pos = kept_behind;

@@ -14,13 +14,15 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/wakeable_read.hpp"
+
 namespace vort {
 
 enum class inflate_phase { member_start, header, data, padding, end };
 
 struct gzip_inflater {
-  int descriptor = -1;
-  int wake_descriptor = -1;           // when readable, reading stops (`stopped`); -1 for none
+  file_descriptor descriptor = no_descriptor;
+  wake_signal wake;                   // when sent, reading stops (`stopped`); none by default
   std::vector<std::uint8_t> input;    // the last bytes consumed, then those read ahead
   std::size_t pos = 0;                // the next byte to consume
   std::size_t end = 0;                // the end of the bytes read
@@ -33,13 +35,13 @@ struct gzip_inflater {
   // Why inflating stopped before the end of the text, if it did.
   const char* damage = nullptr;  // a reason, in the words zlib uses where there are some
   int read_error = 0;            // an errno of read(2)
-  bool stopped = false;          // `wake_descriptor` became readable
+  bool stopped = false;          // `wake` was sent
 };
 
 // Starts inflating the file whose first bytes, `already_read`, have been read from
 // `descriptor` (a caller that looked for the gzip magic); the rest is read from it.
-gzip_inflater start_inflater(int descriptor, std::string_view already_read,
-                             int wake_descriptor = -1);
+gzip_inflater start_inflater(file_descriptor descriptor, std::string_view already_read,
+                             wake_signal wake = {});
 
 // Inflates up to `room` bytes of text into `out` and returns their count: less than `room`
 // only at the end of the text or when inflating failed (`inflate_failed`).

@@ -1,8 +1,5 @@
 #include "input/gzip_stream.hpp"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -27,7 +24,7 @@ constexpr std::size_t block_bytes = std::size_t{512} << 10;
 
 struct gzip_ring {
   std::string name;
-  int wake = -1;  // an eventfd, written when the caller goes: the thread may wait on a pipe
+  wake_signal wake;  // sent when the caller goes: the thread may wait on a pipe
   // The inflating side's own: the inflater, the blocks' memory and where the next block lies.
   gzip_inflater inflater;
   std::vector<std::unique_ptr<char[]>> memory;
@@ -44,9 +41,7 @@ struct gzip_ring {
   std::uint64_t compressed_at_end = 0;
   bool stop = false;  // the caller has gone
 
-  ~gzip_ring() {
-    if (wake >= 0) ::close(wake);
-  }
+  ~gzip_ring() { close_wake_signal(wake); }
 };
 
 namespace {
@@ -149,20 +144,17 @@ gzip_stream::~gzip_stream() {
     ring->stop = true;
   }
   ring->freed_one.notify_one();
-  const std::uint64_t one = 1;
-  if (ring->wake >= 0 && ::write(ring->wake, &one, sizeof one) < 0) {
-    // The thread is not waiting on a descriptor then (the eventfd cannot be full).
-  }
+  send_wake(ring->wake);
   inflating.join();
 }
 
-gzip_stream start_gzip_stream(int descriptor, std::string_view already_read, std::string name,
-                              bool own_thread) {
+gzip_stream start_gzip_stream(file_descriptor descriptor, std::string_view already_read,
+                              std::string name, bool own_thread) {
   gzip_stream stream;
   stream.ring = std::make_unique<gzip_ring>();
   gzip_ring& ring = *stream.ring;
   ring.name = std::move(name);
-  ring.wake = ::eventfd(0, EFD_CLOEXEC);
+  ring.wake = make_wake_signal();
   ring.inflater = start_inflater(descriptor, already_read, ring.wake);
   for (std::size_t i = 0; i < ring_blocks; ++i) {
     ring.memory.push_back(std::make_unique_for_overwrite<char[]>(block_bytes));

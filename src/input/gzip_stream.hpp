@@ -17,6 +17,8 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/descriptor.hpp"
+
 namespace vort {
 
 struct text_block {
@@ -47,8 +49,8 @@ struct gzip_stream {
 // lives; `already_read` are its first bytes, read before (the magic). `name` is the file's
 // name for messages. Without `own_thread` the caller's thread inflates, as where no thread
 // can be had.
-gzip_stream start_gzip_stream(int descriptor, std::string_view already_read, std::string name,
-                              bool own_thread = true);
+gzip_stream start_gzip_stream(file_descriptor descriptor, std::string_view already_read,
+                              std::string name, bool own_thread = true);
 
 // Hands out the next block of text in `block`, giving the one before back to the ring;
 // returns false at the end of the text. Throws `failure` where the text cannot go on.

@@ -1,8 +1,5 @@
 #include "input/piped_table.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,11 +9,12 @@
 
 #include "common/disk_reserve.hpp"
 #include "common/failure.hpp"
-#include "common/read_waiting.hpp"
-#include "common/write_at.hpp"
 #include "input/inflated_scan.hpp"
 #include "input/stream_bounds.hpp"
 #include "input/table_reader.hpp"
+#include "platform/positional_io.hpp"
+#include "platform/terminal.hpp"
+#include "platform/unnamed_file.hpp"
 
 namespace vort {
 namespace {
@@ -32,27 +30,22 @@ std::string temporary_directory() {
   return set != nullptr && *set != '\0' ? set : "/tmp";
 }
 
-// A file without a name: nothing to remove, whatever ends the run. Where the file system has
-// no O_TMPFILE, a named one removed at once.
+// A file without a name: nothing to remove, whatever ends the run.
 unique_fd unnamed_file() {
   const std::string directory = temporary_directory();
-  unique_fd file(::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
-  if (file.fd >= 0) return file;
-  std::string pattern = directory + "/.VORT2Pelta-table-XXXXXX";
-  file = unique_fd(::mkostemp(pattern.data(), O_CLOEXEC));
+  unique_fd file(unnamed_temporary(directory.c_str()));
   if (file.fd < 0) {
     refuse("cannot make a temporary file in " + in_quotes(directory) + ": " + std::strerror(errno));
   }
-  ::unlink(pattern.c_str());
   return file;
 }
 
 // Whether what has been copied so far already holds more than `most` records. A copy that
 // ends inside a record, or inside compressed data, is no proof of anything: its failures are
 // left to the reading of the whole table.
-bool holds_more_records(int copy, std::int64_t most) {
+bool holds_more_records(file_descriptor copy, std::int64_t most) {
   try {
-    const table_file so_far = adopt_table(piped_table_name, unique_fd(::dup(copy)));
+    const table_file so_far = adopt_table(piped_table_name, unique_fd(duplicate_descriptor(copy)));
     return for_each_record(so_far, most + 1, [](const record_view&) { return true; }) > most;
   } catch (const failure&) {
     return false;
@@ -61,7 +54,7 @@ bool holds_more_records(int copy, std::int64_t most) {
 
 // Writes at `offset`, not at the file's offset: a count of the copy reads it through a
 // descriptor that shares that offset, and may leave it anywhere.
-void write_all(int to, const char* data, std::size_t size, std::uint64_t offset) {
+void write_all(file_descriptor to, const char* data, std::size_t size, std::uint64_t offset) {
   if (const int error = write_all_at(to, data, size, offset)) {
     refuse("cannot copy it to a temporary file: " + std::string(std::strerror(error)));
   }
@@ -69,7 +62,7 @@ void write_all(int to, const char* data, std::size_t size, std::uint64_t offset)
 
 // Refuses a block that would leave the copy's file system less than its reserve; where the
 // room cannot be told, the write itself finds a full disk.
-void keep_reserve(int copy, std::size_t more) {
+void keep_reserve(file_descriptor copy, std::size_t more) {
   const std::optional<disk_room> room = disk_room_of(copy);
   if (room && !leaves_reserve(*room, more)) {
     refuse("its copy would leave less than " + reserve_text(disk_reserve(room->size)) +
@@ -79,10 +72,10 @@ void keep_reserve(int copy, std::size_t more) {
 
 // Reads a block of the stream; the first one holds at least the two bytes that tell a
 // compressed stream (a pipe may hand them out one at a time). 0 at the stream's end.
-std::size_t read_block(int input, char* block, bool first) {
+std::size_t read_block(file_descriptor input, char* block, bool first) {
   std::size_t size = 0;
   do {
-    const ssize_t got = read_waiting(input, block + size, copy_block - size);
+    const std::int64_t got = read_waiting(input, block + size, copy_block - size);
     if (got < 0) refuse(std::strerror(errno));
     if (got == 0) break;
     size += static_cast<std::size_t>(got);
@@ -106,8 +99,9 @@ std::string scan_compressed_block(stream_scan& scan, inflated_scan& inflated,
 
 }  // namespace
 
-table_file copy_piped_table(int input, std::int64_t most_records, std::uint64_t count_from) {
-  if (::isatty(input) == 1) refuse("it is a terminal, not a table");
+table_file copy_piped_table(file_descriptor input, std::int64_t most_records,
+                            std::uint64_t count_from) {
+  if (is_terminal(input)) refuse("it is a terminal, not a table");
   unique_fd copy = unnamed_file();
   const auto block = std::make_unique_for_overwrite<char[]>(copy_block);
   const stream_bounds bounds = bounds_for_records(most_records);
@@ -138,7 +132,7 @@ table_file copy_piped_table(int input, std::int64_t most_records, std::uint64_t 
 }
 
 table_file open_table_or_input(const std::string& name, std::int64_t most_records) {
-  return name == piped_table_argument ? copy_piped_table(STDIN_FILENO, most_records)
+  return name == piped_table_argument ? copy_piped_table(standard_input, most_records)
                                       : open_table(name);
 }
 

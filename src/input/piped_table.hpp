@@ -31,7 +31,7 @@ inline constexpr std::uint64_t record_count_growth = 4;
 // records is refused as a table with too many records is, as soon as a count of its copy finds them
 // (the copy is counted each time it has grown fourfold from `count_from` bytes on). Throws
 // `failure`.
-table_file copy_piped_table(int input, std::int64_t most_records,
+table_file copy_piped_table(file_descriptor input, std::int64_t most_records,
                             std::uint64_t count_from = first_record_count_at);
 
 // The table of a command line: standard input for "-", copied as above, or the named file.

@@ -5,8 +5,7 @@
 
 #include "common/failure.hpp"
 #include "common/memory_budget.hpp"
-
-#include <sys/mman.h>
+#include "platform/zeroed_memory.hpp"
 
 namespace vort {
 namespace {
@@ -24,19 +23,10 @@ table_storage zeroed_table_storage(std::size_t bytes) {
                          storage_release{0});
   }
   const std::size_t rounded = (bytes + huge_page - 1) / huge_page * huge_page;
-  void* mapping = ::mmap(nullptr, rounded + huge_page, PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapping == MAP_FAILED) return table_storage(nullptr, storage_release{0});
-  // Keep a 2 MB-aligned stretch and give back what lies around it.
-  auto* start = static_cast<char*>(mapping);
-  const std::size_t lead =
-      (huge_page - reinterpret_cast<std::uintptr_t>(start) % huge_page) % huge_page;
-  if (lead > 0) ::munmap(start, lead);
-  if (huge_page - lead > 0) ::munmap(start + lead + rounded, huge_page - lead);
-#if defined(MADV_HUGEPAGE)
-  ::madvise(start + lead, rounded, MADV_HUGEPAGE);  // a hint: without it the table is the same
-#endif
-  return table_storage(reinterpret_cast<double*>(start + lead), storage_release{rounded});
+  void* start = map_zeroed(rounded, huge_page);
+  if (start == nullptr) return table_storage(nullptr, storage_release{0});
+  advise_huge_pages(start, rounded);
+  return table_storage(static_cast<double*>(start), storage_release{rounded});
 }
 
 }  // namespace
@@ -45,7 +35,7 @@ void storage_release::operator()(double* storage) const {
   if (mapped_bytes == 0) {
     std::free(storage);
   } else {
-    ::munmap(storage, mapped_bytes);
+    unmap_zeroed(storage, mapped_bytes);
   }
 }
 

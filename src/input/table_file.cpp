@@ -1,15 +1,13 @@
 #include "input/table_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "common/failure.hpp"
+#include "platform/file_status.hpp"
+#include "platform/positional_io.hpp"
 
 namespace vort {
 namespace {
@@ -18,16 +16,16 @@ namespace {
   throw failure{cannot_read(name, cause)};
 }
 
-bool starts_with_gzip_magic(int fd) {
+bool starts_with_gzip_magic(file_descriptor fd) {
   unsigned char magic[2] = {};
-  return ::pread(fd, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+  return read_at(fd, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
 }
 
 }  // namespace
 
 table_file open_table(const std::string& name) {
   // Not blocking: a pipe without a writer would hold the open until one came.
-  unique_fd file(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  unique_fd file(open_for_reading(name.c_str()));
   if (file.fd < 0) {
     throw failure{"cannot open " + in_quotes(name) + ": " + std::strerror(errno)};
   }
@@ -38,12 +36,12 @@ table_file adopt_table(const std::string& name, unique_fd file) {
   table_file table;
   table.name = name;
   table.file = std::move(file);
-  struct stat status {};
-  if (::fstat(table.file.fd, &status) != 0) refuse_read(name, std::strerror(errno));
-  if (S_ISDIR(status.st_mode)) refuse_read(name, "it is a directory");
-  if (!S_ISREG(status.st_mode)) refuse_read(name, "it is not a regular file");
-  ::fcntl(table.file.fd, F_SETFL, 0);
-  table.size = static_cast<std::uint64_t>(status.st_size);
+  file_status status;
+  if (status_of_open(table.file.fd, status) != 0) refuse_read(name, std::strerror(errno));
+  if (status.kind == file_kind::directory) refuse_read(name, "it is a directory");
+  if (status.kind != file_kind::regular) refuse_read(name, "it is not a regular file");
+  make_blocking(table.file.fd);
+  table.size = status.size;
   if (starts_with_gzip_magic(table.file.fd)) table.encoding = table_encoding::gzip;
   return table;
 }
@@ -54,7 +52,7 @@ byte_source read_text(const table_file& table) {
   if (table.encoding == table_encoding::gzip) {
     // The inflating thread reads the file in order from the offset it shares with the table:
     // every reading of a compressed table starts from the beginning, and one follows another.
-    if (::lseek(table.file.fd, 0, SEEK_SET) != 0) refuse_read(table.name, std::strerror(errno));
+    if (rewind_descriptor(table.file.fd) != 0) refuse_read(table.name, std::strerror(errno));
     source.gz = std::make_unique<gzip_stream>(
         start_gzip_stream(table.file.fd, {}, table.name, table.inflate_in_own_thread));
   }
@@ -73,8 +71,7 @@ std::size_t read_bytes(byte_source& source, char* data, std::size_t size) {
   if (source.offset >= source.end) return 0;
   size = static_cast<std::size_t>(std::min<std::uint64_t>(size, source.end - source.offset));
   for (;;) {
-    const ssize_t got =
-        ::pread(source.table->file.fd, data, size, static_cast<off_t>(source.offset));
+    const std::int64_t got = read_at(source.table->file.fd, data, size, source.offset);
     if (got >= 0) {
       source.offset += static_cast<std::uint64_t>(got);
       return static_cast<std::size_t>(got);

@@ -4,7 +4,6 @@
 #include "preview/png.hpp"
 
 #include <png.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -91,10 +90,10 @@ void write_png(const preview_image& image, std::FILE* out, const std::string& na
 staged_file stage_preview(const std::string& name, const preview_image& image) {
   staged_file file = stage_file(name);
   errno = 0;
-  const int descriptor = ::dup(file.fd);
-  file_handle stream(descriptor < 0 ? nullptr : ::fdopen(descriptor, "wb"));
+  const file_descriptor descriptor = duplicate_descriptor(file.fd);
+  file_handle stream(descriptor < 0 ? nullptr : stream_on_descriptor(descriptor, "wb"));
   if (!stream) {
-    if (descriptor >= 0) ::close(descriptor);
+    if (descriptor >= 0) close_descriptor(descriptor);
     throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(cause_of_failure())};
   }
   write_png(image, stream.get(), name);

@@ -1,0 +1,14 @@
+// The console the program runs in.
+#pragma once
+
+#include "platform/descriptor.hpp"
+
+namespace vort {
+
+// Whether `fd` is a terminal that a person reads or types at.
+bool is_terminal(file_descriptor fd);
+
+// Whether the character set of the locale in force (set with setlocale first) is UTF-8.
+bool console_speaks_utf8();
+
+}  // namespace vort
