@@ -19,6 +19,7 @@
 #include "common/memory_budget.hpp"
 #include "common/output_directory.hpp"
 #include "common/parallel_parts.hpp"
+#include "common/staged_file.hpp"
 #include "fieldmap/body_writer.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/map_axes.hpp"
@@ -33,6 +34,7 @@
 #include "input/table_file.hpp"
 #include "input/table_reader.hpp"
 #include "input/wall_check.hpp"
+#include "platform/descriptor.hpp"
 #include "preview/picture.hpp"
 #include "preview/png.hpp"
 
@@ -324,16 +326,16 @@ void check_outputs(const output_names& names, std::span<const std::string> pictu
 }
 
 // Refuses an output that is the table's own file (its name, a symbolic or a hard link): the
-// map renamed onto it would take the table's place. A table from standard input is a copy
-// that no name leads to.
-void check_table_kept(const table_file& table, const output_names& names,
-                      std::span<const std::string> picture_names) {
+// map renamed onto it would take the table's place. `table_fd` is the table's, or standard
+// input's for "-", which a shell may have redirected from a file (`- < t.txt`).
+void check_table_kept(file_descriptor table_fd, const std::string& table_text,
+                      const output_names& names, std::span<const std::string> picture_names) {
   std::vector<std::string> every_name(names.begin(), names.end());
   every_name.insert(every_name.end(), picture_names.begin(), picture_names.end());
   for (const std::string& name : every_name) {
-    if (names_open_file(name, table.file.fd)) {
+    if (names_open_file(name, table_fd)) {
       throw failure{"cannot create " + in_quotes(name) + ": it is the same file as the table " +
-                    in_quotes(table.name)};
+                    table_text};
     }
   }
 }
@@ -399,10 +401,16 @@ run_plan plan_run(const command_line& command) {
   plan.names = build_output_names(command.base_name, plan.kind);
   plan.picture_name = output_file_name(command.base_name, "3D-", ".png");
   check_outputs(plan.names, picture_names(plan, options.preview));
+  const bool piped = command.table_name == piped_table_argument;
+  if (piped) {
+    check_table_kept(standard_input, "on standard input", plan.names,
+                     picture_names(plan, options.preview));
+  }
   plan.table = open_table_or_input(command.table_name,
                                    typed.any_automatic() ? max_knots : typed.counts.knots());
-  if (command.table_name != piped_table_argument) {
-    check_table_kept(plan.table, plan.names, picture_names(plan, options.preview));
+  if (!piped) {
+    check_table_kept(plan.table.file.fd, in_quotes(plan.table.name), plan.names,
+                     picture_names(plan, options.preview));
   }
   plan.table.inflate_in_own_thread = run_threads(options) > 1;
   if (typed.any_automatic()) {

@@ -757,6 +757,17 @@ std::vector<bad_case> catalogue() {
        [](const fs::path& dir) { write_file(dir / "3D_Re-cav.ex", table_of(2)); },
        "cannot create \"3D_Re-cav.ex\": it is the same file as the table \"3D_Re-cav.ex\"",
        ""},
+      {"table on standard input redirected from an output of the run",
+       piped_2_1_1,
+       "",
+       [](const fs::path& dir) {
+         write_file(dir / "t.txt", table_of(2));
+         fs::remove(dir / "3D_Im-cav.ez");
+         fs::create_symlink("t.txt", dir / "3D_Im-cav.ez");
+       },
+       "cannot create \"3D_Im-cav.ez\": it is the same file as the table on standard input",
+       "",
+       {.stdin_path = "t.txt"}},
       {"output name links to the table", counts_2_1_1, good_answers,
        [](const fs::path& dir) {
          write_file(dir / "t.txt", table_of(2));
