@@ -534,8 +534,9 @@ read_run place_read_planes(const answered_run& run, const table_reading& reading
           ? check_table_positions(run.plan.table, reading.spread, reading.read, run.plan.inferred)
           : checked_positions{};
   map_symmetry symmetry = run.symmetry;
-  std::vector<doubtful_plane> doubtful = place_planes(
-      symmetry, reading.rows, positions.known ? &positions.axes : nullptr, run.plan.kind.axial);
+  std::vector<doubtful_plane> doubtful =
+      place_planes(symmetry, reading.rows, reading.read,
+                   positions.known ? &positions.axes : nullptr, run.plan.kind.axial);
   return {positions, std::move(doubtful), symmetry};
 }
 
@@ -565,6 +566,8 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   const map_symmetry& symmetry = placed.symmetry;
   std::optional<mesh_data> mesh = answered.mesh;
   say_upper_parts(out, symmetry);
+  // Knots without a record come first: a table cut short explains what follows.
+  if (read < rows.rows) warn(result, options, missing_records_warning(table.name, read, rows));
   // Both ends fitting needs the positions; the other doubts may need the mesh, known only
   // once --mesh=auto has taken it from them.
   for (const doubtful_plane& doubt : placed.doubtful) {
@@ -578,7 +581,6 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   }
   const map_axes axes = build_map_axes(counts, *mesh, symmetry);
   check_walls(options, rows, symmetry, plan.kind, positions, mesh, result);
-  if (read < rows.rows) warn(result, options, missing_records_warning(table.name, read, rows));
 
   say(out, std::string("field_id=") + command.field_id);
   flush_console(out);

@@ -66,7 +66,11 @@ side_choice choose_side(const std::array<plane_extremes, 2>& ends, const table_a
 }
 
 std::vector<doubtful_plane> place_planes(map_symmetry& symmetry, const record_table& table,
+                                         std::int64_t records,
                                          const std::array<table_axis, 3>* axes, bool axial) {
+  // Knots without a record read as zero, a field that seems to vanish: a table cut short
+  // has such knots on the last plane of every axis, so its field tells no side.
+  const bool field_tells = records >= table.rows;
   std::vector<doubtful_plane> doubtful;
   for (int a = 0; a < 3; ++a) {
     std::optional<map_plane>& plane = symmetry.planes[static_cast<std::size_t>(a)];
@@ -81,6 +85,13 @@ std::vector<doubtful_plane> place_planes(map_symmetry& symmetry, const record_ta
     plane->side = plane_side::last_knot;
     const std::int32_t knots = count_along(table.counts, a);
     if (knots < 2) continue;  // one plane of knots: no end to choose
+    if (!field_tells) {
+      if (axis != nullptr && starts_at_zero(*axis)) plane->side = plane_side::first_knot;
+      if (axis != nullptr && holds_both_sides_of_zero(*axis)) {
+        doubtful.push_back({a, side_doubt::axis_whole});
+      }
+      continue;
+    }
     const std::array<plane_extremes, 2> ends{extremes_on_plane(table, a, 0),
                                              extremes_on_plane(table, a, knots - 1)};
     const side_choice choice = choose_side(ends, axis, a, plane->wall, axial, table.largest);

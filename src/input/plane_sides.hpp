@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "input/position_spread.hpp"
@@ -60,8 +61,12 @@ struct doubtful_plane {
 
 // Sets the side of every plane of `symmetry` that the user did not; `axes` is null where the
 // positions are unknown. Returns the planes whose side is in doubt, by normal; a plane whose
-// side the user gave is in doubt only where its axis is whole.
+// side the user gave is in doubt only where its axis is whole. Where the table holds fewer
+// than `table.rows` records (`records`), the field tells nothing: the side comes from the
+// positions alone (an axis starting at zero, else the last knot), and only a whole axis is a
+// doubt.
 std::vector<doubtful_plane> place_planes(map_symmetry& symmetry, const record_table& table,
+                                         std::int64_t records,
                                          const std::array<table_axis, 3>* axes, bool axial);
 
 }  // namespace vort

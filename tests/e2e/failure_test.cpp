@@ -683,6 +683,20 @@ std::vector<bad_case> catalogue() {
        "\"t.txt\" holds 3 records for 4 knots; the last knot has no record and is written as "
        "zero: the table ends early at knot (2, 1, 1) and may be cut short (--strict)",
        " Nx,Ny,Nz=           2           2           1"},
+      {"--strict and a half cut short, mirrored",
+       {"--strict", "--mesh=-0.08 -0.08 0 0 0.08 0.1 0.008 0.008 0.01", "--mirror=Y", "11", "21",
+        "11", "t.txt", "cav", "B"},
+       "",
+       [](const fs::path& dir) {
+         const std::string half = read_file(fs::path(VORT2PELTA_EXAMPLES_DIR) / "half_cavity.txt");
+         std::size_t end = 0;
+         for (int line = 0; line < 2000; ++line) end = half.find('\n', end) + 1;
+         write_file(dir / "t.txt", half.substr(0, end));
+       },
+       "\"t.txt\" holds 1998 records for 2541 knots; the last 543 knots have no record and are "
+       "written as zero: the table ends early at knot (9, 14, 7) and may be cut short (--strict)",
+       " YZ magnetic mirror\n" + record_count_line(2000) +
+           "\n Nx,Ny,Nz=          11          21          11"},
       {"--mesh=auto and a table that ends inside an x plane",
        {"--mesh=auto", "--mirror=F", "3", "2", "1", "t.txt", "cav", "E"},
        "",
