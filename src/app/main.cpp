@@ -11,12 +11,13 @@
 #include "app/progress.hpp"
 #include "app/standard_streams.hpp"
 #include "common/failure.hpp"
+#include "platform/descriptor.hpp"
 #include "platform/interrupt_guard.hpp"
 #include "platform/terminal.hpp"
 
 int main(int argc, char** argv) {
   // First of all: before a file is opened, none may take the place of a closed standard stream.
-  vort::occupy_closed_standard_streams();
+  vort::occupy_closed_standard_descriptors();
   // Past the file-size limit, or into a pipe whose reader has gone, a write should fail and
   // be reported like any other failure, not kill the process silently. Ignored before the
   // handler is installed, so that they stay ignored.

@@ -9,10 +9,6 @@
 
 namespace vort {
 
-void occupy_closed_standard_streams() {
-  occupy_closed_standard_descriptors();
-}
-
 waiting_input_buffer::int_type waiting_input_buffer::underflow() {
   const std::int64_t got = read_waiting(fd_, buffer_, sizeof buffer_);
   if (got < 0) throw failure{std::string("cannot read standard input: ") + std::strerror(errno)};

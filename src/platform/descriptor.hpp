@@ -22,8 +22,11 @@ file_descriptor duplicate_descriptor(file_descriptor fd);
 // A C stream writing to `fd`, which it owns from then on (fclose closes it); null with errno.
 std::FILE* stream_on_descriptor(file_descriptor fd, const char* mode);
 
-// Gives each of the three standard descriptors that is closed the null device, opened for
-// reading only, so that the next file opened cannot take its number. Best effort.
+// Gives each of the three standard descriptors that is closed (`<&-`, `>&-`) the null device,
+// opened for reading only, so that the next file opened cannot take its number: the
+// transcript would be written into it, or the answers read from it. Standard input then reads
+// as ended, and a write to standard output fails (EBADF) and is reported as any failed write
+// is. Best effort.
 void occupy_closed_standard_descriptors();
 
 }  // namespace vort
