@@ -77,7 +77,7 @@ void start_member(gzip_inflater& z) {
   const std::size_t available = ensure_input(z, 4);
   if (inflate_failed(z)) return;
   const std::uint8_t* bytes = z.input.data() + z.pos;
-  const bool magic = available >= 2 && bytes[0] == 0x1f && bytes[1] == 0x8b;
+  const bool magic = starts_with_gzip_magic(bytes, available);
   if (!magic && !z.first_member) {
     z.phase = available == 0 ? inflate_phase::end : inflate_phase::padding;
     return;

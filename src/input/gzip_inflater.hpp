@@ -38,6 +38,12 @@ struct gzip_inflater {
   bool stopped = false;          // `wake` was sent
 };
 
+// Whether `size` bytes begin as every gzip member does (1f 8b).
+inline bool starts_with_gzip_magic(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  return size >= 2 && bytes[0] == 0x1f && bytes[1] == 0x8b;
+}
+
 // Starts inflating the file whose first bytes, `already_read`, have been read from
 // `descriptor` (a caller that looked for the gzip magic); the rest is read from it.
 gzip_inflater start_inflater(file_descriptor descriptor, std::string_view already_read,

@@ -9,6 +9,7 @@
 
 #include "common/disk_reserve.hpp"
 #include "common/failure.hpp"
+#include "input/gzip_inflater.hpp"
 #include "input/inflated_scan.hpp"
 #include "input/stream_bounds.hpp"
 #include "input/table_reader.hpp"
@@ -83,11 +84,6 @@ std::size_t read_block(file_descriptor input, char* block, bool first) {
   return size;
 }
 
-bool starts_gzip(const char* data, std::size_t size) {
-  return size >= 2 && static_cast<unsigned char>(data[0]) == 0x1f &&
-         static_cast<unsigned char>(data[1]) == 0x8b;
-}
-
 // A compressed stream is bounded by its bytes, and by its text's lines as a plain one is.
 std::string scan_compressed_block(stream_scan& scan, inflated_scan& inflated,
                                   const stream_bounds& bounds, const char* data, std::size_t size) {
@@ -113,7 +109,7 @@ table_file copy_piped_table(file_descriptor input, std::int64_t most_records,
   for (;;) {
     const std::size_t size = read_block(input, block.get(), copied == 0);
     if (size == 0) break;
-    if (copied == 0) compressed = starts_gzip(block.get(), size);
+    if (copied == 0) compressed = starts_with_gzip_magic(block.get(), size);
     const std::string refusal =
         compressed ? scan_compressed_block(scan, inflated, bounds, block.get(), size)
                    : scan_plain_block(scan, bounds, piped_table_name, block.get(), size);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/failure.hpp"
+#include "input/gzip_inflater.hpp"
 #include "platform/file_status.hpp"
 #include "platform/positional_io.hpp"
 
@@ -16,9 +17,9 @@ namespace {
   throw failure{cannot_read(name, cause)};
 }
 
-bool starts_with_gzip_magic(file_descriptor fd) {
+bool file_starts_with_gzip_magic(file_descriptor fd) {
   unsigned char magic[2] = {};
-  return read_at(fd, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+  return read_at(fd, magic, 2, 0) == 2 && starts_with_gzip_magic(magic, 2);
 }
 
 }  // namespace
@@ -42,7 +43,7 @@ table_file adopt_table(const std::string& name, unique_fd file) {
   if (status.kind != file_kind::regular) refuse_read(name, "it is not a regular file");
   make_blocking(table.file.fd);
   table.size = status.size;
-  if (starts_with_gzip_magic(table.file.fd)) table.encoding = table_encoding::gzip;
+  if (file_starts_with_gzip_magic(table.file.fd)) table.encoding = table_encoding::gzip;
   return table;
 }
 
