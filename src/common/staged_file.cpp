@@ -293,20 +293,33 @@ bool keep_earlier(commit_step& step, const commit_calls& calls) {
   return true;
 }
 
-// Writes each temporary out to the disk, on up to `threads` threads; false (with the cause on
-// the first file that failed) when one cannot be.
-bool write_out(std::span<commit_step> steps, int threads) {
+// Runs `run` on up to `threads` threads, each over a run of the steps in order.
+template <typename Run>
+void in_runs(std::span<commit_step> steps, int threads, Run&& run) {
   const std::size_t parts = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)),
                                                     1, std::max<std::size_t>(steps.size(), 1));
   run_parts(static_cast<int>(parts), [&](int part) {
     const std::size_t p = static_cast<std::size_t>(part);
-    for (std::size_t s = steps.size() * p / parts; s < steps.size() * (p + 1) / parts; ++s) {
-      const unique_fd file(open_existing(steps[s].file->temporary.get()));
-      if (file.fd < 0 || flush_file(file.fd) != 0) steps[s].error = errno;
+    const std::size_t first = steps.size() * p / parts, end = steps.size() * (p + 1) / parts;
+    run(steps.subspan(first, end - first));
+  });
+}
+
+// The first step that failed, or the end.
+std::span<commit_step>::iterator first_failed(std::span<commit_step> steps) {
+  return std::find_if(steps.begin(), steps.end(),
+                      [](const commit_step& step) { return step.error != 0; });
+}
+
+// Writes each temporary out to the disk, on up to `threads` threads; each step that cannot be
+// gets the cause.
+void write_out(std::span<commit_step> steps, int threads) {
+  in_runs(steps, threads, [](std::span<commit_step> run) {
+    for (commit_step& step : run) {
+      const unique_fd file(open_existing(step.file->temporary.get()));
+      if (file.fd < 0 || flush_file(file.fd) != 0) step.error = errno;
     }
   });
-  return std::none_of(steps.begin(), steps.end(),
-                      [](const commit_step& step) { return step.error != 0; });
 }
 
 // Renames each file onto its target, up to the first that fails.
@@ -408,10 +421,11 @@ std::vector<std::string> commit_staged(std::span<staged_file* const> files, int 
   steps.reserve(files.size());
   for (staged_file* file : files) steps.push_back(commit_step{.file = file});
   const std::span<commit_step> all(steps);
-  if (flush == durability::synced && !write_out(all, threads)) {
-    const auto failed = std::find_if(steps.begin(), steps.end(),
-                                     [](const commit_step& step) { return step.error != 0; });
-    refuse("cannot write ", failed->file->name, failed->error);
+  if (flush == durability::synced) {
+    write_out(all, threads);
+    if (const auto failed = first_failed(all); failed != all.end()) {
+      refuse("cannot write ", failed->file->name, failed->error);
+    }
   }
   std::vector<std::string> warnings;
   {
@@ -421,18 +435,10 @@ std::vector<std::string> commit_staged(std::span<staged_file* const> files, int 
     if (kept_failed == steps.end()) {
       // A rename onto a file of tens of megabytes costs milliseconds (the file system starts
       // writing the new file out), so threads share them, each a run of files in order.
-      const std::size_t parts =
-          std::clamp<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), 1,
-                                  std::max<std::size_t>(steps.size(), 1));
-      run_parts(static_cast<int>(parts), [&](int part) {
-        const std::size_t p = static_cast<std::size_t>(part);
-        const std::size_t first = steps.size() * p / parts, end = steps.size() * (p + 1) / parts;
-        rename_into_place(all.subspan(first, end - first), calls);
-      });
+      in_runs(all, threads, [&](std::span<commit_step> run) { rename_into_place(run, calls); });
     }
-    const auto failed = std::find_if(steps.begin(), steps.end(),
-                                     [](const commit_step& step) { return step.error != 0; });
-    const bool committed = failed == steps.end();
+    const auto failed = first_failed(all);
+    const bool committed = failed == all.end();
     if (!committed) put_back(all, calls);
     drop_second_names(all, committed, calls);
     warnings = left_behind(all, committed);
