@@ -15,6 +15,7 @@
 #include "common/interrupts.hpp"
 #include "common/parallel_parts.hpp"
 #include "platform/file_status.hpp"
+#include "platform/path_parts.hpp"
 #include "platform/positional_io.hpp"
 #include "platform/staging.hpp"
 
@@ -60,12 +61,6 @@ std::string hidden_path(const std::string& target, const char* suffix) {
   return (path.parent_path() / ("." + base + "." + unique + suffix)).string();
 }
 
-// The directory part of a path, "." for a name without one.
-std::string directory_of(const std::string& target) {
-  const fs::path parent = fs::path(target).parent_path();
-  return parent.empty() ? "." : parent.string();
-}
-
 // Creates and at once removes a file of a hidden name as long as the temporary's beside the
 // target: a symbolic link may lead into a directory that is missing or takes no file, and a
 // long name may leave no room for the hidden one, which the system tells only when asked.
@@ -90,9 +85,9 @@ void check_hidden_name(const std::string& name, const std::string& target) {
   }
   file_status directory;
   if ((error == ENOENT || error == ENOTDIR) &&
-      status_of(directory_of(target).c_str(), directory) != 0) {
+      status_of(directory_part(target).c_str(), directory) != 0) {
     refuse("cannot create ", name,
-           "the directory " + in_quotes(directory_of(target)) + " does not exist");
+           "the directory " + in_quotes(directory_part(target)) + " does not exist");
   }
   refuse("cannot create ", name, error);
 }
@@ -395,7 +390,7 @@ std::vector<std::string> write_out_directories(std::span<staged_file* const> fil
   std::vector<std::string> warnings;
   std::vector<file_identity> done;
   for (const staged_file* file : files) {
-    const std::string directory = directory_of(file->target);
+    const std::string directory = directory_part(file->target);
     const unique_fd fd(open_directory(directory.c_str()));
     file_status status;
     int error = fd.fd < 0 || status_of_open(fd.fd, status) != 0 ? errno : 0;
