@@ -233,10 +233,12 @@ std::size_t inflate_text(gzip_inflater& z, char* out, std::size_t room) {
   return done;
 }
 
-std::string inflate_failure_reason(const gzip_inflater& z) {
-  if (z.read_error != 0) return std::strerror(z.read_error);
-  if (z.damage != nullptr) return std::string("the compressed data are damaged (") + z.damage + ")";
-  return "reading was stopped";
+failure inflate_failure(const gzip_inflater& z, const std::string& name) {
+  if (z.read_error != 0) return failure{fault::cannot_read, name, z.read_error};
+  if (z.damage != nullptr) {
+    return failure{fault::compressed_data_damaged, name, 0, {std::string(z.damage)}};
+  }
+  return failure{fault::read_stopped, name};
 }
 
 }  // namespace vort

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/failure.hpp"
 #include "platform/wakeable_read.hpp"
 
 namespace vort {
@@ -57,7 +58,7 @@ inline bool inflate_failed(const gzip_inflater& inflater) {
   return inflater.damage != nullptr || inflater.read_error != 0 || inflater.stopped;
 }
 
-// For a message after "cannot read "name": ": the damage or the read error.
-std::string inflate_failure_reason(const gzip_inflater& inflater);
+// Why inflating the table `name` failed: the read error, the damage, or the stop.
+failure inflate_failure(const gzip_inflater& inflater, const std::string& name);
 
 }  // namespace vort

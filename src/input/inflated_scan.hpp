@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "input/stream_bounds.hpp"
@@ -24,8 +25,9 @@ struct inflated_scan {
 };
 
 // Inflates the next block of the compressed stream called `name` in messages and scans its
-// text; returns the refusal of a text that has passed a bound, or "".
-std::string scan_inflated_block(inflated_scan& inflated, const stream_bounds& bounds,
-                                const std::string& name, const char* data, std::size_t size);
+// text; returns the refusal of a text that has passed a bound, if it has.
+std::optional<failure> scan_inflated_block(inflated_scan& inflated, const stream_bounds& bounds,
+                                           const std::string& name, const char* data,
+                                           std::size_t size);
 
 }  // namespace vort

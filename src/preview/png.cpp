@@ -83,7 +83,7 @@ void write_png(const preview_image& image, std::FILE* out, const std::string& na
   if (written && std::fflush(out) != 0) sink.error = cause_of_failure();
   if (!written && sink.error == 0) sink.error = ENOMEM;  // libpng fails otherwise only for memory
   if (sink.error != 0) {
-    throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(sink.error)};
+    throw failure{fault::cannot_write, name, sink.error};
   }
 }
 
@@ -94,12 +94,12 @@ staged_file stage_preview(const std::string& name, const preview_image& image) {
   file_handle stream(descriptor < 0 ? nullptr : stream_on_descriptor(descriptor, "wb"));
   if (!stream) {
     if (descriptor >= 0) close_descriptor(descriptor);
-    throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(cause_of_failure())};
+    throw failure{fault::cannot_write, name, cause_of_failure()};
   }
   write_png(image, stream.get(), name);
   errno = 0;
   if (std::fclose(stream.release()) != 0) {
-    throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(cause_of_failure())};
+    throw failure{fault::cannot_write, name, cause_of_failure()};
   }
   close_staged(file);
   return file;
