@@ -1,11 +1,14 @@
-// Inflating a gzip file member after member with ISA-L, from a descriptor read in order with
+// Inflating a gzip file member after member, from a descriptor read in order with
 // read(2): the descriptor may be a pipe, and the file's size is never asked. A member followed
 // by another member goes on into it. After the last member only zero bytes may follow
 // (padding to a whole block, as a tape or a device leaves it); any other trailing byte is
 // damage, for it may be a text or a member that has lost its start.
+//
+// The deflate data are inflated by one of two libraries, chosen when the program is built:
+// ISA-L (gzip_inflater_isal.cpp), the faster, or zlib (gzip_inflater_zlib.cpp), which every
+// system has. Both say every damage in the same words; this file and gzip_inflater.cpp see
+// neither library.
 #pragma once
-
-#include <isa-l/igzip_lib.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +23,12 @@ namespace vort {
 
 enum class inflate_phase { member_start, header, data, padding, end };
 
+// The library's state for the member being inflated, defined with the library's calls.
+struct gzip_engine;
+struct gzip_engine_release {
+  void operator()(gzip_engine* engine) const noexcept;
+};
+
 struct gzip_inflater {
   file_descriptor descriptor = no_descriptor;
   wake_signal wake;                   // when sent, reading stops (`stopped`); none by default
@@ -28,8 +37,7 @@ struct gzip_inflater {
   std::size_t end = 0;                // the end of the bytes read
   bool input_ended = false;           // read(2) has said end of file
   std::uint64_t compressed_read = 0;  // bytes read, those handed in at the start included
-  std::unique_ptr<inflate_state> state;
-  isal_gzip_header header{};
+  std::unique_ptr<gzip_engine, gzip_engine_release> engine;
   inflate_phase phase = inflate_phase::member_start;
   bool first_member = true;
   // Why inflating stopped before the end of the text, if it did.
