@@ -42,8 +42,6 @@ unsigned char* deflate_image_data(unsigned char* data, int size, int* deflated_s
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
 #include <stb/stb_image_write.h>
 #pragma GCC diagnostic pop
 
