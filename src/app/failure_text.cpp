@@ -7,6 +7,7 @@
 #include "common/disk_reserve.hpp"
 #include "common/grid.hpp"
 #include "input/free_form.hpp"
+#include "input/gzip_inflater.hpp"
 #include "input/position_spread.hpp"
 
 namespace vort {
@@ -40,6 +41,41 @@ struct fact_reader {
 // The system's cause, or the one the step gave in words of its own (a library's).
 std::string cause(int error, fact_reader& facts) {
   return error != 0 ? std::strerror(error) : facts.text();
+}
+
+// A damage in zlib's own words, which users may know from gzip and zlib's tools.
+const char* damage_text(gzip_damage damage) {
+  switch (damage) {
+    case gzip_damage::none:
+      break;
+    case gzip_damage::unexpected_end:
+      return "unexpected end of file";
+    case gzip_damage::trailing_data:
+      return "trailing data after the last gzip member";
+    case gzip_damage::header_check:
+      return "incorrect header check";
+    case gzip_damage::header_flags:
+      return "unknown header flags set";
+    case gzip_damage::compression_method:
+      return "unknown compression method";
+    case gzip_damage::header_crc:
+      return "header crc mismatch";
+    case gzip_damage::invalid_header:
+      return "invalid header";
+    case gzip_damage::data_check:
+      return "incorrect data check";
+    case gzip_damage::length_check:
+      return "incorrect length check";
+    case gzip_damage::distance_too_far:
+      return "invalid distance too far back";
+    case gzip_damage::invalid_code:
+      return "invalid code";
+    case gzip_damage::block_header:
+      return "invalid block header";
+    case gzip_damage::deflate_data:
+      return "invalid deflate data";
+  }
+  return "invalid deflate data";
 }
 
 std::string a_table_of(std::int64_t records) {
@@ -78,7 +114,8 @@ std::string worded(const line_parts& at, name_charset charset) {
     case fault::read_stopped:
       return "cannot read " + name + ": reading was stopped";
     case fault::compressed_data_damaged:
-      return "cannot read " + name + ": the compressed data are damaged (" + facts.text() + ")";
+      return "cannot read " + name + ": the compressed data are damaged (" +
+             damage_text(static_cast<gzip_damage>(facts.count())) + ")";
     case fault::too_many_lines:
       return name + " has more than " + facts.number() + " lines";
     case fault::line_too_long:

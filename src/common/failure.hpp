@@ -29,7 +29,7 @@ enum class fault : std::uint8_t {
   read_directory,
   read_not_regular_file,
   read_stopped,
-  compressed_data_damaged,  // the damage, in zlib's words
+  compressed_data_damaged,  // the damage (input/gzip_inflater's `gzip_damage`)
   too_many_lines,           // the most lines a table may have
   line_too_long,            // at `line`: the longest line read
   no_header,                // the lines it has

@@ -1,8 +1,19 @@
-#include "input/inflated_scan.hpp"
+#include <isa-l/igzip_lib.h>
 
 #include <cstdint>
 
+#include "input/inflated_scan.hpp"
+
 namespace vort {
+
+struct scan_engine {
+  inflate_state state;
+};
+
+void scan_engine_release::operator()(scan_engine* engine) const noexcept {
+  delete engine;
+}
+
 namespace {
 
 constexpr std::size_t text_block = std::size_t{1} << 20;
@@ -13,11 +24,11 @@ std::optional<failure> scan_inflated_block(inflated_scan& inflated, const stream
                                            const std::string& name, const char* data,
                                            std::size_t size) {
   if (inflated.stopped) return std::nullopt;
-  if (!inflated.state) {
-    inflated.state = std::make_unique<inflate_state>();
+  if (!inflated.engine) {
+    inflated.engine.reset(new scan_engine{});
     inflated.text = std::make_unique_for_overwrite<char[]>(text_block);
   }
-  inflate_state& z = *inflated.state;
+  inflate_state& z = inflated.engine->state;
   z.next_in = reinterpret_cast<std::uint8_t*>(const_cast<char*>(data));
   z.avail_in = static_cast<std::uint32_t>(size);
   for (;;) {
