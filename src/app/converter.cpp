@@ -10,9 +10,11 @@
 #include <new>
 #include <optional>
 
+#include "app/axis_report.hpp"
 #include "app/command_line.hpp"
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
+#include "app/field_scaling.hpp"
 #include "app/inspection.hpp"
 #include "common/failure.hpp"
 #include "common/map_lock.hpp"
@@ -20,7 +22,9 @@
 #include "common/output_directory.hpp"
 #include "common/parallel_parts.hpp"
 #include "common/staged_file.hpp"
+#include "fieldmap/axis_profile.hpp"
 #include "fieldmap/body_writer.hpp"
+#include "fieldmap/converted_profile.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/map_axes.hpp"
 #include "fieldmap/output_files.hpp"
@@ -306,6 +310,11 @@ void check_axis_lengths(grid_counts counts, const map_symmetry& symmetry) {
   }
 }
 
+// The mesh answer, in the table's unit, as the map's axes are built from it: in metres.
+mesh_data map_mesh(const mesh_data& mesh, const command_options& options) {
+  return options.length ? mesh_in_metres(mesh, options.length->per_metre) : mesh;
+}
+
 // The checks that depend on the planes: an axis too long for the map, a run that cannot fit
 // in memory, and axes of a mesh given by --mesh that cannot be built (coinciding knots or a
 // coordinate beyond single precision), checked without building them, since a plane placed
@@ -315,7 +324,7 @@ void check_axis_and_room(grid_counts counts, const map_symmetry& symmetry,
                          const command_options& options) {
   check_axis_lengths(counts, symmetry);
   check_memory_budget(run_bytes(counts, symmetry, options), memory_room());
-  if (options.mesh) check_map_axes(counts, *options.mesh, symmetry);
+  if (options.mesh) check_map_axes(counts, map_mesh(*options.mesh, options), symmetry);
 }
 
 // Every name the run will write, checked before a question is asked or the table is read: a
@@ -353,14 +362,22 @@ struct run_plan {
   // with it instead of looking for it again.
   std::optional<grid_counts> inferred;
   std::optional<map_symmetry> given_symmetry;  // by --mirror or --symmetry; else asked
-  field_kind kind;
+  field_kind unscaled;                         // the flag's kind in its unit
+  field_kind kind;                             // times --scale
   output_names names;
   std::string picture_name;
+  // The files written with the six maps: the picture's and the profile's, where made.
+  std::vector<std::string> extra_names;
 };
 
-// The names written with the six maps: the picture's, where the run makes one.
-std::span<const std::string> picture_names(const run_plan& plan, bool preview) {
-  return {&plan.picture_name, preview ? std::size_t{1} : std::size_t{0}};
+// The names written with the six maps: the picture's and the profile's, where the run makes
+// them.
+std::vector<std::string> extra_names_of(const command_options& options,
+                                        const std::string& picture_name) {
+  std::vector<std::string> names;
+  if (options.preview) names.push_back(picture_name);
+  if (options.report_csv) names.push_back(*options.report_csv);
+  return names;
 }
 
 // The planes given by --symmetry or --mirror, made once for the whole run.
@@ -397,20 +414,22 @@ run_plan plan_run(const command_line& command) {
     check_axis_and_room(plan.counts, known, options);
   }
   if (command.table_name == piped_table_argument) require_answers_as_options(options);
-  plan.kind = select_field_kind(command.field_id);
+  plan.unscaled = unscaled_kind(command.field_id, options);
+  plan.kind = options.scale ? scaled_kind(plan.unscaled, *options.scale,
+                                          "--scale=" + number_text(*options.scale))
+                            : plan.unscaled;
   plan.names = build_output_names(command.base_name, plan.kind);
   plan.picture_name = output_file_name(command.base_name, "3D-", ".png");
-  check_outputs(plan.names, picture_names(plan, options.preview));
+  plan.extra_names = extra_names_of(options, plan.picture_name);
+  check_outputs(plan.names, plan.extra_names);
   const bool piped = command.table_name == piped_table_argument;
   if (piped) {
-    check_table_kept(standard_input, "on standard input", plan.names,
-                     picture_names(plan, options.preview));
+    check_table_kept(standard_input, "on standard input", plan.names, plan.extra_names);
   }
   plan.table = open_table_or_input(command.table_name,
                                    typed.any_automatic() ? max_knots : typed.counts.knots());
   if (!piped) {
-    check_table_kept(plan.table.file.fd, in_quotes(plan.table.name), plan.names,
-                     picture_names(plan, options.preview));
+    check_table_kept(plan.table.file.fd, in_quotes(plan.table.name), plan.names, plan.extra_names);
   }
   plan.table.inflate_in_own_thread = run_threads(options) > 1;
   if (typed.any_automatic()) {
@@ -493,7 +512,7 @@ void check_answered(const answered_run& run, const command_options& options) {
     check_memory_budget(run_bytes(counts, run.symmetry, options), memory_room());
   }
   const bool mesh_checked = options.mesh && !run.planes_asked;
-  if (run.mesh && !mesh_checked) check_map_axes(counts, *run.mesh, run.symmetry);
+  if (run.mesh && !mesh_checked) check_map_axes(counts, map_mesh(*run.mesh, options), run.symmetry);
 }
 
 // Reads the table once the answers' checks pass. `counted` is handed the table's line count
@@ -540,6 +559,53 @@ read_run place_read_planes(const answered_run& run, const table_reading& reading
   return {positions, std::move(doubtful), symmetry};
 }
 
+// The frequency and beta of the figures on the axis.
+rf_settings rf_of(const command_options& options) {
+  return {options.frequency, options.beta.value_or(1)};
+}
+
+field_wording wording_of(const field_kind& kind) {
+  return {kind.axial ? 'B' : 'E', kind.axial, true};
+}
+
+// The run's field as it will be written: its kind, with the scale --normalise works out, and
+// the profile on the axis where the run reports it, normalises or draws it.
+struct scaled_run {
+  field_kind kind;
+  double scale = 1;
+  std::optional<axis_profile> profile;
+};
+
+scaled_run scale_run(const command_options& options, const run_plan& plan, const record_table& rows,
+                     const map_symmetry& symmetry, const map_axes& axes) {
+  scaled_run scaled{plan.kind, options.scale.value_or(1), std::nullopt};
+  const bool needed = options.report || options.normalise.has_value();
+  if (!needed && !options.preview) return scaled;
+  const std::array<double, 2> at = options.axis.value_or(std::array<double, 2>{0, 0});
+  scaled.profile = converted_profile(rows, plan.kind, symmetry, axes, at[0], at[1]);
+  if (!scaled.profile) {
+    if (needed) throw failure{axis_outside_message(at, options.axis.has_value(), axes)};
+    return scaled;  // the picture goes without its axis panel
+  }
+  if (options.normalise) {
+    scaled.scale =
+        normalising_scale(*options.normalise, *scaled.profile, plan.kind, rf_of(options));
+    scaled.kind = scaled_kind(plan.kind, scaled.scale,
+                              "--normalise=" + printable_item(options.normalise->text));
+    scaled.profile = converted_profile(rows, scaled.kind, symmetry, axes, at[0], at[1]);
+  }
+  return scaled;
+}
+
+// A small text file under a temporary name beside `name`, closed: it replaces the file of
+// that name only when committed, with the maps.
+staged_file stage_text(const std::string& name, const std::string& text) {
+  staged_file file = stage_file(name);
+  write_staged_at(file, text.data(), text.size(), 0);
+  close_staged(file);
+  return file;
+}
+
 void convert(const command_line& command, std::istream& in, std::ostream& out,
              progress_display* progress, run_result& result) {
   work_counter* const counter = progress != nullptr ? &progress->counter : nullptr;
@@ -579,10 +645,15 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
     if (doubt.doubt == side_doubt::both_ends_fit) continue;
     warn(result, options, side_warning(doubt, rows, symmetry, positions, mesh));
   }
-  const map_axes axes = build_map_axes(counts, *mesh, symmetry);
+  const map_axes axes = build_map_axes(counts, map_mesh(*mesh, options), symmetry);
   check_walls(options, rows, symmetry, plan.kind, positions, mesh, result);
+  const scaled_run scaled = scale_run(options, plan, rows, symmetry, axes);
+  const field_kind& kind = scaled.kind;
 
   say(out, std::string("field_id=") + command.field_id);
+  for (const std::string& line : scaling_echo(options, plan.unscaled, kind, scaled.scale)) {
+    say(out, line);
+  }
   flush_console(out);
   // Another run writing maps of the same name meanwhile would mix its set with this one's.
   map_lock lock = lock_maps(map_lock_path(command.base_name), [&] {
@@ -591,15 +662,22 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
               << std::endl;
   });
   const int threads = run_threads(options);
-  output_set files = open_output_files(plan.names, picture_names(plan, options.preview));
+  output_set files = open_output_files(plan.names, plan.extra_names);
   write_headers(files, axes);
-  write_body(files, rows, plan.kind, symmetry, counter, threads);
+  write_body(files, rows, kind, symmetry, counter, threads);
   end_progress_phase(progress);
   std::vector<staged_file*> finished = staged_files(files);
   staged_file picture;
   if (options.preview) {
-    picture = stage_preview(plan.picture_name, render_preview(rows, plan.kind, symmetry, axes));
+    picture = stage_preview(
+        plan.picture_name,
+        render_preview(rows, kind, symmetry, axes, scaled.profile ? &*scaled.profile : nullptr));
     finished.push_back(&picture);
+  }
+  staged_file profile_file;
+  if (options.report_csv) {
+    profile_file = stage_text(*options.report_csv, profile_csv(*scaled.profile, wording_of(kind)));
+    finished.push_back(&profile_file);
   }
   // The table is not needed any more: its memory goes back before the files are finished.
   rows = record_table{};
@@ -607,6 +685,13 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   const std::vector<std::string> left =
       commit_staged(finished, threads, options.no_sync ? durability::unsynced : durability::synced);
   release(lock);
+  if (options.report) {
+    for (const std::string& line :
+         axis_report_lines(*scaled.profile, figures_of(*scaled.profile, kind.axial, rf_of(options)),
+                           wording_of(kind), rf_of(options))) {
+      say(out, line);
+    }
+  }
   for (const std::string& text : left) warn(result, options, text);
 }
 
@@ -632,7 +717,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         write_option_list(out);
         break;
       case start_action::inspect:
-        inspect_table(*command.options.inspect, command.options.json, out);
+        inspect_table(*command.options.inspect, command.options, out);
         break;
       case start_action::version:
         write_version(out);
