@@ -179,7 +179,8 @@ void check_mesh(const command_line& command, const checked_positions& positions,
     }
     mesh = mesh_from_positions(positions.axes, ended_at);
   } else if (positions.known) {
-    for (const std::string& warning : compare_mesh(*mesh, positions.axes, symmetry)) {
+    const std::string unit = command.options.length ? command.options.length->name : "m";
+    for (const std::string& warning : compare_mesh(*mesh, positions.axes, symmetry, unit)) {
       warn(result, command.options, warning);
     }
   }

@@ -51,17 +51,17 @@ struct mismatch_line {
 }  // namespace
 
 std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<table_axis, 3>& axes,
-                                      const map_symmetry& symmetry) {
+                                      const map_symmetry& symmetry, const std::string& unit) {
   mismatch_line first, step, last;
   for (std::size_t a = 0; a < 3; ++a) {
     const table_axis& axis = axes[a];
     const std::string name = axis_names[a];
     if (differs(mesh.min[a], axis.first, axis)) {
-      first.add(name + "min = " + rounded(mesh.min[a]) + " m",
+      first.add(name + "min = " + rounded(mesh.min[a]) + " " + unit,
                 "the table's first " + name + " is " + rounded(axis.first));
     }
     if (axis.knots > 1 && differs(mesh.step[a], axis.step, axis)) {
-      step.add("d" + name + " = " + rounded(mesh.step[a]) + " m",
+      step.add("d" + name + " = " + rounded(mesh.step[a]) + " " + unit,
                "the table's " + name + " step is " + rounded(axis.step) +
                    ratio_text(mesh.step[a], axis.step));
     }
@@ -69,7 +69,7 @@ std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<ta
     const bool doubled = symmetry.planes[a] && symmetry.planes[a]->side == plane_side::last_knot;
     const double whole = 2 * axis.last - axis.first;
     if (differs(mesh.max[a], axis.last, axis) && !(doubled && !differs(mesh.max[a], whole, axis))) {
-      last.add(name + "max = " + rounded(mesh.max[a]) + " m",
+      last.add(name + "max = " + rounded(mesh.max[a]) + " " + unit,
                "the table's last " + name + " is " + rounded(axis.last) +
                    (doubled ? " (" + rounded(whole) + " over the whole map)" : ""));
     }

@@ -15,9 +15,10 @@
 namespace vort {
 
 // One text per kind of disagreement (minima, steps, maxima), each starting "the mesh data",
-// e.g. "the mesh data give dx = 0.01 m, the table's x step is 0.001 (10 times smaller)".
+// e.g. "the mesh data give dx = 0.01 m, the table's x step is 0.001 (10 times smaller)", the
+// mesh's values named in `unit`, that of the table's positions.
 std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<table_axis, 3>& axes,
-                                      const map_symmetry& symmetry);
+                                      const map_symmetry& symmetry, const std::string& unit = "m");
 
 // The first knot, the last knot and (last - first) / (N - 1) along each axis, each rounded to
 // single precision as a typed value is. Throws `failure` when the positions give no such
