@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <numbers>
 #include <optional>
 #include <string>
 #include <vector>
@@ -283,7 +284,7 @@ TEST(AxisProfile, FiguresOfKnownFields) {
     double peak, integral, voltage;  // voltage -1: none
   };
   const auto voltage = [&](double beta, double length) {
-    const double k = 2 * M_PI * f / (beta * c);
+    const double k = 2 * std::numbers::pi * f / (beta * c);
     return 5 * std::fabs(2 * std::sin(k * length / 2) / k);
   };
   const std::vector<figure_case> cases = {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -605,7 +606,7 @@ TEST(OnAxis, PillboxVoltageAndTransitTimeFactor) {
         convert(pillbox_table(c.eighth), c.eighth ? eighth_counts : whole_counts, 'E', options);
     ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
     EXPECT_EQ(run.err, "") << c.name;
-    const double theta = 2 * M_PI * frequency * pillbox_gap / (c.beta * 299792458.0);
+    const double theta = 2 * std::numbers::pi * frequency * pillbox_gap / (c.beta * 299792458.0);
     const double factor = std::sin(theta / 2) / (theta / 2);
     const double voltage = c.voltage > 0 ? c.voltage : pillbox_e0 * pillbox_gap * factor;
     const double got_voltage = reported(run.out, ": voltage ");
