@@ -581,7 +581,7 @@ struct pillbox_case {
   bool eighth;
   std::vector<std::string> options;
   double beta;
-  double voltage;  // 0: that of the mode as tabled, E0 g T
+  double voltage;  // 0: that of the mode as tabled, E0 g T; below 0: that of E0 = -voltage
 };
 
 // The voltage and transit-time factor on the axis of the analytic mode, from the whole table
@@ -597,6 +597,9 @@ TEST(OnAxis, PillboxVoltageAndTransitTimeFactor) {
       {"eighth at beta 0.5", true, {eighth_planes, "--beta=0.5"}, 0.5, 0},
       {"whole normalised", false, {"--mirror=F", "--normalise=voltage:1e6"}, 1, 1e6},
       {"eighth normalised", true, {eighth_planes, "--normalise=voltage:1e6"}, 1, 1e6},
+      // The gradient over the gap's length, and the peak: E0 = 3 MV/m makes V = E0 g T.
+      {"whole by its gradient", false, {"--mirror=F", "--normalise=gradient:1e6"}, 1, 1e6 * 0.02},
+      {"eighth by its peak", true, {eighth_planes, "--normalise=peak:3e6"}, 1, -3e6},
   };
   const std::array<int, 3> whole_counts{21, 21, 41}, eighth_counts{11, 11, 21};
   for (const pillbox_case& c : cases) {
@@ -608,7 +611,8 @@ TEST(OnAxis, PillboxVoltageAndTransitTimeFactor) {
     EXPECT_EQ(run.err, "") << c.name;
     const double theta = 2 * std::numbers::pi * frequency * pillbox_gap / (c.beta * 299792458.0);
     const double factor = std::sin(theta / 2) / (theta / 2);
-    const double voltage = c.voltage > 0 ? c.voltage : pillbox_e0 * pillbox_gap * factor;
+    const double e0 = c.voltage < 0 ? -c.voltage : pillbox_e0;
+    const double voltage = c.voltage > 0 ? c.voltage : e0 * pillbox_gap * factor;
     const double got_voltage = reported(run.out, ": voltage ");
     const double got_factor = reported(run.out, "transit-time factor ");
     EXPECT_NEAR(got_voltage / voltage, 1, 1e-3) << c.name << "\n" << run.out;
