@@ -580,7 +580,8 @@ struct scaled_run {
 scaled_run scale_run(const command_options& options, const run_plan& plan, const record_table& rows,
                      const map_symmetry& symmetry, const map_axes& axes) {
   scaled_run scaled{plan.kind, options.scale.value_or(1), std::nullopt};
-  const bool needed = options.report || options.normalise.has_value();
+  // A line given by --axis is refused outside the map whatever uses it.
+  const bool needed = options.report || options.normalise.has_value() || options.axis.has_value();
   if (!needed && !options.preview) return scaled;
   const std::array<double, 2> at = options.axis.value_or(std::array<double, 2>{0, 0});
   scaled.profile = converted_profile(rows, plan.kind, symmetry, axes, at[0], at[1]);
