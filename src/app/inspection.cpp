@@ -4,11 +4,13 @@
 #include <array>
 #include <cmath>
 #include <initializer_list>
+#include <new>
 
 #include "app/axis_report.hpp"
 #include "app/json_text.hpp"
 #include "app/symmetry_findings.hpp"
 #include "common/failure.hpp"
+#include "common/memory_budget.hpp"
 #include "fieldmap/converted_profile.hpp"
 #include "fieldmap/map_axes.hpp"
 #include "input/grid_inference.hpp"
@@ -98,8 +100,21 @@ struct table_description {
 // The profile of the table's values along the axis: the table read again into memory, with
 // the axes its positions give in metres, no symmetry plane, and the values as they are.
 void take_axis(table_description& found, const table_file& table, const command_options& options) {
-  record_table rows = allocate_record_table(found.counts);
-  read_table(table, rows);
+  record_table rows;
+  const std::string no_room = "the table does not fit in memory, which the field on the axis needs";
+  try {
+    check_memory_budget(table_bytes(found.counts), memory_room());
+    rows = allocate_record_table(found.counts);
+    read_table(table, rows);
+  } catch (const failure& refusal) {
+    // The description stands without the axis: it streamed the table in little memory.
+    if (refusal.message != allocation_message) throw;
+    found.axis_missed = no_room;
+    return;
+  } catch (const std::bad_alloc&) {
+    found.axis_missed = no_room;
+    return;
+  }
   const double per_metre = options.length ? options.length->per_metre : 1;
   const map_axes axes =
       build_map_axes(found.counts, mesh_in_metres(found.mesh, per_metre), map_symmetry{});
