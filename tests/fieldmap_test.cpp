@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "failure_of.hpp"
+#include "fieldmap/axis_profile.hpp"
+#include "fieldmap/converted_profile.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/line_writer.hpp"
 #include "fieldmap/map_axes.hpp"
@@ -215,6 +219,143 @@ TEST(Axes, CheckRefusesWhatTheBuildRefuses) {
     EXPECT_EQ(checked, built) << c.name;
     EXPECT_EQ(built, c.message.empty() ? "(no failure)" : c.message) << c.name;
   }
+}
+
+}  // namespace
+}  // namespace vort
+
+namespace vort {
+namespace {
+
+// Where a line falls among an axis's knots: the cell below it and the upper knot's weight,
+// on rising and falling axes, on knots (the last one included, as the cell before it with the
+// weight 1), and nowhere outside the axis or off a one-knot axis.
+TEST(AxisProfile, CellOfALineOnAnAxis) {
+  struct cell_case {
+    std::vector<float> axis;
+    double at;
+    std::optional<axis_cell> cell;
+  };
+  const std::vector<cell_case> cases = {
+      {{0, 1, 2, 4}, 3, axis_cell{2, 0.5}},
+      {{0, 1, 2, 4}, 0, axis_cell{0, 0}},
+      {{0, 1, 2, 4}, 1, axis_cell{1, 0}},
+      {{0, 1, 2, 4}, 4, axis_cell{2, 1}},
+      {{0, 1, 2, 4}, 0.25, axis_cell{0, 0.25}},
+      {{0, 1, 2, 4}, -0.001, std::nullopt},
+      {{0, 1, 2, 4}, 4.001, std::nullopt},
+      {{4, 2, 1, 0}, 3, axis_cell{0, 0.5}},
+      {{4, 2, 1, 0}, 0, axis_cell{2, 1}},
+      {{4, 2, 1, 0}, 5, std::nullopt},
+      {{0.5f}, 0.5, axis_cell{0, 0}},
+      {{0.5f}, 0, std::nullopt},
+      {{}, 0, std::nullopt},
+  };
+  for (const cell_case& c : cases) {
+    const std::optional<axis_cell> cell = cell_of(c.axis, c.at);
+    ASSERT_EQ(cell.has_value(), c.cell.has_value()) << c.at;
+    if (!cell) continue;
+    EXPECT_EQ(cell->below, c.cell->below) << c.at;
+    EXPECT_DOUBLE_EQ(cell->above_weight, c.cell->above_weight) << c.at;
+  }
+}
+
+// A profile of constant parts along z from 0 to `length` (falling when negative).
+axis_profile constant_profile(double length, std::array<double, profile_parts> parts) {
+  axis_profile profile;
+  const int knots = 201;
+  for (int n = 0; n < knots; ++n) {
+    profile.z.push_back(length * n / (knots - 1));
+    for (std::size_t p = 0; p < profile_parts; ++p) profile.parts[p].push_back(parts[p]);
+  }
+  return profile;
+}
+
+// The figures of fields whose integrals are known: Ez = 3 + 4i over 0.1 m has |Ez| 5, the
+// integral 0.5 V, and V = 5 |2 sin(kL/2) / k| at k = w / (beta c); a falling axis gives the
+// same; an axial field's peak is |B| over all three components, and it has no voltage.
+TEST(AxisProfile, FiguresOfKnownFields) {
+  const double f = 1e9, c = 299792458.0;
+  struct figure_case {
+    double length;
+    std::array<double, profile_parts> parts;
+    bool axial;
+    double beta;
+    double peak, integral, voltage;  // voltage -1: none
+  };
+  const auto voltage = [&](double beta, double length) {
+    const double k = 2 * std::numbers::pi * f / (beta * c);
+    return 5 * std::fabs(2 * std::sin(k * length / 2) / k);
+  };
+  const std::vector<figure_case> cases = {
+      {0.1, {0, 0, 0, 0, 3, 4}, false, 1, 5, 0.5, voltage(1, 0.1)},
+      {-0.1, {0, 0, 0, 0, 3, 4}, false, 1, 5, 0.5, voltage(1, 0.1)},
+      {0.1, {0, 0, 0, 0, 3, 4}, false, 0.3, 5, 0.5, voltage(0.3, 0.1)},
+      {0.1, {0, 0, 0, 0, 3, 4}, false, 0.01, 5, 0.5, voltage(0.01, 0.1)},
+      {1e-9, {0, 0, 0, 0, 3, 4}, false, 1, 5, 5e-9, voltage(1, 1e-9)},
+      {0.1, {1, 0, 0, 2, 0, 2}, true, 1, 3, 0.2, -1},
+  };
+  for (const figure_case& c : cases) {
+    const on_axis_figures figures =
+        figures_of(constant_profile(c.length, c.parts), c.axial, {f, c.beta});
+    EXPECT_DOUBLE_EQ(figures.peak, c.peak);
+    EXPECT_NEAR(figures.integral_abs, c.integral, 1e-12);
+    ASSERT_EQ(figures.voltage.has_value(), c.voltage >= 0);
+    if (c.voltage < 0) continue;
+    // The field linear between knots is integrated exactly, whatever k h.
+    EXPECT_NEAR(*figures.voltage / c.voltage, 1, 1e-9) << c.beta;
+    EXPECT_NEAR(*figures.transit_time_factor, c.voltage / c.integral, 1e-9);
+  }
+  EXPECT_FALSE(figures_of(constant_profile(0.1, {0, 0, 0, 0, 1, 0}), false, {}).voltage);
+}
+
+// The converted profile is the map as written: values times the file factors (mu0 and the
+// turned real parts of B, the parity of a mirror image), bilinear between the four knots.
+TEST(AxisProfile, ConvertedProfileIsTheWrittenMap) {
+  const grid_counts counts{2, 2, 2};
+  record_table table = allocate_record_table(counts);
+  for (std::int32_t i = 1; i <= 2; ++i) {
+    for (std::int32_t j = 1; j <= 2; ++j) {
+      for (std::int32_t k = 1; k <= 2; ++k) {
+        const std::int64_t at = values_index(table, i, j, k);
+        for (int f = 0; f < field_values; ++f) {
+          field_array(table, f)[at] = (f + 1) * (1 + 10.0 * (i - 1) + 100.0 * (j - 1) + k);
+        }
+      }
+    }
+  }
+  const mesh_data mesh{{0, 0, 0}, {1, 1, 1}, {1, 1, 1}};
+  // The part above an electric yz plane at x = 0: the images across it at x < 0.
+  map_symmetry symmetry;
+  symmetry.planes[0] = map_plane{wall_kind::electric, plane_side::first_knot};
+  const map_axes axes = build_map_axes(counts, mesh, symmetry);
+  const field_kind kind = select_field_kind('B');
+  const auto expected = [&](double i_share, double j_share, std::int32_t k, int f) {
+    const double value = (f + 1) * (1 + 10.0 * i_share + 100.0 * j_share + k);
+    return value * (f % 2 == 0 ? -1.0 : 1.0) * static_cast<double>(vacuum_mu0);
+  };
+  const std::optional<axis_profile> inside =
+      converted_profile(table, kind, symmetry, axes, 0.25, 0.5);
+  ASSERT_TRUE(inside);
+  ASSERT_EQ(inside->z.size(), 2u);
+  for (int f = 0; f < field_values; ++f) {
+    for (std::int32_t k = 1; k <= 2; ++k) {
+      EXPECT_NEAR(inside->parts[static_cast<std::size_t>(f)][static_cast<std::size_t>(k - 1)],
+                  expected(0.25, 0.5, k, f), 1e-15)
+          << f;
+    }
+  }
+  // At x = -1, the image of x = 1: B's x component (normal to the electric wall) turns its
+  // sign, y and z keep theirs.
+  const std::optional<axis_profile> image = converted_profile(table, kind, symmetry, axes, -1, 0);
+  ASSERT_TRUE(image);
+  for (int f = 0; f < field_values; ++f) {
+    const double parity = f / 2 == 0 ? -1 : 1;
+    EXPECT_NEAR(image->parts[static_cast<std::size_t>(f)][0], parity * expected(1, 0, 1, f), 1e-15)
+        << f;
+  }
+  EXPECT_FALSE(converted_profile(table, kind, symmetry, axes, 1.5, 0));
+  EXPECT_FALSE(converted_profile(table, kind, symmetry, axes, 0, -0.1));
 }
 
 }  // namespace

@@ -85,7 +85,6 @@ command_line parse_command_line(std::span<const std::string_view> all_args, name
   split_arguments split = split_options(all_args, charset);
   const std::span<const std::string_view> args = split.positionals;
   command_line command;
-  command.charset = charset;
   command.options = std::move(split.options);
   const std::string first = argument(args, 1);
   if (command.options.help) {

@@ -20,12 +20,11 @@ enum class start_action { convert, help, help_with_options, notice, version, ins
 struct command_line {
   start_action action = start_action::convert;
   command_options options;
-  std::string nx_text, ny_text, nz_text;       // whole arguments, parsed later
-  std::string table_name;                      // trailing blanks dropped
-  std::string base_name;                       // trailing blanks dropped
-  char field_id = ' ';                         // first character of argument 6, or a blank
-  std::vector<std::string> ignored;            // arguments after the sixth
-  name_charset charset = name_charset::ascii;  // how messages show names, set by main
+  std::string nx_text, ny_text, nz_text;  // whole arguments, parsed later
+  std::string table_name;                 // trailing blanks dropped
+  std::string base_name;                  // trailing blanks dropped
+  char field_id = ' ';                    // first character of argument 6, or a blank
+  std::vector<std::string> ignored;       // arguments after the sixth
 };
 
 inline constexpr std::size_t conversion_arguments = 6;

@@ -10,10 +10,12 @@
 #include <new>
 #include <optional>
 
+#include "app/axis_report.hpp"
 #include "app/command_line.hpp"
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
 #include "app/failure_text.hpp"
+#include "app/field_scaling.hpp"
 #include "app/inspection.hpp"
 #include "app/table_findings.hpp"
 #include "common/failure.hpp"
@@ -22,7 +24,9 @@
 #include "common/output_directory.hpp"
 #include "common/parallel_parts.hpp"
 #include "common/staged_file.hpp"
+#include "fieldmap/axis_profile.hpp"
 #include "fieldmap/body_writer.hpp"
+#include "fieldmap/converted_profile.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/map_axes.hpp"
 #include "fieldmap/output_files.hpp"
@@ -57,7 +61,7 @@ void warn_about_arguments(const command_line& command, run_result& result) {
   if (ignored > 0) {
     std::string list;
     for (const std::string& arg : command.ignored)
-      list += (list.empty() ? "" : ", ") + in_quotes(arg, command.charset);
+      list += (list.empty() ? "" : ", ") + in_quotes(arg, command.options.charset);
     warn(result, command.options,
          "a conversion takes six arguments; " +
              (ignored == 1 ? std::string("the one") : "the " + std::to_string(ignored)) +
@@ -66,7 +70,7 @@ void warn_about_arguments(const command_line& command, run_result& result) {
   if (command.field_id != 'E' && command.field_id != 'B') {
     // H in A/m scaled by mu0 is B in tesla, but flag B also gives B's names and signs.
     warn(result, command.options,
-         "field flag " + in_quotes(std::string(1, command.field_id), command.charset) +
+         "field flag " + in_quotes(std::string(1, command.field_id), command.options.charset) +
              " is neither E nor B: values are scaled by mu0 and written as .ex files" +
              (command.field_id == 'H' ? "; a table of H in A/m is converted to B with the flag B"
                                       : ""));
@@ -88,8 +92,8 @@ typed_counts parse_typed_counts(const command_line& command) {
   for (std::size_t a = 0; a < 3; ++a) {
     typed.automatic[a] = *texts[a] == "auto";
     if (!typed.automatic[a]) {
-      values[a] =
-          parse_grid_count(*texts[a], argument_names[a], static_cast<int>(a) + 1, command.charset);
+      values[a] = parse_grid_count(*texts[a], argument_names[a], static_cast<int>(a) + 1,
+                                   command.options.charset);
     }
   }
   typed.counts = {values[0], values[1], values[2]};
@@ -175,13 +179,14 @@ void check_mesh(const command_line& command, const checked_positions& positions,
   if (command.options.mesh_auto) {
     if (!positions.known) {
       throw failure{"--mesh=auto: the positions in " +
-                    in_quotes(command.table_name, command.charset) +
+                    in_quotes(command.table_name, command.options.charset) +
                     " are all zero, they give no mesh"};
     }
     mesh = mesh_from_positions(positions.axes, ended_at);
   } else if (positions.known) {
+    const std::string unit = command.options.length ? command.options.length->name : "m";
     for (const std::string& warning :
-         mesh_disagreement_lines(compare_mesh(*mesh, positions.axes, symmetry))) {
+         mesh_disagreement_lines(compare_mesh(*mesh, positions.axes, symmetry), unit)) {
       warn(result, command.options, warning);
     }
   }
@@ -312,6 +317,11 @@ void check_axis_lengths(grid_counts counts, const map_symmetry& symmetry) {
   }
 }
 
+// The mesh answer, in the table's unit, as the map's axes are built from it: in metres.
+mesh_data map_mesh(const mesh_data& mesh, const command_options& options) {
+  return options.length ? mesh_in_metres(mesh, options.length->per_metre) : mesh;
+}
+
 // The checks that depend on the planes: an axis too long for the map, a run that cannot fit
 // in memory, and axes of a mesh given by --mesh that cannot be built (coinciding knots or a
 // coordinate beyond single precision), checked without building them, since a plane placed
@@ -321,7 +331,7 @@ void check_axis_and_room(grid_counts counts, const map_symmetry& symmetry,
                          const command_options& options) {
   check_axis_lengths(counts, symmetry);
   check_memory_budget(run_bytes(counts, symmetry, options), memory_room());
-  if (options.mesh) check_map_axes(counts, *options.mesh, symmetry);
+  if (options.mesh) check_map_axes(counts, map_mesh(*options.mesh, options), symmetry);
 }
 
 // Every name the run will write, checked before a question is asked or the table is read: a
@@ -360,15 +370,23 @@ struct run_plan {
   // with it instead of looking for it again.
   std::optional<grid_counts> inferred;
   std::optional<map_symmetry> given_symmetry;  // by --mirror or --symmetry; else asked
-  field_kind kind;
+  field_kind unscaled;                         // the flag's kind in its unit
+  field_kind kind;                             // times --scale
   output_names names;
   std::string picture_name;
   name_charset charset = name_charset::ascii;  // how messages show names
+  // The files written with the six maps: the picture's and the profile's, where made.
+  std::vector<std::string> extra_names;
 };
 
-// The names written with the six maps: the picture's, where the run makes one.
-std::span<const std::string> picture_names(const run_plan& plan, bool preview) {
-  return {&plan.picture_name, preview ? std::size_t{1} : std::size_t{0}};
+// The names written with the six maps: the picture's and the profile's, where the run makes
+// them.
+std::vector<std::string> extra_names_of(const command_options& options,
+                                        const std::string& picture_name) {
+  std::vector<std::string> names;
+  if (options.preview) names.push_back(picture_name);
+  if (options.report_csv) names.push_back(*options.report_csv);
+  return names;
 }
 
 // The planes given by --symmetry or --mirror, made once for the whole run.
@@ -397,7 +415,7 @@ run_plan plan_run(const command_line& command) {
   const command_options& options = command.options;
   const typed_counts typed = parse_typed_counts(command);
   run_plan plan;
-  plan.charset = command.charset;
+  plan.charset = command.options.charset;
   plan.counts = typed.counts;
   plan.given_symmetry = given_symmetry(options);
   const map_symmetry known = plan.given_symmetry.value_or(map_symmetry{});
@@ -406,24 +424,28 @@ run_plan plan_run(const command_line& command) {
     check_axis_and_room(plan.counts, known, options);
   }
   if (command.table_name == piped_table_argument) require_answers_as_options(options);
-  plan.kind = select_field_kind(command.field_id);
+  plan.unscaled = unscaled_kind(command.field_id, options);
+  plan.kind = options.scale ? scaled_kind(plan.unscaled, *options.scale,
+                                          "--scale=" + number_text(*options.scale))
+                            : plan.unscaled;
   plan.names = build_output_names(command.base_name, plan.kind);
   plan.picture_name = output_file_name(command.base_name, "3D-", ".png");
-  check_outputs(plan.names, picture_names(plan, options.preview));
+  plan.extra_names = extra_names_of(options, plan.picture_name);
+  check_outputs(plan.names, plan.extra_names);
   const bool piped = command.table_name == piped_table_argument;
   if (piped) {
-    check_table_kept(standard_input, "on standard input", plan.names,
-                     picture_names(plan, options.preview), command.charset);
+    check_table_kept(standard_input, "on standard input", plan.names, plan.extra_names,
+                     command.options.charset);
   }
   plan.table = open_table_or_input(command.table_name,
                                    typed.any_automatic() ? max_knots : typed.counts.knots());
   if (!piped) {
-    check_table_kept(plan.table.file.fd, in_quotes(plan.table.name, command.charset), plan.names,
-                     picture_names(plan, options.preview), command.charset);
+    check_table_kept(plan.table.file.fd, in_quotes(plan.table.name, command.options.charset),
+                     plan.names, plan.extra_names, command.options.charset);
   }
   plan.table.inflate_in_own_thread = run_threads(options) > 1;
   if (typed.any_automatic()) {
-    take_automatic_counts(plan, typed, command.charset);
+    take_automatic_counts(plan, typed, command.options.charset);
     check_grid_counts(plan.counts);
     check_axis_and_room(plan.counts, known, options);
   }
@@ -502,7 +524,7 @@ void check_answered(const answered_run& run, const command_options& options) {
     check_memory_budget(run_bytes(counts, run.symmetry, options), memory_room());
   }
   const bool mesh_checked = options.mesh && !run.planes_asked;
-  if (run.mesh && !mesh_checked) check_map_axes(counts, *run.mesh, run.symmetry);
+  if (run.mesh && !mesh_checked) check_map_axes(counts, map_mesh(*run.mesh, options), run.symmetry);
 }
 
 // Reads the table once the answers' checks pass. `counted` is handed the table's line count
@@ -549,6 +571,55 @@ read_run place_read_planes(const answered_run& run, const table_reading& reading
   return {positions, std::move(doubtful), symmetry};
 }
 
+// The frequency and beta of the figures on the axis.
+rf_settings rf_of(const command_options& options) {
+  return {options.frequency, options.beta.value_or(1)};
+}
+
+field_wording wording_of(const field_kind& kind) {
+  return {kind.axial ? 'B' : 'E', kind.axial, true};
+}
+
+// The run's field as it will be written: its kind, with the scale --normalise works out, and
+// the profile on the axis where the run reports it, normalises or draws it.
+struct scaled_run {
+  field_kind kind;
+  double scale = 1;
+  std::optional<axis_profile> profile;
+};
+
+scaled_run scale_run(const command_options& options, const run_plan& plan, const record_table& rows,
+                     const map_symmetry& symmetry, const map_axes& axes) {
+  scaled_run scaled{plan.kind, options.scale.value_or(1), std::nullopt};
+  // A line given by --axis is refused outside the map whatever uses it.
+  const bool needed = options.report || options.normalise.has_value() || options.axis.has_value();
+  if (!needed && !options.preview) return scaled;
+  const std::array<double, 2> at = options.axis.value_or(std::array<double, 2>{0, 0});
+  scaled.profile = converted_profile(rows, plan.kind, symmetry, axes, at[0], at[1]);
+  if (!scaled.profile) {
+    if (needed) throw failure{axis_outside_message(at, options.axis.has_value(), axes)};
+    return scaled;  // the picture goes without its axis panel
+  }
+  if (options.normalise) {
+    scaled.scale = normalising_scale(*options.normalise, *scaled.profile, plan.kind, rf_of(options),
+                                     options.charset);
+    scaled.kind =
+        scaled_kind(plan.kind, scaled.scale,
+                    "--normalise=" + printable_item(options.normalise->text, options.charset));
+    scaled.profile = converted_profile(rows, scaled.kind, symmetry, axes, at[0], at[1]);
+  }
+  return scaled;
+}
+
+// A small text file under a temporary name beside `name`, closed: it replaces the file of
+// that name only when committed, with the maps.
+staged_file stage_text(const std::string& name, const std::string& text) {
+  staged_file file = stage_file(name);
+  write_staged_at(file, text.data(), text.size(), 0);
+  close_staged(file);
+  return file;
+}
+
 void convert(const command_line& command, std::istream& in, std::ostream& out,
              progress_display* progress, run_result& result) {
   work_counter* const counter = progress != nullptr ? &progress->counter : nullptr;
@@ -577,7 +648,7 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   say_upper_parts(out, symmetry);
   // Knots without a record come first: a table cut short explains what follows.
   if (read < rows.rows)
-    warn(result, options, missing_records_warning(table.name, read, rows, command.charset));
+    warn(result, options, missing_records_warning(table.name, read, rows, command.options.charset));
   // Both ends fitting needs the positions; the other doubts may need the mesh, known only
   // once --mesh=auto has taken it from them.
   for (const doubtful_plane& doubt : placed.doubtful) {
@@ -589,28 +660,40 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
     if (doubt.doubt == side_doubt::both_ends_fit) continue;
     warn(result, options, side_warning(doubt, rows, symmetry, positions, mesh));
   }
-  const map_axes axes = build_map_axes(counts, *mesh, symmetry);
+  const map_axes axes = build_map_axes(counts, map_mesh(*mesh, options), symmetry);
   check_walls(options, rows, symmetry, plan.kind, positions, mesh, result);
+  const scaled_run scaled = scale_run(options, plan, rows, symmetry, axes);
+  const field_kind& kind = scaled.kind;
 
   say(out, std::string("field_id=") + command.field_id);
+  for (const std::string& line : scaling_echo(options, plan.unscaled, kind, scaled.scale)) {
+    say(out, line);
+  }
   flush_console(out);
   // Another run writing maps of the same name meanwhile would mix its set with this one's.
   map_lock lock = lock_maps(map_lock_path(command.base_name), [&] {
     std::cerr << error_line("another run is writing the maps of " +
-                            in_quotes(command.base_name, command.charset) +
+                            in_quotes(command.base_name, command.options.charset) +
                             "; waiting for it to finish")
               << std::endl;
   });
   const int threads = run_threads(options);
-  output_set files = open_output_files(plan.names, picture_names(plan, options.preview));
+  output_set files = open_output_files(plan.names, plan.extra_names);
   write_headers(files, axes);
-  write_body(files, rows, plan.kind, symmetry, counter, threads);
+  write_body(files, rows, kind, symmetry, counter, threads);
   end_progress_phase(progress);
   std::vector<staged_file*> finished = staged_files(files);
   staged_file picture;
   if (options.preview) {
-    picture = stage_preview(plan.picture_name, render_preview(rows, plan.kind, symmetry, axes));
+    picture = stage_preview(
+        plan.picture_name,
+        render_preview(rows, kind, symmetry, axes, scaled.profile ? &*scaled.profile : nullptr));
     finished.push_back(&picture);
+  }
+  staged_file profile_file;
+  if (options.report_csv) {
+    profile_file = stage_text(*options.report_csv, profile_csv(*scaled.profile, wording_of(kind)));
+    finished.push_back(&profile_file);
   }
   // The table is not needed any more: its memory goes back before the files are finished.
   rows = record_table{};
@@ -618,7 +701,14 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   const std::vector<notice> left =
       commit_staged(finished, threads, options.no_sync ? durability::unsynced : durability::synced);
   release(lock);
-  for (const notice& n : left) warn(result, options, notice_text(n, command.charset));
+  if (options.report) {
+    for (const std::string& line :
+         axis_report_lines(*scaled.profile, figures_of(*scaled.profile, kind.axial, rf_of(options)),
+                           wording_of(kind), rf_of(options))) {
+      say(out, line);
+    }
+  }
+  for (const notice& n : left) warn(result, options, notice_text(n, command.options.charset));
 }
 
 // A failed run says one thing: the warnings of its earlier steps are moot.
@@ -643,7 +733,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         write_option_list(out);
         break;
       case start_action::inspect:
-        inspect_table(*command.options.inspect, command.options.json, out, charset);
+        inspect_table(*command.options.inspect, command.options, out, charset);
         break;
       case start_action::version:
         write_version(out);

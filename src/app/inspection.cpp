@@ -4,20 +4,30 @@
 #include <array>
 #include <cmath>
 #include <initializer_list>
+#include <new>
 
+#include "app/axis_report.hpp"
 #include "app/failure_text.hpp"
 #include "app/json_text.hpp"
 #include "app/symmetry_findings.hpp"
 #include "app/table_findings.hpp"
 #include "common/failure.hpp"
+#include "common/memory_budget.hpp"
+#include "fieldmap/converted_profile.hpp"
+#include "fieldmap/map_axes.hpp"
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
 #include "input/piped_table.hpp"
+#include "input/record_table.hpp"
 #include "input/table_file.hpp"
+#include "input/table_reader.hpp"
 #include "input/wall_check.hpp"
 
 namespace vort {
 namespace {
+
+// A table's values as they are: of no known field, in no known unit.
+constexpr field_wording table_wording{'F', false, false};
 
 constexpr const char* json_part_names[6] = {"re_fx", "im_fx", "re_fy", "im_fy", "re_fz", "im_fz"};
 
@@ -81,10 +91,50 @@ struct table_description {
   std::vector<std::string> symmetry;  // the findings on the planes at zero
   symmetry_proposal proposal;
   field_extremes field;
+  std::string unit_option;  // " --length-unit=mm" for the commands, or ""
+  // The field on the axis, where the line meets the table; else why it does not.
+  std::optional<axis_profile> profile;
+  on_axis_figures figures;
+  rf_settings rf;
+  std::string axis_missed;
   name_charset charset = name_charset::ascii;
 };
 
-table_description describe_table(const std::string& table_name, name_charset charset) {
+// The profile of the table's values along the axis: the table read again into memory, with
+// the axes its positions give in metres, no symmetry plane, and the values as they are.
+void take_axis(table_description& found, const table_file& table, const command_options& options) {
+  record_table rows;
+  const std::string no_room = "the table does not fit in memory, which the field on the axis needs";
+  try {
+    check_memory_budget(table_bytes(found.counts), memory_room());
+    rows = allocate_record_table(found.counts);
+    read_table(table, rows);
+  } catch (const failure& refusal) {
+    // The description stands without the axis: it streamed the table in little memory.
+    if (refusal.code != fault::out_of_memory) throw;
+    found.axis_missed = no_room;
+    return;
+  } catch (const std::bad_alloc&) {
+    found.axis_missed = no_room;
+    return;
+  }
+  const double per_metre = options.length ? options.length->per_metre : 1;
+  const map_axes axes =
+      build_map_axes(found.counts, mesh_in_metres(found.mesh, per_metre), map_symmetry{});
+  const std::array<double, 2> at = options.axis.value_or(std::array<double, 2>{0, 0});
+  found.profile =
+      converted_profile(rows, select_field_kind('E'), map_symmetry{}, axes, at[0], at[1]);
+  found.rf = {options.frequency, options.beta.value_or(1)};
+  if (found.profile) {
+    found.figures = figures_of(*found.profile, false, found.rf);
+    return;
+  }
+  found.axis_missed = axis_outside_message(at, options.axis.has_value(), axes);
+  if (options.axis) throw failure{found.axis_missed};
+}
+
+table_description describe_table(const std::string& table_name, const command_options& options,
+                                 name_charset charset) {
   const table_file table = open_table_or_input(table_name, max_knots);
   table_description found;
   end_planes planes;
@@ -105,6 +155,8 @@ table_description describe_table(const std::string& table_name, name_charset cha
   const double largest =
       *std::max_element(found.field.part_largest.begin(), found.field.part_largest.end());
   found.symmetry = symmetry_findings(found.axes, planes, largest, found.proposal);
+  if (options.length) found.unit_option = " --length-unit=" + options.length->name;
+  take_axis(found, table, options);
   return found;
 }
 
@@ -140,6 +192,14 @@ void write_text(const table_description& found, std::ostream& out) {
   }
   line(out, "field: largest |F| " + rough_text(found.field.largest) + " at knot " +
                 knot_text(walk_from(counts, found.field.record - 1)) + "; largest " + parts);
+  if (found.profile) {
+    for (const std::string& text :
+         axis_report_lines(*found.profile, found.figures, table_wording, found.rf)) {
+      line(out, text);
+    }
+  } else {
+    line(out, "axis: " + found.axis_missed);
+  }
   // A table named like an option needs "--" before the positional arguments.
   const std::string arguments = (found.table_name.front() == '-' ? " -- " : " ") +
                                 std::to_string(counts.nx) + " " + std::to_string(counts.ny) + " " +
@@ -147,12 +207,13 @@ void write_text(const table_description& found, std::ostream& out) {
                                 " <base> ";
   const symmetry_proposal& proposal = found.proposal;
   if (proposal.for_e.empty()) {
-    line(out, "convert: VORT2Pelta --mesh=auto --mirror=F" + arguments + "<E or B>");
+    line(out, "convert: VORT2Pelta" + found.unit_option + " --mesh=auto --mirror=F" + arguments +
+                  "<E or B>");
   } else {
-    line(out, "convert: VORT2Pelta --mesh=auto --symmetry=" + symmetry_text(proposal.for_e) +
-                  arguments + "E");
-    line(out, "convert: VORT2Pelta --mesh=auto --symmetry=" + symmetry_text(proposal.for_b) +
-                  arguments + "B");
+    line(out, "convert: VORT2Pelta" + found.unit_option +
+                  " --mesh=auto --symmetry=" + symmetry_text(proposal.for_e) + arguments + "E");
+    line(out, "convert: VORT2Pelta" + found.unit_option +
+                  " --mesh=auto --symmetry=" + symmetry_text(proposal.for_b) + arguments + "B");
   }
 }
 
@@ -194,19 +255,23 @@ void write_json(const table_description& found, std::ostream& out) {
       << ",\n  \"axes\": {\n"
       << axes << "\n  },\n  \"mesh\": " << json_string(mesh_text(mesh))
       << ",\n  \"symmetry\": " << symmetry << ",\n  \"largest\": {\n"
-      << largest << "\n  }\n}\n";
+      << largest << "\n  },\n  \"axis\": "
+      << (found.profile
+              ? axis_report_json(*found.profile, found.figures, table_wording, found.rf, 2)
+              : std::string("null"))
+      << "\n}\n";
 }
 
 }  // namespace
 
-void inspect_table(const std::string& table_name, bool json, std::ostream& out,
+void inspect_table(const std::string& table_name, const command_options& options, std::ostream& out,
                    name_charset charset) {
-  if (!json) {
-    write_text(describe_table(table_name, charset), out);
+  if (!options.json) {
+    write_text(describe_table(table_name, options, charset), out);
     return;
   }
   try {
-    write_json(describe_table(table_name, charset), out);
+    write_json(describe_table(table_name, options, charset), out);
   } catch (const failure& refusal) {
     // A script reads what went wrong where it reads the description, too.
     out << "{\n  \"table\": " << json_string(table_name)

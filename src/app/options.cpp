@@ -2,8 +2,10 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <optional>
+#include <utility>
 
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
@@ -14,7 +16,8 @@
 namespace vort {
 namespace {
 
-enum class takes { nothing, value };
+// An optional value is given only after "=": `--report` alone takes none.
+enum class takes { nothing, value, optional_value };
 enum class option_id {
   mesh,
   mirror,
@@ -26,6 +29,14 @@ enum class option_id {
   threads,
   inspect,
   format,
+  length_unit,
+  field_unit,
+  scale,
+  normalise,
+  frequency,
+  beta,
+  axis,
+  report,
   help,
   version
 };
@@ -58,6 +69,22 @@ constexpr option_entry option_table[] = {
      "--inspect TABLE   describe the table's grid, mesh and field; write nothing"},
     {option_id::format, "--format", takes::value,
      "--format=json     with --inspect: one JSON object instead of the text"},
+    {option_id::length_unit, "--length-unit", takes::value,
+     "--length-unit=U   the unit of the positions and the mesh: m, cm, mm or um (default m)"},
+    {option_id::field_unit, "--field-unit", takes::value,
+     "--field-unit=U    with the flag B: A/m (the table holds H; default) or T (it holds B)"},
+    {option_id::scale, "--scale", takes::value,
+     "--scale=FACTOR    multiply every value by FACTOR, on top of the field kind's factor"},
+    {option_id::normalise, "--normalise", takes::value,
+     "--normalise=W:V   scale the map so that W is V: peak, voltage, gradient or peak-b"},
+    {option_id::frequency, "--frequency", takes::value,
+     "--frequency=HZ    the frequency of the field, for the voltage on the axis"},
+    {option_id::beta, "--beta", takes::value,
+     "--beta=B          with --frequency: the particle's speed over c (default 1)"},
+    {option_id::axis, "--axis", takes::value,
+     "--axis=X,Y        the axis: the line x = X, y = Y (metres of the map; default 0,0)"},
+    {option_id::report, "--report", takes::optional_value,
+     "--report[=F.csv]  report the field on the axis; write its profile to F.csv"},
     {option_id::help, "--help", takes::nothing, "-h, --help        this page and this list"},
     {option_id::version, "--version", takes::nothing, "--version         the version"},
 };
@@ -77,7 +104,9 @@ bool names_an_option(std::string_view arg) {
 // Options that shape a conversion, which --inspect, converting nothing, cannot honour.
 bool converts(option_id id) {
   return id == option_id::mesh || id == option_id::mirror || id == option_id::symmetry ||
-         id == option_id::preview || id == option_id::strict || id == option_id::no_sync;
+         id == option_id::preview || id == option_id::strict || id == option_id::no_sync ||
+         id == option_id::field_unit || id == option_id::scale || id == option_id::normalise ||
+         id == option_id::report;
 }
 
 [[noreturn]] void refuse(const std::string& what) {
@@ -102,6 +131,90 @@ int threads_of(std::string_view value, name_charset charset) {
                   ": the thread count is a whole number from 1 to " + std::to_string(max_threads)};
   }
   return threads;
+}
+
+// A finite number, read whole; `what` says what it is for the message.
+double number_of(std::string_view option, std::string_view value, std::string_view what,
+                 name_charset charset) {
+  double number = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+  if (error != std::errc{} || end != value.data() + value.size() || !std::isfinite(number)) {
+    throw failure{std::string(option) + "=" + printable_item(value, charset) + ": " +
+                  std::string(what)};
+  }
+  return number;
+}
+
+double positive_of(std::string_view option, std::string_view value, std::string_view what,
+                   name_charset charset) {
+  const double number = number_of(option, value, what, charset);
+  if (number <= 0) {
+    throw failure{std::string(option) + "=" + printable_item(value, charset) + ": " +
+                  std::string(what)};
+  }
+  return number;
+}
+
+length_unit length_unit_of(std::string_view value, name_charset charset) {
+  constexpr std::pair<std::string_view, double> units[] = {
+      {"m", 1}, {"cm", 100}, {"mm", 1000}, {"um", 1e6}};
+  for (const auto& [name, per_metre] : units) {
+    if (value == name) return {std::string(name), per_metre};
+  }
+  throw failure{"--length-unit=" + printable_item(value, charset) +
+                ": the unit is m, cm, mm or um"};
+}
+
+bool tesla_of(std::string_view value, name_charset charset) {
+  if (value == "T") return true;
+  if (value == "A/m") return false;
+  throw failure{"--field-unit=" + printable_item(value, charset) + ": the unit is A/m or T"};
+}
+
+normalisation normalisation_of(std::string_view value, name_charset charset) {
+  constexpr std::pair<std::string_view, normalised_figure> figures[] = {
+      {"peak", normalised_figure::peak},
+      {"voltage", normalised_figure::voltage},
+      {"gradient", normalised_figure::gradient},
+      {"peak-b", normalised_figure::peak_b}};
+  const std::size_t colon = value.find(':');
+  const std::string_view name = value.substr(0, colon);
+  for (const auto& [figure_name, figure] : figures) {
+    if (name != figure_name) continue;
+    if (colon == std::string_view::npos) {
+      throw failure{"--normalise=" + printable_item(value, charset) + ": give the value as " +
+                    std::string(figure_name) + ":VALUE"};
+    }
+    const std::string_view text = value.substr(colon + 1);
+    double wanted = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), wanted);
+    if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(wanted) ||
+        wanted <= 0) {
+      throw failure{"--normalise=" + printable_item(value, charset) +
+                    ": the value is a number above 0"};
+    }
+    return {figure, wanted, std::string(value)};
+  }
+  throw failure{"--normalise=" + printable_item(value, charset) +
+                ": normalise peak, voltage, gradient or peak-b, as WHAT:VALUE"};
+}
+
+std::array<double, 2> axis_of(std::string_view value, name_charset charset) {
+  const std::size_t comma = value.find(',');
+  const std::string_view what = "the axis is X,Y: two numbers, in metres";
+  if (comma == std::string_view::npos) {
+    throw failure{"--axis=" + printable_item(value, charset) + ": " + std::string(what)};
+  }
+  double x = 0;
+  double y = 0;
+  for (auto [text, number] :
+       {std::pair{value.substr(0, comma), &x}, std::pair{value.substr(comma + 1), &y}}) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *number);
+    if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(*number)) {
+      throw failure{"--axis=" + printable_item(value, charset) + ": " + std::string(what)};
+    }
+  }
+  return {x, y};
 }
 
 std::string lower_case(std::string_view text) {
@@ -206,6 +319,41 @@ void apply(command_options& options, const option_entry& entry, std::string_view
       }
       options.json = value == "json";
       break;
+    case option_id::length_unit:
+      options.length = length_unit_of(value, charset);
+      break;
+    case option_id::field_unit:
+      options.field_in_tesla = tesla_of(value, charset);
+      break;
+    case option_id::scale:
+      options.scale = number_of("--scale", value, "the scale is a number other than 0", charset);
+      if (*options.scale == 0) {
+        throw failure{"--scale=" + printable_item(value, charset) +
+                      ": the scale is a number other than 0"};
+      }
+      break;
+    case option_id::normalise:
+      options.normalise = normalisation_of(value, charset);
+      break;
+    case option_id::frequency:
+      options.frequency =
+          positive_of("--frequency", value, "the frequency is a number above 0", charset);
+      break;
+    case option_id::beta:
+      options.beta = positive_of("--beta", value, "beta is a number above 0, at most 1", charset);
+      if (*options.beta > 1) {
+        throw failure{"--beta=" + printable_item(value, charset) +
+                      ": beta is a number above 0, at most 1"};
+      }
+      break;
+    case option_id::axis:
+      options.axis = axis_of(value, charset);
+      break;
+    case option_id::report:
+      options.report = true;
+      options.report_csv.reset();
+      if (!value.empty()) options.report_csv = std::string(value);
+      break;
     case option_id::help:
       options.help = true;
       break;
@@ -215,10 +363,28 @@ void apply(command_options& options, const option_entry& entry, std::string_view
   }
 }
 
+// The options of the figures on the axis that only make sense together.
+void check_figure_options(const command_options& options) {
+  if (options.normalise && options.scale) {
+    throw failure{"--normalise and --scale cannot go together: --normalise works out the scale"};
+  }
+  if (options.beta && !options.frequency) {
+    throw failure{"--beta goes with --frequency: it sets the voltage's phase along the axis"};
+  }
+  const bool needs_frequency =
+      options.normalise && (options.normalise->figure == normalised_figure::voltage ||
+                            options.normalise->figure == normalised_figure::gradient);
+  if (needs_frequency && !options.frequency) {
+    throw failure{"--normalise=" + printable_item(options.normalise->text, options.charset) +
+                  ": the voltage on the axis needs --frequency=HZ"};
+  }
+}
+
 }  // namespace
 
 split_arguments split_options(std::span<const std::string_view> args, name_charset charset) {
   split_arguments split;
+  split.options.charset = charset;
   bool options_ended = false;
   // --inspect followed by another option takes the next positional argument as its table:
   // the number of positionals seen when it stood, or none.
@@ -240,7 +406,12 @@ split_arguments split_options(std::span<const std::string_view> args, name_chars
     const option_entry* entry = find_option(name);
     if (entry == nullptr) refuse("unknown option \"" + printable_item(name, charset) + "\"");
     std::string_view value;
-    if (entry->argument == takes::nothing) {
+    if (entry->argument == takes::optional_value) {
+      if (equals != std::string_view::npos) {
+        value = arg.substr(equals + 1);
+        if (value.empty()) refuse("option " + std::string(name) + "= needs a file name");
+      }
+    } else if (entry->argument == takes::nothing) {
       if (equals != std::string_view::npos)
         refuse("option " + std::string(name) + " takes no value");
     } else if (equals != std::string_view::npos) {
@@ -277,6 +448,7 @@ split_arguments split_options(std::span<const std::string_view> args, name_chars
         "--mirror and --symmetry cannot go together: --mirror=Y is --symmetry=yz:magnetic, "
         "--mirror=X is --symmetry=xz:magnetic"};
   }
+  check_figure_options(split.options);
   if (split.options.mesh_auto && split.options.no_grid_check) {
     throw failure{
         "--mesh=auto takes the mesh from the records' positions, which "

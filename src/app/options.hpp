@@ -3,6 +3,7 @@
 // but -h, so a count may be -5.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -15,6 +16,21 @@
 #include "input/symmetry.hpp"
 
 namespace vort {
+
+// The field's size set by --normalise: the written map's figure on the axis.
+enum class normalised_figure { peak, voltage, gradient, peak_b };
+
+struct normalisation {
+  normalised_figure figure = normalised_figure::peak;
+  double value = 0;  // V/m, V, V/m or T
+  std::string text;  // as given, for messages
+};
+
+// A unit of the table's positions and of the mesh answer.
+struct length_unit {
+  std::string name = "m";
+  double per_metre = 1;  // how many of the unit make a metre
+};
 
 struct command_options {
   bool help = false;  // -h or --help: the help page and the list of options
@@ -30,6 +46,18 @@ struct command_options {
   std::optional<char> mirror;             // Y, X or F
   std::optional<symmetry_list> symmetry;  // --symmetry=LIST, in place of the mirror
   int threads = 0;                        // --threads=N: at most N threads; 0: the machine's
+  std::optional<length_unit> length;      // --length-unit: the table's unit; metres if none
+  std::optional<bool> field_in_tesla;     // --field-unit: T (true) or A/m (false)
+  std::optional<double> scale;            // --scale=FACTOR
+  std::optional<normalisation> normalise;
+  std::optional<double> frequency;            // --frequency=HZ
+  std::optional<double> beta;                 // --beta=
+  std::optional<std::array<double, 2>> axis;  // --axis=X,Y, in metres of the map
+  bool report = false;                        // --report, or --report=FILE.csv
+  std::optional<std::string> report_csv;      // the profile's file
+  // Not an option: how messages show names, which main reads from the locale once and hands
+  // down with the options.
+  name_charset charset = name_charset::ascii;
 };
 
 struct split_arguments {
@@ -38,7 +66,8 @@ struct split_arguments {
 };
 
 // Throws `failure` for an unknown option, a missing or bad value, or options that do not go
-// together (--inspect with an option of a conversion, --format without --inspect); nothing
+// together (--inspect with an option of a conversion, --format without --inspect, --normalise
+// with --scale, a voltage or gradient without --frequency, --beta without it); nothing
 // has been written or asked by then. An option's value is never another option; --inspect
 // followed by one takes the next positional argument as its table (`--inspect --format=json
 // t.txt`), so that in `--inspect --preview t.txt` --preview is what does not go with it.

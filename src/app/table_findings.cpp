@@ -28,9 +28,9 @@ std::string joined(const std::vector<std::string>& clauses) {
   return text;
 }
 
-std::string mesh_clause(const mesh_disagreement& d) {
+std::string mesh_clause(const mesh_disagreement& d, const std::string& unit) {
   const std::string name = axis_names[d.axis];
-  const std::string value = rounded(d.mesh_value) + " m";
+  const std::string value = rounded(d.mesh_value) + " " + unit;
   switch (d.bound) {
     case mesh_bound::min:
       return name + "min = " + value;
@@ -124,13 +124,14 @@ std::string unreadable_number_text(const bad_item& bad, const std::string& of_wh
   return unreadable_number_text(bad.text, bad.error, bad.value_index + 1, of_what, charset);
 }
 
-std::vector<std::string> mesh_disagreement_lines(const std::vector<mesh_disagreement>& found) {
+std::vector<std::string> mesh_disagreement_lines(const std::vector<mesh_disagreement>& found,
+                                                 const std::string& unit) {
   std::vector<std::string> lines;
   for (const mesh_bound bound : {mesh_bound::min, mesh_bound::step, mesh_bound::max}) {
     std::vector<std::string> mesh_side, table_side;
     for (const mesh_disagreement& d : found) {
       if (d.bound != bound) continue;
-      mesh_side.push_back(mesh_clause(d));
+      mesh_side.push_back(mesh_clause(d, unit));
       table_side.push_back(table_clause(d));
     }
     if (!mesh_side.empty()) {

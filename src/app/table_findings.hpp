@@ -33,7 +33,9 @@ std::string unreadable_number_text(const bad_item& bad, const std::string& of_wh
                                    name_charset charset);
 
 // One line per kind of disagreement (minima, steps, maxima), each starting "the mesh data",
-// e.g. "the mesh data give dx = 0.01 m, the table's x step is 0.001 (10 times smaller)".
-std::vector<std::string> mesh_disagreement_lines(const std::vector<mesh_disagreement>& found);
+// e.g. "the mesh data give dx = 0.01 m, the table's x step is 0.001 (10 times smaller)", the
+// mesh's values named in `unit`, that of the table's positions.
+std::vector<std::string> mesh_disagreement_lines(const std::vector<mesh_disagreement>& found,
+                                                 const std::string& unit = "m");
 
 }  // namespace vort

@@ -13,7 +13,7 @@
 
 namespace vort {
 
-// Re x, Im x, Re y, Im y, Re z, Im z: the order of the six files.
+// Re x, Im x, Re y, Im y, Re z, Im z: the order of the table's field columns.
 inline constexpr int profile_parts = 6;
 
 struct axis_profile {
@@ -24,8 +24,10 @@ struct axis_profile {
 };
 
 // Where a line at `at` falls among an axis's knots: between knot `below` and `below + 1`, with
-// the weight `above_weight` of the upper one (0 on the knot itself). An axis of one knot holds
-// only its own coordinate. Empty when `at` lies outside the axis.
+// the weight `above_weight` of the upper one (0 on a knot itself; on the last knot, the knot
+// before it with the weight 1, so that `below + 1` is always a knot). An axis of one knot
+// holds only its own coordinate (`below` 0, weight 0). The axis may rise or fall. Empty when
+// `at` lies outside the axis.
 struct axis_cell {
   int below = 0;
   double above_weight = 0;
@@ -36,8 +38,8 @@ struct on_axis_figures {
   double peak = 0;  // the largest |Fz| (|F| for an axial field), and where it is
   double peak_z = 0;
   double integral_abs = 0;  // the integral of |Fz| dz (trapezoids over the z knots)
-  // Given a frequency: the accelerating voltage |integral Fz(z) e^{i w z/(beta c)} dz| at its
-  // best phase, and the transit-time factor voltage / integral_abs.
+  // Given a frequency, for a polar field: the accelerating voltage |integral Fz(z) e^{i w z/(beta
+  // c)} dz| at its best phase, and the transit-time factor voltage / integral_abs.
   std::optional<double> voltage;
   std::optional<double> transit_time_factor;
 };

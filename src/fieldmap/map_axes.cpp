@@ -23,6 +23,15 @@ float knot_coordinate(std::int64_t n, float min, float step) {
   return coordinate;
 }
 
+mesh_data mesh_in_metres(const mesh_data& mesh, double per_metre) {
+  mesh_data metres = mesh;
+  for (int n = 0; n < mesh_values; ++n) {
+    typed_value(metres, n) =
+        static_cast<float>(static_cast<double>(typed_value(mesh, n)) / per_metre);
+  }
+  return metres;
+}
+
 namespace {
 
 // A coordinate that overflows single precision would be written as Infinity, which no

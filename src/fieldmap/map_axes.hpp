@@ -28,6 +28,13 @@ map_knots knots_of_map(grid_counts counts, const map_symmetry& symmetry);
 // precision on its own; never accumulated, so every knot carries one rounding of each kind.
 float knot_coordinate(std::int64_t n, float min, float step);
 
+// The mesh of a table whose positions are in a unit of which `per_metre` make a metre, in
+// metres: each value divided in double precision and rounded once to single precision. The
+// knots are then placed from it as from a mesh typed in metres, so a table in millimetres
+// gives the axes of the same table in metres within the last digit (exactly where its values
+// divide exactly).
+mesh_data mesh_in_metres(const mesh_data& mesh, double per_metre);
+
 struct map_axes {
   std::array<std::vector<float>, 3> coordinates;  // x, y, z; an axis's knot count is its size
 };

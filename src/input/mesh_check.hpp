@@ -16,7 +16,8 @@
 namespace vort {
 
 // Where the mesh answer and the table's positions part: along `axis`, the mesh's minimum,
-// step or maximum (`mesh_value`, in metres) against the table's first knot, step or last knot
+// step or maximum (`mesh_value`, in the unit of the positions) against the table's first knot, step
+// or last knot
 // (`table_value`); for a maximum along an axis that a plane doubles past its last knot, also
 // the last knot of the whole map (`whole_map`).
 enum class mesh_bound { min, step, max };

@@ -8,6 +8,7 @@
 #include "fieldmap/line_writer.hpp"
 #include "fieldmap/map_layout.hpp"
 #include "fieldmap/output_files.hpp"
+#include "preview/axis_plot.hpp"
 #include "preview/colour.hpp"
 #include "preview/plane.hpp"
 
@@ -295,7 +296,9 @@ std::uint64_t preview_bytes(map_knots knots) {
   needs.bar_label_width = text_width(std::string(12, 'x'));
   needs.header_width = text_width(std::string(160, 'x'));
   const preview_layout layout = lay_out_preview(needs);
-  const auto image = static_cast<std::uint64_t>(layout.width) * layout.height * sizeof(rgb);
+  // The picture, and its copy with the strip of the axis.
+  const auto image =
+      static_cast<std::uint64_t>(layout.width) * (2 * layout.height + axis_plot_px) * sizeof(rgb);
   const auto cells = [&](const panel_axes& drawn) {
     return static_cast<std::uint64_t>(views[drawn.across].cells()) * views[drawn.down].cells();
   };
@@ -306,8 +309,11 @@ std::uint64_t preview_bytes(map_knots knots) {
 }
 
 preview_image render_preview(const record_table& table, const field_kind& kind,
-                             const map_symmetry& symmetry, const map_axes& axes) {
-  return draw_preview(table, kind, symmetry, axes).image;
+                             const map_symmetry& symmetry, const map_axes& axes,
+                             const axis_profile* on_axis) {
+  preview_image picture = draw_preview(table, kind, symmetry, axes).image;
+  if (on_axis == nullptr) return picture;
+  return with_axis_plot(picture, *on_axis, kind);
 }
 
 }  // namespace vort

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/grid.hpp"
+#include "fieldmap/axis_profile.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/map_axes.hpp"
 #include "input/record_table.hpp"
@@ -18,10 +19,13 @@
 namespace vort {
 
 // `axes` are those of the written map (build_map_axes with the same counts and symmetry).
+// Given the profile on the axis, a strip below the panels plots it.
 preview_image render_preview(const record_table& table, const field_kind& kind,
-                             const map_symmetry& symmetry, const map_axes& axes);
+                             const map_symmetry& symmetry, const map_axes& axes,
+                             const axis_profile* on_axis = nullptr);
 
-// About how many bytes drawing the picture of a map of these knots takes, at most.
+// About how many bytes drawing the picture of a map of these knots takes, at most (the strip
+// of the axis included).
 std::uint64_t preview_bytes(map_knots knots);
 
 // The picture together with where its panels and bars lie.

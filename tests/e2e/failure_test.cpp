@@ -93,6 +93,23 @@ std::string counted(std::int64_t lines, const std::string& counts_line) {
          record_count_line(lines) + "\n" + counts_line;
 }
 
+// A 2 x 2 x 2 grid, 1 m apart, with Ez on every knot; the run's options come first.
+const std::string axis_table =
+    "h\nh\n0 0 0 0 0 0 0 3 4\n0 0 1 0 0 0 0 3 4\n0 1 0 0 0 0 0 3 4\n0 1 1 0 0 0 0 3 4\n"
+    "1 0 0 0 0 0 0 3 4\n1 0 1 0 0 0 0 3 4\n1 1 0 0 0 0 0 3 4\n1 1 1 0 0 0 0 3 4\n";
+const std::string axis_table_without_ez =
+    "h\nh\n0 0 0 1 0 0 0 0 0\n0 0 1 1 0 0 0 0 0\n0 1 0 1 0 0 0 0 0\n0 1 1 1 0 0 0 0 0\n"
+    "1 0 0 1 0 0 0 3 4\n1 0 1 1 0 0 0 3 4\n1 1 0 1 0 0 0 3 4\n1 1 1 1 0 0 0 3 4\n";
+const std::string axis_counts = " Nx,Ny,Nz=           2           2           2";
+std::vector<std::string> with_options(std::vector<std::string> options,
+                                      const std::string& flag = "E") {
+  const bool mesh = std::any_of(options.begin(), options.end(),
+                                [](const std::string& o) { return o.starts_with("--mesh"); });
+  if (!mesh) options.push_back("--mesh=auto");
+  options.insert(options.end(), {"--mirror=F", "2", "2", "2", "t.txt", "cav", flag});
+  return options;
+}
+
 // Large tables are made when their case runs, not when the cases are listed: every process
 // of the test program lists them all.
 std::string binary_garbage() {
@@ -578,6 +595,75 @@ std::vector<bad_case> catalogue() {
        "",
        table(table_of(2)),
        "--inspect describes a table and converts nothing: it does not go with --preview",
+       ""},
+      {"inspect with an axis outside the table",
+       {"--inspect", "t.txt", "--axis=5,0.5"},
+       "",
+       table(axis_table),
+       "--axis=5,0.5: the line x = 5, y = 0.5 lies outside the map (x from 0 to 1, y from 0 to 1)",
+       ""},
+      {"inspect with a scale",
+       {"--inspect", "t.txt", "--scale=2"},
+       "",
+       table(table_of(2)),
+       "--inspect describes a table and converts nothing: it does not go with --scale",
+       ""},
+      {"length unit of no kind", with_options({"--length-unit=km"}), good_answers,
+       table(axis_table), "--length-unit=km: the unit is m, cm, mm or um", ""},
+      {"field unit of an E map", with_options({"--field-unit=T"}), good_answers, table(axis_table),
+       "--field-unit goes with the field flag B: the flag E has no unit to choose", ""},
+      {"scale of zero", with_options({"--scale=0"}), good_answers, table(axis_table),
+       "--scale=0: the scale is a number other than 0", ""},
+      {"scale beyond single precision", with_options({"--scale=1e300"}), good_answers,
+       table(axis_table), "--scale=1e+300: the factor 1e+300 lies beyond single precision", ""},
+      {"normalise and scale together", with_options({"--normalise=peak:1e6", "--scale=2"}),
+       good_answers, table(axis_table),
+       "--normalise and --scale cannot go together: --normalise works out the scale", ""},
+      {"normalise to a voltage without a frequency", with_options({"--normalise=voltage:1e6"}),
+       good_answers, table(axis_table),
+       "--normalise=voltage:1e6: the voltage on the axis needs --frequency=HZ", ""},
+      {"normalise of no figure", with_options({"--normalise=power:1"}), good_answers,
+       table(axis_table),
+       "--normalise=power:1: normalise peak, voltage, gradient or peak-b, as WHAT:VALUE", ""},
+      {"normalise to a negative value", with_options({"--normalise=peak:-1"}), good_answers,
+       table(axis_table), "--normalise=peak:-1: the value is a number above 0", ""},
+      {"normalise the peak of B in an E map", with_options({"--normalise=peak-b:0.1"}),
+       good_answers, table(axis_table), "--normalise=peak-b:0.1 goes with the field flag B", ""},
+      {"normalise the peak of Ez in a B map", with_options({"--normalise=peak:1e6"}, "B"),
+       good_answers, table(axis_table),
+       "--normalise=peak:1e6 is a figure of Ez, which a B map does not hold: give peak-b:VALUE",
+       ""},
+      {"beta without a frequency", with_options({"--beta=0.5"}), good_answers, table(axis_table),
+       "--beta goes with --frequency: it sets the voltage's phase along the axis", ""},
+      {"beta above 1", with_options({"--frequency=1e9", "--beta=1.5"}), good_answers,
+       table(axis_table), "--beta=1.5: beta is a number above 0, at most 1", ""},
+      {"axis of one number", with_options({"--axis=0"}), good_answers, table(axis_table),
+       "--axis=0: the axis is X,Y: two numbers, in metres", ""},
+      {"normalise where the axis has no Ez", with_options({"--normalise=peak:1e6"}), good_answers,
+       table(axis_table_without_ez),
+       "--normalise=peak:1e6: the largest |Ez| on the axis x = 0, y = 0 is zero; nothing scales it",
+       axis_counts},
+      {"normalise a voltage that cancels on the axis",
+       with_options({"--normalise=voltage:1e6", "--frequency=1"}), good_answers,
+       table(axis_table_without_ez),
+       "--normalise=voltage:1e6: the voltage on the axis x = 0, y = 0 is zero; nothing scales it",
+       axis_counts},
+      {"axis given outside the map", with_options({"--report", "--axis=0.5,2"}), good_answers,
+       table(axis_table),
+       "--axis=0.5,2: the line x = 0.5, y = 2 lies outside the map (x from 0 to 1, y from 0 to 1)",
+       axis_counts},
+      {"axis given outside the map of a picture", with_options({"--preview", "--axis=-1,0"}),
+       good_answers, table(axis_table),
+       "--axis=-1,0: the line x = -1, y = 0 lies outside the map (x from 0 to 1, y from 0 to 1)",
+       axis_counts},
+      {"default axis outside the map",
+       with_options({"--report", "--mesh=1 1 0 2 2 1 1 1 1", "--no-grid-check"}), "",
+       table(axis_table),
+       "the axis: the line x = 0, y = 0 lies outside the map (x from 1 to 2, y from 1 to 2); give "
+       "the axis as --axis=X,Y, in metres",
+       axis_counts},
+      {"profile written over the table", with_options({"--report=t.txt"}), good_answers,
+       table(axis_table), "cannot create \"t.txt\": it is the same file as the table \"t.txt\"",
        ""},
       {"name in UTF-8 under a UTF-8 locale",
        {"2", "1", "1",

@@ -11,11 +11,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "decoded_png.hpp"
+#include "fieldmap/converted_profile.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/map_axes.hpp"
 #include "gzip_bytes.hpp"
@@ -23,6 +25,7 @@
 #include "input/record_table.hpp"
 #include "input/table_file.hpp"
 #include "input/table_reader.hpp"
+#include "preview/axis_plot.hpp"
 #include "preview/picture.hpp"
 #include "run_binary.hpp"
 
@@ -323,8 +326,12 @@ TEST(Inspect, JsonHoldsTheDocumentedKeys) {
   std::vector<std::string> keys;
   for (const auto& [key, value] : found.items()) keys.push_back(key);
   std::sort(keys.begin(), keys.end());
-  EXPECT_EQ(keys, (std::vector<std::string>{"axes", "counts", "largest", "mesh", "records",
+  EXPECT_EQ(keys, (std::vector<std::string>{"axes", "axis", "counts", "largest", "mesh", "records",
                                             "symmetry", "table"}));
+  // The half cavity's B on x = 0, y = 0 read as a table's values: Fz is zero all along.
+  EXPECT_EQ(found["axis"], nlohmann::json::parse(R"({"x": 0, "y": 0, "knots": 11,
+      "peak_of": "|Fz|", "peak": 0, "peak_z": 0, "integral_abs": 0, "frequency": null,
+      "beta": 1, "voltage": null, "transit_time_factor": null})"));
   EXPECT_EQ(found["table"], name);
   EXPECT_EQ(found["records"], 2541);
   EXPECT_EQ(found["counts"], nlohmann::json::parse("[11, 21, 11]"));
@@ -409,11 +416,17 @@ TEST(Preview, PictureOfTheMapAsWritten) {
   const vort::map_axes axes =
       vort::build_map_axes(counts, {{-0.08f, -0.08f, 0}, {0, 0.08f, 0.1f}, {0.008f, 0.008f, 0.01f}},
                            vort::symmetry_from_list({{0, vort::wall_kind::magnetic}}));
-  const vort::drawn_preview drawn =
-      vort::draw_preview(table, vort::select_field_kind('B'),
-                         vort::symmetry_from_list({{0, vort::wall_kind::magnetic}}), axes);
+  const vort::map_symmetry mirror = vort::symmetry_from_list({{0, vort::wall_kind::magnetic}});
+  const vort::field_kind kind = vort::select_field_kind('B');
+  const vort::drawn_preview drawn = vort::draw_preview(table, kind, mirror, axes);
+  // Below the panels, the strip of the field on the axis x = 0, y = 0.
+  const std::optional<vort::axis_profile> on_axis =
+      vort::converted_profile(table, kind, mirror, axes, 0, 0);
+  ASSERT_TRUE(on_axis.has_value());
   EXPECT_EQ(written.width, drawn.image.width);
-  EXPECT_TRUE(written.rgb == drawn.image.rgb);
+  EXPECT_EQ(written.height, drawn.image.height + vort::axis_plot_px);
+  EXPECT_TRUE(written.rgb == vort::with_axis_plot(drawn.image, *on_axis, kind).rgb);
+  EXPECT_TRUE(std::equal(drawn.image.rgb.begin(), drawn.image.rgb.end(), written.rgb.begin()));
 
   for (std::size_t component = 0; component < 3; ++component) {
     for (std::size_t slot = 0; slot < vort::panel_slots; ++slot) {

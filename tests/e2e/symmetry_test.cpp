@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -68,6 +69,7 @@ struct symmetric_case {
   std::vector<plane> planes;
   char flag;
   std::vector<std::string> options;  // how the part is converted (--symmetry, --mirror)
+  double part_per_metre = 1;         // the part's positions in this unit (--length-unit)
 };
 
 const std::array<int, 3> part_knots = {3, 4, 3};
@@ -274,7 +276,33 @@ std::vector<symmetric_case> equivalence_cases() {
     cases.push_back({std::string("answer X ") + flag, {{1, wall::magnetic}}, flag, {"--mirror=X"}});
   }
   cases.push_back({"answer Y, another flag", {{0, wall::magnetic}}, 'e', {"--mirror=Y"}});
+  // A table in millimetres gives the map of the same table in metres.
+  cases.push_back({"whole in mm", {}, 'E', {"--mirror=F", "--length-unit=mm"}, 1000});
+  cases.push_back({"eighth in mm B", eighth, 'B', {list_of(eighth), "--length-unit=mm"}, 1000});
+  cases.push_back({"quarter in um", quarter, 'E', {list_of(quarter), "--length-unit=um"}, 1e6});
+  cases.push_back({"quarter in cm", quarter, 'E', {list_of(quarter), "--length-unit=cm"}, 100});
   return cases;
+}
+
+// The table with its positions in a unit of which `per_metre` make a metre.
+std::string in_unit(const std::string& table, double per_metre) {
+  if (per_metre == 1) return table;
+  std::istringstream in(table);
+  std::string text, line;
+  for (int header = 0; header < 2 && std::getline(in, line); ++header) text += line + "\n";
+  char number[64];
+  while (std::getline(in, line)) {
+    std::istringstream values(line);
+    double position = 0;
+    for (int a = 0; a < 3 && values >> position; ++a) {
+      std::snprintf(number, sizeof number, "%s%.17g", a == 0 ? "" : " ", position * per_metre);
+      text += number;
+    }
+    std::string rest;
+    std::getline(values, rest);
+    text += rest + "\n";
+  }
+  return text;
 }
 
 // What --inspect says of a table.
@@ -299,7 +327,8 @@ TEST(Symmetry, WholeAndPartGiveTheSameMaps) {
   for (const symmetric_case& c : equivalence_cases()) {
     const tables t = symmetric_tables(c.planes, c.flag == 'B');
     const converted whole = convert(t.whole, t.whole_counts, c.flag, {"--mirror=F"});
-    const converted part = convert(t.part, t.part_counts, c.flag, c.options);
+    const converted part =
+        convert(in_unit(t.part, c.part_per_metre), t.part_counts, c.flag, c.options);
     expect_same_maps(whole, part, c.name);
     // A plane at the first knot of its axis is said, once, after the mirror echo.
     for (const plane& p : c.planes) {
@@ -315,7 +344,8 @@ TEST(Symmetry, WholeAndPartGiveTheSameMaps) {
     // zero, and what the field there fits, read as the flag's field.
     const bool planes_at_zero =
         std::all_of(c.planes.begin(), c.planes.end(), [](const plane& p) { return p.at == 0; });
-    if (c.options[0].rfind("--symmetry", 0) == 0 && c.flag != 'e' && planes_at_zero) {
+    if (c.options[0].rfind("--symmetry", 0) == 0 && c.flag != 'e' && planes_at_zero &&
+        c.part_per_metre == 1) {
       const std::string inspection = inspection_of(t.part);
       EXPECT_EQ(conversion_for(inspection, c.flag),
                 "convert: VORT2Pelta --mesh=auto " + c.options[0] + " 3 4 3 t.txt <base> " + c.flag)
@@ -513,3 +543,122 @@ TEST(Symmetry, APlaneTheFieldCannotPlaceIsAskedFor) {
     EXPECT_EQ(lines_of(told.maps[0])[2], c.told_z_axis) << c.name;
   }
 }
+
+namespace {
+
+// A pillbox cavity's TM010 mode across a gap of g: Ez = E0 J0(2.405 r / R) on every z, no other
+// part, on a 0.5 mm grid: the whole gap, or its eighth x, y, z >= 0.
+constexpr double pillbox_e0 = 2e6, pillbox_radius = 0.1, pillbox_gap = 0.02, grid_step = 5e-4;
+
+std::string pillbox_table(bool eighth) {
+  const int transverse = 20, longitudinal = 40;  // steps across the whole table
+  std::string text = "pillbox TM010\nx y z Re Ex Im Ex Re Ey Im Ey Re Ez Im Ez\n";
+  char line[256];
+  const int from_t = eighth ? 0 : -transverse / 2, from_z = eighth ? 0 : -longitudinal / 2;
+  for (int i = from_t; i <= transverse / 2; ++i) {
+    for (int j = from_t; j <= transverse / 2; ++j) {
+      for (int k = from_z; k <= longitudinal / 2; ++k) {
+        const double r = std::hypot(i * grid_step, j * grid_step);
+        std::snprintf(line, sizeof line, "%.17g %.17g %.17g 0 0 0 0 %.17g 0\n", i * grid_step,
+                      j * grid_step, k * grid_step,
+                      pillbox_e0 * std::cyl_bessel_j(0.0, 2.405 * r / pillbox_radius));
+        text += line;
+      }
+    }
+  }
+  return text;
+}
+
+// The figure after `label` on the report's line that holds it.
+double reported(const std::string& out, const std::string& label) {
+  const std::size_t at = out.find(label);
+  if (at == std::string::npos) return -1;
+  return std::strtod(out.c_str() + at + label.size(), nullptr);
+}
+
+struct pillbox_case {
+  std::string name;
+  bool eighth;
+  std::vector<std::string> options;
+  double beta;
+  double voltage;  // 0: that of the mode as tabled, E0 g T; below 0: that of E0 = -voltage
+};
+
+// The voltage and transit-time factor on the axis of the analytic mode, from the whole table
+// and from its eighth with its three symmetry planes, as made and normalised to 1 MV.
+TEST(OnAxis, PillboxVoltageAndTransitTimeFactor) {
+  const double frequency = 1.3e9;
+  const std::string eighth_planes =
+      "--symmetry=yz:magnetic:first,xz:magnetic:first,xy:electric:first";
+  const std::vector<pillbox_case> cases = {
+      {"whole", false, {"--mirror=F"}, 1, 0},
+      {"eighth", true, {eighth_planes}, 1, 0},
+      {"whole at beta 0.5", false, {"--mirror=F", "--beta=0.5"}, 0.5, 0},
+      {"eighth at beta 0.5", true, {eighth_planes, "--beta=0.5"}, 0.5, 0},
+      {"whole normalised", false, {"--mirror=F", "--normalise=voltage:1e6"}, 1, 1e6},
+      {"eighth normalised", true, {eighth_planes, "--normalise=voltage:1e6"}, 1, 1e6},
+      // The gradient over the gap's length, and the peak: E0 = 3 MV/m makes V = E0 g T.
+      {"whole by its gradient", false, {"--mirror=F", "--normalise=gradient:1e6"}, 1, 1e6 * 0.02},
+      {"eighth by its peak", true, {eighth_planes, "--normalise=peak:3e6"}, 1, -3e6},
+  };
+  const std::array<int, 3> whole_counts{21, 21, 41}, eighth_counts{11, 11, 21};
+  for (const pillbox_case& c : cases) {
+    std::vector<std::string> options = c.options;
+    options.insert(options.end(), {"--report", "--frequency=1.3e9"});
+    const converted run =
+        convert(pillbox_table(c.eighth), c.eighth ? eighth_counts : whole_counts, 'E', options);
+    ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+    EXPECT_EQ(run.err, "") << c.name;
+    const double theta = 2 * std::numbers::pi * frequency * pillbox_gap / (c.beta * 299792458.0);
+    const double factor = std::sin(theta / 2) / (theta / 2);
+    const double e0 = c.voltage < 0 ? -c.voltage : pillbox_e0;
+    const double voltage = c.voltage > 0 ? c.voltage : e0 * pillbox_gap * factor;
+    const double got_voltage = reported(run.out, ": voltage ");
+    const double got_factor = reported(run.out, "transit-time factor ");
+    EXPECT_NEAR(got_voltage / voltage, 1, 1e-3) << c.name << "\n" << run.out;
+    EXPECT_NEAR(got_factor / factor, 1, 1e-3) << c.name << "\n" << run.out;
+  }
+}
+
+// The values of a map's body, line by line.
+std::vector<double> body_values(const std::string& map) {
+  std::vector<double> values;
+  const std::vector<std::string> lines = lines_of(map);
+  for (std::size_t l = 3; l < lines.size(); ++l) {
+    std::istringstream in(lines[l]);
+    for (double v; in >> v;) values.push_back(v);
+  }
+  return values;
+}
+
+// --field-unit=T leaves mu0 out of a B map and keeps the sign rule: each value is the A/m
+// map's over mu0 as single precision holds it, of the same sign; the axes are the same.
+TEST(OnAxis, FieldInTeslaIsTheMapWithoutMu0) {
+  const std::vector<plane> eighth{{0, wall::magnetic, part::above},
+                                  {1, wall::magnetic, part::below},
+                                  {2, wall::electric, part::above}};
+  const tables t = symmetric_tables(eighth, true);
+  const converted in_a_per_m = convert(t.part, t.part_counts, 'B', {list_of(eighth)});
+  const converted in_tesla =
+      convert(t.part, t.part_counts, 'B', {list_of(eighth), "--field-unit=T"});
+  ASSERT_EQ(in_a_per_m.status, 0) << in_a_per_m.err;
+  ASSERT_EQ(in_tesla.status, 0) << in_tesla.err;
+  EXPECT_NE(in_tesla.out.find("\n field unit: T, written without mu0\n"), std::string::npos)
+      << in_tesla.out;
+  const double mu0 = 1.256637e-6f;
+  for (std::size_t m = 0; m < 6; ++m) {
+    const std::vector<std::string> a_lines = lines_of(in_a_per_m.maps[m]);
+    const std::vector<std::string> t_lines = lines_of(in_tesla.maps[m]);
+    ASSERT_EQ(a_lines.size(), t_lines.size());
+    for (std::size_t h = 0; h < 3; ++h) EXPECT_EQ(a_lines[h], t_lines[h]);
+    const std::vector<double> a = body_values(in_a_per_m.maps[m]);
+    const std::vector<double> b = body_values(in_tesla.maps[m]);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t n = 0; n < a.size(); ++n) {
+      EXPECT_EQ(std::signbit(a[n]), std::signbit(b[n])) << m << " " << n;
+      EXPECT_NEAR(b[n], a[n] / mu0, 1e-15 * std::fabs(b[n])) << m << " " << n;
+    }
+  }
+}
+
+}  // namespace
