@@ -11,6 +11,7 @@
 #include "app/progress.hpp"
 #include "app/standard_streams.hpp"
 #include "common/failure.hpp"
+#include "platform/arguments.hpp"
 #include "platform/descriptor.hpp"
 #include "platform/interrupt_guard.hpp"
 #include "platform/terminal.hpp"
@@ -25,7 +26,8 @@ int main(int argc, char** argv) {
   vort::install_interrupt_handler();
   std::ios::sync_with_stdio(false);
   vort::show_names_in_utf8(vort::environment_speaks_utf8());
-  std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const std::vector<std::string> arguments = vort::program_arguments(argc, argv);
+  const std::vector<std::string_view> args(arguments.begin(), arguments.end());
 
   vort::progress_display progress;
   const bool show_progress = vort::is_terminal(vort::standard_error);
