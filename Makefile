@@ -3,12 +3,14 @@
 # make asan   the same tests under AddressSanitizer (CI runs both)
 # make bench  build optimised with the benchmarks and run them (large tables made once)
 # make fuzz   run each libFuzzer target for FUZZ_SECONDS seconds (clang)
+# make windows  cross-build build/windows/VORT2Pelta.exe and its zip with mingw-w64
+# make windows-test  the Windows unit tests and the Windows-against-Linux runs, under wine
 # Each target first installs the Debian packages it needs, when they are missing.
 
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all demo test asan bench fuzz release clean
+.PHONY: all demo test asan bench fuzz release windows windows-test clean
 
 all: release
 
@@ -44,6 +46,15 @@ fuzz:
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 	tools/run-fuzz build/fuzz $(FUZZ_SECONDS)
+
+windows:
+	@tools/install-deps windows
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS) --target VORT2Pelta windows_zip
+
+windows-test: windows
+	cmake --build --preset windows -j $(JOBS)
+	ctest --preset windows -j $(JOBS)
 
 clean:
 	rm -rf build
