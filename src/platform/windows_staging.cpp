@@ -72,8 +72,22 @@ int copy_contents_by_blocks(file_descriptor from, file_descriptor to) {
   }
 }
 
+// FlushFileBuffers needs a handle that may write, which a file opened for reading is not:
+// it is opened again for writing, alongside.
 int flush_file(file_descriptor fd) {
-  if (!::FlushFileBuffers(handle_of(fd))) return fail_with_last_error();
+  const HANDLE handle = handle_of(fd);
+  if (::FlushFileBuffers(handle)) return 0;
+  if (::GetLastError() != ERROR_ACCESS_DENIED) return fail_with_last_error();
+  const HANDLE writer = ::ReOpenFile(handle, GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+  if (writer == INVALID_HANDLE_VALUE) return fail_with_last_error();
+  const BOOL flushed = ::FlushFileBuffers(writer);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(writer);
+  if (!flushed) {
+    errno = errno_for_system_error(error);
+    return -1;
+  }
   return 0;
 }
 
