@@ -7,9 +7,20 @@
 #include <string>
 
 #include "platform/unnamed_file.hpp"
+#include "platform/wide_text.hpp"
 #include "platform/windows_handles.hpp"
 
 namespace vort {
+
+std::string temporary_directory() {
+  wchar_t path[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, path);
+  if (length == 0 || length > MAX_PATH) return ".";
+  std::wstring directory(path, length);
+  // Without its closing separator, as TMPDIR is given, unless it is a root.
+  if (directory.size() > 3 && directory.back() == L'\\') directory.pop_back();
+  return utf8_from_wide(directory);
+}
 
 file_descriptor file_without_name(const char* directory) {
   static std::atomic<unsigned> made{0};
