@@ -31,7 +31,9 @@ int main(int argc, char** argv) {
 
   vort::progress_display progress;
   const bool show_progress = vort::is_terminal(vort::standard_error);
-  if (show_progress) vort::start_progress(progress, stderr);
+  if (show_progress) {
+    vort::start_progress(progress, stderr, vort::line_eraser_for(vort::standard_error));
+  }
   vort::waiting_input_buffer input_buffer(vort::standard_input);
   std::istream input(&input_buffer);
   input.exceptions(std::ios::badbit);  // a failed read says why, as the buffer throws it
