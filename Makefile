@@ -52,7 +52,10 @@ windows:
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS) --target VORT2Pelta windows_zip
 
+# The runs under wine are compared with those of the Linux release build.
 windows-test: windows
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target VORT2Pelta make_vort_table
 	cmake --build --preset windows -j $(JOBS)
 	ctest --preset windows -j $(JOBS)
 

@@ -109,6 +109,11 @@ example() {
   echo "$dir"
 }
 
+# Started without arguments, as a double click starts it: the notice, then Enter.
+printf '\n' >"$work/enter"
+given notice >/dev/null
+convert notice "$work/enter"
+
 # The shipped example, with and without its picture, into directories named either way.
 example example >/dev/null
 convert example "$answers" 11 21 11 half_cavity.txt cavity B
