@@ -169,6 +169,38 @@ if [ "$(cat "$work/ctrl_c/linux.status") $(cat "$work/ctrl_c/windows.status")" =
 fi
 differs ctrl_c "ctrl_c, interrupted"
 
+# Ctrl-C at moments spread over a larger run that replaces earlier maps: wherever it lands,
+# the six maps are all the earlier ones or all the new ones, and nothing hidden is left.
+dir=$(given interrupt_spread)
+"$make_table" --field B --counts 81 81 81 --min -0.1 -0.1 0 --step 0.0025 0.0025 0.00125 \
+  "$dir/first.txt"
+"$make_table" --field B --counts 81 81 81 --min -0.1 -0.1 0 --step 0.0025 0.0025 0.00125 \
+  --radius 0.05 "$dir/second.txt"
+spread_args=(--mesh=auto --mirror=F auto auto auto)
+(cd "$dir" && wine "$windows_exe" "${spread_args[@]}" first.txt map B >/dev/null 2>&1)
+cp -a "$dir" "$work/interrupt_spread/new"
+(cd "$work/interrupt_spread/new" && wine "$windows_exe" "${spread_args[@]}" second.txt map B \
+  >/dev/null 2>&1)
+maps_of() { (cd "$1" && md5sum 3D_*-map.b?); }
+for delay in 0.3 0.6 0.9 1.2 1.5 1.8; do
+  cases=$((cases + 1))
+  run_dir=$work/interrupt_spread/at_$delay
+  cp -a "$dir" "$run_dir"
+  (cd "$run_dir" && exec wine "$windows_exe" "${spread_args[@]}" second.txt map B \
+    >"$run_dir.out" 2>"$run_dir.err") &
+  pid=$!
+  sleep "$delay"
+  kill -INT $pid 2>/dev/null
+  wait $pid
+  maps=$(maps_of "$run_dir")
+  hidden=$(cd "$run_dir" && ls -A | grep '^\.' || true)
+  if [ "$maps" != "$(maps_of "$dir")" ] && [ "$maps" != "$(maps_of "$work/interrupt_spread/new")" ] ||
+    [ -n "$hidden" ]; then
+    echo "differs: interrupt after ${delay}s: maps neither all earlier nor all new, or left: $hidden"
+    differing=$((differing + 1))
+  fi
+done
+
 # A table on standard input, plain and compressed, and a compressed table file.
 gzip -9nc "$root/examples/half_cavity.txt" >"$(given gzip_file)/half_cavity.txt.gz"
 convert gzip_file "$answers" 11 21 11 half_cavity.txt.gz cavity B
