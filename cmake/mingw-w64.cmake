@@ -18,6 +18,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One exe and nothing beside it: the compiler's runtime, the C++ library and the threads
 # library linked in, so that only the system's own DLLs are loaded.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# zlib's static library, not its import library: no zlib1.dll beside the exe either.
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # Offsets and sizes of 64 bits in every C library call, so that a table past 4 GB is not cut.
 add_compile_definitions(_FILE_OFFSET_BITS=64 UNICODE _UNICODE)
