@@ -10,7 +10,8 @@
 #
 # LINUX_BUILD_DIR holds VORT2Pelta and make_vort_table. In an argument, {/} stands for the
 # system's separator: '/' for Linux, '\' for Windows, whose messages then show '\' where
-# Linux's show '/'. Prints one line per case that differs and a summary; status 1 if any did.
+# Linux's show '/'; {here} stands for the folder the converter runs in, absolute. Prints one
+# line per case that differs and a summary; status 1 if any did.
 set -uo pipefail
 windows_exe=$(realpath "$1")
 linux_build=$(realpath "$2")
@@ -42,7 +43,12 @@ run() {
   local system=$1 dir=$2 input=$3
   shift 3
   local args=() arg
+  # {here} is the run's folder as an absolute path: on Windows with its drive, as wine maps
+  # the Linux root to Z:.
+  local here=$dir
+  [ "$system" = windows ] && here="Z:${dir//\//\\}"
   for arg in "$@"; do
+    arg=${arg//\{here\}/$here}
     if [ "$system" = windows ]; then args+=("${arg//\{\/\}/\\}"); else args+=("${arg//\{\/\}//}"); fi
   done
   local exe=("$linux_exe")
@@ -121,6 +127,8 @@ example preview >/dev/null
 convert preview "$answers" --preview 11 21 11 half_cavity.txt cavity B
 mkdir -p "$(example backslash)/out"
 convert backslash "$answers" 11 21 11 half_cavity.txt 'out{/}cavity' B
+mkdir -p "$(example drive)/out"
+convert drive "$answers" 11 21 11 '{here}{/}half_cavity.txt' '{here}{/}out{/}cavity' B
 example accents >/dev/null
 convert accents "$answers" 11 21 11 half_cavity.txt café B
 mkdir -p "$(example greek_japanese)/Ζ"
