@@ -1,6 +1,7 @@
 # make demo   build the converter alone and convert the shipped example into build/demo/
 # make test   build with UBSan and run every unit, end-to-end and fuzz-replay test
 # make asan   the same tests under AddressSanitizer (CI runs both)
+# make test-zlib  the compressed-table tests again with zlib inflating (as on Windows)
 # make bench  build optimised with the benchmarks and run them (large tables made once)
 # make fuzz   run each libFuzzer target for FUZZ_SECONDS seconds (clang)
 # make windows  cross-build build/windows/VORT2Pelta.exe and its zip with mingw-w64
@@ -10,7 +11,7 @@
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all demo test asan bench fuzz release windows windows-test clean
+.PHONY: all demo test test-zlib asan bench fuzz release windows windows-test clean
 
 all: release
 
@@ -27,6 +28,15 @@ test:
 	cmake --preset test >/dev/null
 	cmake --build --preset test -j $(JOBS)
 	ctest --preset test -j $(JOBS)
+
+# The tests that inflate, with the inflater a build without ISA-L uses.
+ZLIB_TESTS = Gzip|Compressed|compressed|PipedTable|piped|StreamBounds|_gz
+
+test-zlib:
+	@tools/install-deps test
+	cmake --preset test -B build/test-zlib -DVORT2PELTA_INFLATER=zlib >/dev/null
+	cmake --build build/test-zlib -j $(JOBS) --target unit_tests e2e_tests
+	ctest --test-dir build/test-zlib -j $(JOBS) -R '$(ZLIB_TESTS)'
 
 asan:
 	@tools/install-deps test

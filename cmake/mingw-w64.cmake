@@ -24,6 +24,17 @@ set(ZLIB_USE_STATIC_LIBS ON)
 # Offsets and sizes of 64 bits in every C library call, so that a table past 4 GB is not cut.
 add_compile_definitions(_FILE_OFFSET_BITS=64 UNICODE _UNICODE)
 
+# stb is headers only, the same for every target: the build machine's, through a folder that
+# holds nothing else (the whole of /usr/include would hide mingw's own headers).
+if(NOT STB_INCLUDE_DIR AND EXISTS /usr/include/stb/stb_image_write.h)
+  set(stb_only ${CMAKE_BINARY_DIR}/stb_include)
+  file(MAKE_DIRECTORY ${stb_only})
+  if(NOT EXISTS ${stb_only}/stb)
+    file(CREATE_LINK /usr/include/stb ${stb_only}/stb SYMBOLIC)
+  endif()
+  set(STB_INCLUDE_DIR ${stb_only} CACHE PATH "stb's headers, for the target as for the build machine")
+endif()
+
 find_program(WINE_PROGRAM wine)
 if(WINE_PROGRAM)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})

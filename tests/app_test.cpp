@@ -25,7 +25,7 @@ namespace vort {
 namespace {
 
 command_line parse(const std::vector<std::string_view>& args) {
-  return parse_command_line(args);
+  return parse_command_line(args, name_charset::ascii);
 }
 
 TEST(CommandLine, ArgumentsAreTakenWhole) {
@@ -154,10 +154,10 @@ TEST(Options, RefusedUpFront) {
 }
 
 TEST(Dialogue, GridCountTexts) {
-  EXPECT_EQ(parse_grid_count("41", "Nx", 1), 41);
-  EXPECT_EQ(parse_grid_count(" 7", "Nx", 1), 7);
-  EXPECT_EQ(parse_grid_count("12,3", "Nx", 1), 12);
-  EXPECT_EQ(parse_grid_count("12345", "Nx", 1), 12345);
+  EXPECT_EQ(parse_grid_count("41", "Nx", 1, name_charset::ascii), 41);
+  EXPECT_EQ(parse_grid_count(" 7", "Nx", 1, name_charset::ascii), 7);
+  EXPECT_EQ(parse_grid_count("12,3", "Nx", 1, name_charset::ascii), 12);
+  EXPECT_EQ(parse_grid_count("12345", "Nx", 1, name_charset::ascii), 12345);
   const std::vector<std::pair<std::string, std::string>> refused = {
       {"4.5", "Nx (argument 1): cannot read \"4.5\" as an integer"},
       {"1e3", "Nx (argument 1): cannot read \"1e3\" as an integer"},
@@ -167,7 +167,8 @@ TEST(Dialogue, GridCountTexts) {
   };
   for (const auto& [text, message] : refused) {
     const std::string& count = text;  // a lambda may not capture a structured binding
-    EXPECT_EQ(failure_of([&] { parse_grid_count(count, "Nx", 1); }), message) << text;
+    EXPECT_EQ(failure_of([&] { parse_grid_count(count, "Nx", 1, name_charset::ascii); }), message)
+        << text;
   }
 }
 
@@ -175,7 +176,7 @@ TEST(Dialogue, MeshAnswerAndMirror) {
   std::istringstream in("1, 2 ,3\n\n4 5 6 7 8 9 Y\nXZ please\n");
   std::ostringstream out;
   console_input console{&in, 0, {}};
-  const mesh_data mesh = ask_mesh_data(out, console);
+  const mesh_data mesh = ask_mesh_data(out, console, name_charset::ascii);
   EXPECT_EQ(mesh.min[0], 1);
   EXPECT_EQ(mesh.max[2], 6);
   EXPECT_EQ(mesh.step[2], 9);
@@ -183,7 +184,7 @@ TEST(Dialogue, MeshAnswerAndMirror) {
 
   std::istringstream partial("1 2 / 9\nF\n");
   console_input partial_console{&partial, 0, {}};
-  const mesh_data left_out = ask_mesh_data(out, partial_console);
+  const mesh_data left_out = ask_mesh_data(out, partial_console, name_charset::ascii);
   EXPECT_EQ(left_out.min[1], 2);
   EXPECT_EQ(left_out.min[2], 0);
   EXPECT_EQ(left_out.step[2], 0);
@@ -192,7 +193,7 @@ TEST(Dialogue, MeshAnswerAndMirror) {
   // the midpoint of two floats, which a double rounds it onto (and then on, to the even one).
   std::istringstream near_tie("1.000000178813934326171874 0 0 0 0 0 0 0 1.5D-03\n");
   console_input near_tie_console{&near_tie, 0, {}};
-  const mesh_data once = ask_mesh_data(out, near_tie_console);
+  const mesh_data once = ask_mesh_data(out, near_tie_console, name_charset::ascii);
   EXPECT_EQ(once.min[0], 0x1.000002p+0f);
   EXPECT_EQ(once.step[2], 1.5e-3f);
 
@@ -209,18 +210,19 @@ TEST(Dialogue, MeshAnswerAndMirror) {
   for (const auto& [text, message] : refused) {
     std::istringstream bad(text);
     console_input bad_console{&bad, 0, {}};
-    EXPECT_EQ(failure_of([&] { ask_mesh_data(out, bad_console); }), message) << text;
+    EXPECT_EQ(failure_of([&] { ask_mesh_data(out, bad_console, name_charset::ascii); }), message)
+        << text;
   }
   // FLT_MAX's usual text rounds to FLT_MAX, not to infinity.
   std::istringstream largest("3.4028235e38 0 0 0 0 0 -3.4028235e38 0 0\n");
   console_input largest_console{&largest, 0, {}};
-  const mesh_data extremes = ask_mesh_data(out, largest_console);
+  const mesh_data extremes = ask_mesh_data(out, largest_console, name_charset::ascii);
   EXPECT_EQ(extremes.min[0], std::numeric_limits<float>::max());
   EXPECT_EQ(extremes.step[0], -std::numeric_limits<float>::max());
 
   std::istringstream no_mirror("1 2 3 4 5 6 7 8 9\n");
   console_input no_mirror_console{&no_mirror, 0, {}};
-  ask_mesh_data(out, no_mirror_console);
+  ask_mesh_data(out, no_mirror_console, name_charset::ascii);
   EXPECT_EQ(failure_of([&] { ask_mirror(out, no_mirror_console); }),
             "standard input ended before the mirror answer");
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/message_text.hpp"
 #include "common/failure.hpp"
 #include "platform/path_parts.hpp"
 
@@ -194,9 +195,10 @@ TEST(FreeFormReader, ResumesOverTheNextBuffer) {
 }
 
 TEST(FreeFormReader, MakesItemsPrintable) {
-  EXPECT_EQ(printable_item("1.2.3"), "1.2.3");
-  EXPECT_EQ(printable_item(std::string("a\0b\"", 4)), "a\\x00b\\x22");
-  EXPECT_EQ(printable_item(std::string(100, '9')), std::string(40, '9') + "...");
+  constexpr name_charset ascii = name_charset::ascii;
+  EXPECT_EQ(printable_item("1.2.3", ascii), "1.2.3");
+  EXPECT_EQ(printable_item(std::string("a\0b\"", 4), ascii), "a\\x00b\\x22");
+  EXPECT_EQ(printable_item(std::string(100, '9'), ascii), std::string(40, '9') + "...");
 }
 
 // Where names are shown in UTF-8, valid characters stay as they are; controls (C1 ones
@@ -228,12 +230,9 @@ TEST(FreeFormReader, ShowsUtf8NamesWhereTheLocaleDoes) {
       {accents, escaped_accents + "...", accents.substr(0, 80) + "..."},
   };
   for (const shown_case& c : cases) {
-    show_names_in_utf8(false);
-    EXPECT_EQ(printable_item(c.text), c.in_ascii) << c.in_ascii;
-    show_names_in_utf8(true);
-    EXPECT_EQ(printable_item(c.text), c.in_utf8) << c.in_ascii;
+    EXPECT_EQ(printable_item(c.text, name_charset::ascii), c.in_ascii) << c.in_ascii;
+    EXPECT_EQ(printable_item(c.text, name_charset::utf8), c.in_utf8) << c.in_ascii;
   }
-  show_names_in_utf8(false);
 }
 
 }  // namespace

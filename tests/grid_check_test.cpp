@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/table_findings.hpp"
 #include "failure_of.hpp"
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
@@ -111,7 +112,7 @@ std::string check(const std::string& text, grid_counts counts) {
   const std::int64_t read = read_table(table, rows, &spread);
   const position_verdict verdict = check_positions(table, spread, read);
   if (!verdict.fault) return "";
-  std::string description = describe_break(table.name, *verdict.fault);
+  std::string description = describe_break(table.name, *verdict.fault, name_charset::ascii);
   return description.replace(0, table.name.size(), "FILE");
 }
 
@@ -342,9 +343,10 @@ TEST(GridInference, CountsFromThePositions) {
     inferred_grid grid;
     // A table that cannot be read fails as a conversion does; its message is the reason here.
     const std::string thrown = failure_of([&] { grid = infer_grid(open_table(file.name())); });
-    std::string reason = thrown != "(no failure)" ? thrown
-                         : grid.fault ? describe_break(file.name(), *grid.fault) + "; " + grid.hint
-                                      : grid.reason;
+    std::string reason =
+        thrown != "(no failure)" ? thrown : no_grid_message(grid, file.name(), name_charset::ascii);
+    const std::string no_grid = "the positions in \"" + file.name() + "\" form no grid: ";
+    if (reason.starts_with(no_grid)) reason.erase(0, no_grid.size());
     if (reason.rfind(file.name(), 0) == 0) reason.replace(0, file.name().size(), "FILE");
     if (c.reason.empty()) {
       EXPECT_EQ(reason, "") << c.name;
@@ -402,7 +404,8 @@ TEST(MeshCheck, AnswerAgainstThePositions) {
        {"the mesh data give ymax = 0.1 m, the table's last y is 0.08 (0.24 over the whole map)"}},
   };
   for (const mesh_case& c : cases) {
-    EXPECT_EQ(compare_mesh(c.mesh, axes, c.symmetry), c.warnings) << c.name;
+    EXPECT_EQ(mesh_disagreement_lines(compare_mesh(c.mesh, axes, c.symmetry)), c.warnings)
+        << c.name;
   }
   const mesh_data from_table = mesh_from_positions(axes_of_table(style::plain));
   EXPECT_EQ(from_table.min[0], -0.08f);

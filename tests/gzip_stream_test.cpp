@@ -68,7 +68,7 @@ std::string read_all(gzip_stream& stream) {
       text.append(piece.data(), got);
     }
   } catch (const failure& f) {
-    return text + "failure: " + f.message;
+    return text + "failure: " + failure_text(f, name_charset::ascii);
   }
   return text;
 }

@@ -377,7 +377,7 @@ TEST(PipedTable, CopiedWholeOrStoppedWhenTooLong) {
       const table_file table = copy_piped_table(ends[0], c.most, 4096);
       copied_records = for_each_record(table, c.most + 1, [](const record_view&) { return true; });
     } catch (const failure& f) {
-      refusal = f.message;
+      refusal = failure_text(f, name_charset::ascii);
     }
     ::close(ends[0]);
     producer.join();
@@ -480,8 +480,8 @@ TEST(StreamBounds, StopAtWhatTheRecordsCanHold) {
       stream_scan scan;
       std::string refusal;
       for (std::size_t at = 0; at < c.text.size() && refusal.empty(); at += block) {
-        refusal = scan_plain_block(scan, bounds, piped_table_name, c.text.data() + at,
-                                   std::min(block, c.text.size() - at));
+        refusal = text_of(scan_plain_block(scan, bounds, piped_table_name, c.text.data() + at,
+                                           std::min(block, c.text.size() - at)));
       }
       EXPECT_EQ(refusal, c.refusal) << c.text.substr(0, 40) << " in blocks of " << block;
     }
@@ -490,8 +490,8 @@ TEST(StreamBounds, StopAtWhatTheRecordsCanHold) {
   // and blocks fall; where the data are damaged or followed by other bytes, its bytes alone.
   const stream_bounds bounds = bounds_for_records(2);
   stream_scan scan;
-  EXPECT_EQ(scan_block_bytes(scan, bounds, 6291456), "");
-  EXPECT_EQ(scan_block_bytes(scan, bounds, 1), bytes);
+  EXPECT_EQ(text_of(scan_block_bytes(scan, bounds, 6291456)), "");
+  EXPECT_EQ(text_of(scan_block_bytes(scan, bounds, 1)), bytes);
   const std::string blank_lines = gzip_member(header + lines(999, "\n"));
   const struct {
     std::string stream;
@@ -510,8 +510,9 @@ TEST(StreamBounds, StopAtWhatTheRecordsCanHold) {
       inflated_scan inflated;
       std::string refusal;
       for (std::size_t at = 0; at < c.stream.size() && refusal.empty(); at += block) {
-        refusal = scan_inflated_block(inflated, bounds, piped_table_name, c.stream.data() + at,
-                                      std::min(block, c.stream.size() - at));
+        refusal =
+            text_of(scan_inflated_block(inflated, bounds, piped_table_name, c.stream.data() + at,
+                                        std::min(block, c.stream.size() - at)));
       }
       EXPECT_EQ(refusal, c.refusal) << c.stream.size() << " bytes in blocks of " << block;
     }

@@ -237,8 +237,11 @@ TEST(StagedFiles, WhatCannotBePutBackOrRemovedIsNamed) {
       links_refused = without_links;
       failing_call = -1;
       std::vector<std::string> warnings;
-      const std::string failure =
-          failure_of([&] { warnings = commit_staged(set, 1, durability::synced, flaky_calls); });
+      const std::string failure = failure_of([&] {
+        for (const notice& n : commit_staged(set, 1, durability::synced, flaky_calls)) {
+          warnings.push_back(notice_text(n, name_charset::ascii));
+        }
+      });
       faults = {};
       links_refused = false;
       files.clear();
@@ -254,7 +257,9 @@ TEST(StagedFiles, WhatCannotBePutBackOrRemovedIsNamed) {
         EXPECT_EQ(contents(dir / name), replaced ? "new" : "earlier " + std::to_string(n))
             << label << " " << name;
       }
-      const auto quoted = [&](const std::string& name) { return in_quotes((dir / name).string()); };
+      const auto quoted = [&](const std::string& name) {
+        return in_quotes((dir / name).string(), name_charset::ascii);
+      };
       if (c.failed.empty()) {
         EXPECT_EQ(failure, "(no failure)") << label;
         ASSERT_EQ(kept.size(), 6u) << label;
@@ -319,10 +324,15 @@ TEST(StagedFiles, PermissionsAndNamesOfASet) {
                     via_link = (dir / "same-sub" / "c").string();
   const std::vector<std::pair<std::vector<std::string>, std::string>> sets = {
       {{a, c, in_sub}, "(no failure)"},
-      {{a, c, b}, "cannot create " + in_quotes(b) + ": it is the same file as " + in_quotes(a)},
+      {{a, c, b},
+       "cannot create " + in_quotes(b, name_charset::ascii) + ": it is the same file as " +
+           in_quotes(a, name_charset::ascii)},
       {{in_sub, a, via_link},
-       "cannot create " + in_quotes(via_link) + ": it is the same file as " + in_quotes(in_sub)},
-      {{c, c}, "cannot create " + in_quotes(c) + ": it is the same file as " + in_quotes(c)},
+       "cannot create " + in_quotes(via_link, name_charset::ascii) + ": it is the same file as " +
+           in_quotes(in_sub, name_charset::ascii)},
+      {{c, c},
+       "cannot create " + in_quotes(c, name_charset::ascii) + ": it is the same file as " +
+           in_quotes(c, name_charset::ascii)},
   };
   for (const auto& [names, message] : sets) {
     const std::vector<std::string> set = names;
@@ -335,10 +345,10 @@ TEST(StagedFiles, PermissionsAndNamesOfASet) {
     try {
       many.push_back(stage_file((dir / ("many" + std::to_string(n))).string()));
     } catch (const failure& f) {
-      refusal = f.message;
+      refusal = failure_text(f, name_charset::ascii);
     }
   }
-  EXPECT_EQ(refusal, "cannot create " + in_quotes((dir / "many16").string()) +
+  EXPECT_EQ(refusal, "cannot create " + in_quotes((dir / "many16").string(), name_charset::ascii) +
                          ": more than 16 files are being written at once");
   many.clear();
   fs::remove_all(dir);

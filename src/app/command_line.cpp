@@ -48,19 +48,20 @@ void check_argument_count(std::size_t given) {
 
 // The base name must leave a file name after its directory: "" or "out/" would make the
 // maps hidden files named by their prefix alone.
-void check_base_name(const std::string& base_name) {
+void check_base_name(const std::string& base_name, name_charset charset) {
   if (base_name.empty()) {
     throw failure{"the base name (argument 5) is blank"};
   }
   if (name_start(base_name) == base_name.size()) {
-    throw failure{"the base name " + in_quotes(base_name) +
+    throw failure{"the base name " + in_quotes(base_name, charset) +
                   " ends in a slash: it must end with the name of the maps, as in out/cavity"};
   }
 }
 
 }  // namespace
 
-std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position) {
+std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position,
+                              name_charset charset) {
   const std::string what = std::string(name) + " (argument " + std::to_string(position) + ")";
   std::array<std::int32_t, 1> value{0};
   list_read state;
@@ -71,19 +72,21 @@ std::int32_t parse_grid_count(const std::string& text, std::string_view name, in
       throw failure{what + " is missing or blank"};
     case read_status::bad_value:
       if (bad.error == item_error::out_of_range) {
-        throw failure{what + ": \"" + printable_item(bad.text) +
+        throw failure{what + ": \"" + printable_item(bad.text, charset) +
                       "\" is outside the 32-bit integer range"};
       }
-      throw failure{what + ": cannot read \"" + printable_item(bad.text) + "\" as an integer"};
+      throw failure{what + ": cannot read \"" + printable_item(bad.text, charset) +
+                    "\" as an integer"};
     default:
       return value[0];
   }
 }
 
-command_line parse_command_line(std::span<const std::string_view> all_args) {
-  split_arguments split = split_options(all_args);
+command_line parse_command_line(std::span<const std::string_view> all_args, name_charset charset) {
+  split_arguments split = split_options(all_args, charset);
   const std::span<const std::string_view> args = split.positionals;
   command_line command;
+  command.charset = charset;
   command.options = std::move(split.options);
   const std::string first = argument(args, 1);
   if (command.options.help) {
@@ -100,7 +103,8 @@ command_line parse_command_line(std::span<const std::string_view> all_args) {
   }
   if (command.options.inspect) {
     if (!args.empty()) {
-      throw failure{"--inspect takes the table alone, not \"" + printable_item(first) + "\""};
+      throw failure{"--inspect takes the table alone, not \"" + printable_item(first, charset) +
+                    "\""};
     }
     command.action = start_action::inspect;
     return command;
@@ -115,7 +119,7 @@ command_line parse_command_line(std::span<const std::string_view> all_args) {
   command.nz_text = argument(args, 3);
   command.table_name = without_trailing_blanks(argument(args, 4));
   command.base_name = without_trailing_blanks(argument(args, 5));
-  check_base_name(command.base_name);
+  check_base_name(command.base_name, charset);
   const std::string flag = argument(args, 6);
   command.field_id = flag.empty() ? ' ' : flag.front();
   command.ignored.assign(args.begin() + conversion_arguments, args.end());

@@ -20,11 +20,12 @@ enum class start_action { convert, help, help_with_options, notice, version, ins
 struct command_line {
   start_action action = start_action::convert;
   command_options options;
-  std::string nx_text, ny_text, nz_text;  // whole arguments, parsed later
-  std::string table_name;                 // trailing blanks dropped
-  std::string base_name;                  // trailing blanks dropped
-  char field_id = ' ';                    // first character of argument 6, or a blank
-  std::vector<std::string> ignored;       // arguments after the sixth
+  std::string nx_text, ny_text, nz_text;       // whole arguments, parsed later
+  std::string table_name;                      // trailing blanks dropped
+  std::string base_name;                       // trailing blanks dropped
+  char field_id = ' ';                         // first character of argument 6, or a blank
+  std::vector<std::string> ignored;            // arguments after the sixth
+  name_charset charset = name_charset::ascii;  // how messages show names, set by main
 };
 
 inline constexpr std::size_t conversion_arguments = 6;
@@ -36,12 +37,13 @@ inline constexpr const char* argument_names[conversion_arguments] = {
 // `args` without the program's own name. Throws `failure` for a bad option, and for a
 // conversion with fewer than six arguments or a base name that names no file (blank, or
 // ending in a slash).
-command_line parse_command_line(std::span<const std::string_view> args);
+command_line parse_command_line(std::span<const std::string_view> args, name_charset charset);
 
 // One integer from a grid-count argument, read as a free-form integer (leading blanks
 // skipped, ended by a blank, comma or slash). `name` is Nx, Ny or Nz, `position` its argument.
 // Throws `failure` naming the argument.
-std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position);
+std::int32_t parse_grid_count(const std::string& text, std::string_view name, int position,
+                              name_charset charset);
 
 void write_help(std::ostream& out);
 void write_notice(std::ostream& out);

@@ -13,7 +13,9 @@
 #include "app/command_line.hpp"
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
+#include "app/failure_text.hpp"
 #include "app/inspection.hpp"
+#include "app/table_findings.hpp"
 #include "common/failure.hpp"
 #include "common/map_lock.hpp"
 #include "common/memory_budget.hpp"
@@ -55,7 +57,7 @@ void warn_about_arguments(const command_line& command, run_result& result) {
   if (ignored > 0) {
     std::string list;
     for (const std::string& arg : command.ignored)
-      list += (list.empty() ? "" : ", ") + in_quotes(arg);
+      list += (list.empty() ? "" : ", ") + in_quotes(arg, command.charset);
     warn(result, command.options,
          "a conversion takes six arguments; " +
              (ignored == 1 ? std::string("the one") : "the " + std::to_string(ignored)) +
@@ -64,7 +66,7 @@ void warn_about_arguments(const command_line& command, run_result& result) {
   if (command.field_id != 'E' && command.field_id != 'B') {
     // H in A/m scaled by mu0 is B in tesla, but flag B also gives B's names and signs.
     warn(result, command.options,
-         "field flag " + in_quotes(std::string(1, command.field_id)) +
+         "field flag " + in_quotes(std::string(1, command.field_id), command.charset) +
              " is neither E nor B: values are scaled by mu0 and written as .ex files" +
              (command.field_id == 'H' ? "; a table of H in A/m is converted to B with the flag B"
                                       : ""));
@@ -86,7 +88,8 @@ typed_counts parse_typed_counts(const command_line& command) {
   for (std::size_t a = 0; a < 3; ++a) {
     typed.automatic[a] = *texts[a] == "auto";
     if (!typed.automatic[a]) {
-      values[a] = parse_grid_count(*texts[a], argument_names[a], static_cast<int>(a) + 1);
+      values[a] =
+          parse_grid_count(*texts[a], argument_names[a], static_cast<int>(a) + 1, command.charset);
     }
   }
   typed.counts = {values[0], values[1], values[2]};
@@ -138,9 +141,9 @@ std::string missing_records_cause(std::int64_t read, const record_table& table) 
 }
 
 std::string missing_records_warning(const std::string& table_name, std::int64_t read,
-                                    const record_table& table) {
+                                    const record_table& table, name_charset charset) {
   const std::int64_t missing = table.rows - read;
-  return in_quotes(table_name) + " holds " + counted(read, "record") + " for " +
+  return in_quotes(table_name, charset) + " holds " + counted(read, "record") + " for " +
          counted(table.rows, "knot") + "; " +
          (missing == 1 ? "the last knot has no record and is"
                        : "the last " + std::to_string(missing) + " knots have no record and are") +
@@ -157,9 +160,10 @@ struct checked_positions {
 // Refuses a table whose positions break the grid of the counts.
 checked_positions check_table_positions(const table_file& table, const position_spread& spread,
                                         std::int64_t records,
-                                        const std::optional<grid_counts>& inferred) {
+                                        const std::optional<grid_counts>& inferred,
+                                        name_charset charset) {
   const position_verdict verdict = check_positions(table, spread, records, inferred);
-  if (verdict.fault) throw failure{describe_break(table.name, *verdict.fault)};
+  if (verdict.fault) throw failure{describe_break(table.name, *verdict.fault, charset)};
   return {verdict.axes, !positions_all_zero(spread)};
 }
 
@@ -170,12 +174,14 @@ void check_mesh(const command_line& command, const checked_positions& positions,
                 std::optional<mesh_data>& mesh, run_result& result) {
   if (command.options.mesh_auto) {
     if (!positions.known) {
-      throw failure{"--mesh=auto: the positions in " + in_quotes(command.table_name) +
+      throw failure{"--mesh=auto: the positions in " +
+                    in_quotes(command.table_name, command.charset) +
                     " are all zero, they give no mesh"};
     }
     mesh = mesh_from_positions(positions.axes, ended_at);
   } else if (positions.known) {
-    for (const std::string& warning : compare_mesh(*mesh, positions.axes, symmetry)) {
+    for (const std::string& warning :
+         mesh_disagreement_lines(compare_mesh(*mesh, positions.axes, symmetry))) {
       warn(result, command.options, warning);
     }
   }
@@ -329,13 +335,14 @@ void check_outputs(const output_names& names, std::span<const std::string> pictu
 // map renamed onto it would take the table's place. `table_fd` is the table's, or standard
 // input's for "-", which a shell may have redirected from a file (`- < t.txt`).
 void check_table_kept(file_descriptor table_fd, const std::string& table_text,
-                      const output_names& names, std::span<const std::string> picture_names) {
+                      const output_names& names, std::span<const std::string> picture_names,
+                      name_charset charset) {
   std::vector<std::string> every_name(names.begin(), names.end());
   every_name.insert(every_name.end(), picture_names.begin(), picture_names.end());
   for (const std::string& name : every_name) {
     if (names_open_file(name, table_fd)) {
-      throw failure{"cannot create " + in_quotes(name) + ": it is the same file as the table " +
-                    table_text};
+      throw failure{"cannot create " + in_quotes(name, charset) +
+                    ": it is the same file as the table " + table_text};
     }
   }
 }
@@ -356,6 +363,7 @@ struct run_plan {
   field_kind kind;
   output_names names;
   std::string picture_name;
+  name_charset charset = name_charset::ascii;  // how messages show names
 };
 
 // The names written with the six maps: the picture's, where the run makes one.
@@ -372,9 +380,9 @@ std::optional<map_symmetry> given_symmetry(const command_options& options) {
 
 // The counts given as `auto` taken from the grid the positions form, found as --inspect finds
 // it; refused where they form none.
-void take_automatic_counts(run_plan& plan, const typed_counts& typed) {
+void take_automatic_counts(run_plan& plan, const typed_counts& typed, name_charset charset) {
   const inferred_grid grid = infer_grid(plan.table);
-  const std::string refusal = no_grid_message(grid, plan.table.name);
+  const std::string refusal = no_grid_message(grid, plan.table.name, charset);
   if (!refusal.empty()) throw failure{refusal};
   plan.inferred = grid.counts;
   if (typed.automatic[0]) plan.counts.nx = grid.counts.nx;
@@ -389,6 +397,7 @@ run_plan plan_run(const command_line& command) {
   const command_options& options = command.options;
   const typed_counts typed = parse_typed_counts(command);
   run_plan plan;
+  plan.charset = command.charset;
   plan.counts = typed.counts;
   plan.given_symmetry = given_symmetry(options);
   const map_symmetry known = plan.given_symmetry.value_or(map_symmetry{});
@@ -404,17 +413,17 @@ run_plan plan_run(const command_line& command) {
   const bool piped = command.table_name == piped_table_argument;
   if (piped) {
     check_table_kept(standard_input, "on standard input", plan.names,
-                     picture_names(plan, options.preview));
+                     picture_names(plan, options.preview), command.charset);
   }
   plan.table = open_table_or_input(command.table_name,
                                    typed.any_automatic() ? max_knots : typed.counts.knots());
   if (!piped) {
-    check_table_kept(plan.table.file.fd, in_quotes(plan.table.name), plan.names,
-                     picture_names(plan, options.preview));
+    check_table_kept(plan.table.file.fd, in_quotes(plan.table.name, command.charset), plan.names,
+                     picture_names(plan, options.preview), command.charset);
   }
   plan.table.inflate_in_own_thread = run_threads(options) > 1;
   if (typed.any_automatic()) {
-    take_automatic_counts(plan, typed);
+    take_automatic_counts(plan, typed, command.charset);
     check_grid_counts(plan.counts);
     check_axis_and_room(plan.counts, known, options);
   }
@@ -441,7 +450,7 @@ map_symmetry ask_symmetry(const run_plan& plan, const command_options& options, 
   if (!mirror_answered(mirror)) {
     std::string_view answer = console.text;
     answer.remove_suffix(1);  // the line end
-    warn(result, options, unanswered_mirror_warning(answer));
+    warn(result, options, unanswered_mirror_warning(answer, plan.charset));
   }
   return plan.given_symmetry ? *plan.given_symmetry : symmetry_from_list(planes_of_answer(mirror));
 }
@@ -462,14 +471,14 @@ bool any_plane(const map_symmetry& symmetry) {
 }
 
 std::optional<mesh_data> ask_mesh(const command_options& options, std::ostream& out,
-                                  console_input& console) {
+                                  console_input& console, name_charset charset) {
   if (options.mesh || options.mesh_auto) return options.mesh;
-  return ask_mesh_data(out, console);
+  return ask_mesh_data(out, console, charset);
 }
 
 answered_run take_answers(const run_plan& plan, const command_options& options, std::ostream& out,
                           console_input& console, run_result& result) {
-  std::optional<mesh_data> mesh = ask_mesh(options, out, console);
+  std::optional<mesh_data> mesh = ask_mesh(options, out, console, plan.charset);
   const map_symmetry symmetry = ask_symmetry(plan, options, out, console, result);
   const answered_run answered{plan, std::move(mesh), symmetry,
                               !plan.given_symmetry && any_plane(symmetry)};
@@ -530,9 +539,9 @@ struct read_run {
 
 read_run place_read_planes(const answered_run& run, const table_reading& reading) {
   const checked_positions positions =
-      reading.checked
-          ? check_table_positions(run.plan.table, reading.spread, reading.read, run.plan.inferred)
-          : checked_positions{};
+      reading.checked ? check_table_positions(run.plan.table, reading.spread, reading.read,
+                                              run.plan.inferred, run.plan.charset)
+                      : checked_positions{};
   map_symmetry symmetry = run.symmetry;
   std::vector<doubtful_plane> doubtful =
       place_planes(symmetry, reading.rows, reading.read,
@@ -567,7 +576,8 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   std::optional<mesh_data> mesh = answered.mesh;
   say_upper_parts(out, symmetry);
   // Knots without a record come first: a table cut short explains what follows.
-  if (read < rows.rows) warn(result, options, missing_records_warning(table.name, read, rows));
+  if (read < rows.rows)
+    warn(result, options, missing_records_warning(table.name, read, rows, command.charset));
   // Both ends fitting needs the positions; the other doubts may need the mesh, known only
   // once --mesh=auto has taken it from them.
   for (const doubtful_plane& doubt : placed.doubtful) {
@@ -586,7 +596,8 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   flush_console(out);
   // Another run writing maps of the same name meanwhile would mix its set with this one's.
   map_lock lock = lock_maps(map_lock_path(command.base_name), [&] {
-    std::cerr << error_line("another run is writing the maps of " + in_quotes(command.base_name) +
+    std::cerr << error_line("another run is writing the maps of " +
+                            in_quotes(command.base_name, command.charset) +
                             "; waiting for it to finish")
               << std::endl;
   });
@@ -604,10 +615,10 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   // The table is not needed any more: its memory goes back before the files are finished.
   rows = record_table{};
   finish_output_files(files);
-  const std::vector<std::string> left =
+  const std::vector<notice> left =
       commit_staged(finished, threads, options.no_sync ? durability::unsynced : durability::synced);
   release(lock);
-  for (const std::string& text : left) warn(result, options, text);
+  for (const notice& n : left) warn(result, options, notice_text(n, command.charset));
 }
 
 // A failed run says one thing: the warnings of its earlier steps are moot.
@@ -619,10 +630,10 @@ void fail(run_result& result, const std::string& message) {
 }  // namespace
 
 run_result run_converter(std::span<const std::string_view> args, std::istream& in,
-                         std::ostream& out, progress_display* progress) {
+                         std::ostream& out, progress_display* progress, name_charset charset) {
   run_result result;
   try {
-    const command_line command = parse_command_line(args);
+    const command_line command = parse_command_line(args, charset);
     switch (command.action) {
       case start_action::help:
         write_help(out);
@@ -632,7 +643,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         write_option_list(out);
         break;
       case start_action::inspect:
-        inspect_table(*command.options.inspect, command.options.json, out);
+        inspect_table(*command.options.inspect, command.options.json, out, charset);
         break;
       case start_action::version:
         write_version(out);
@@ -652,7 +663,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
     }
     flush_console(out);
   } catch (const failure& f) {
-    fail(result, f.message);
+    fail(result, failure_text(f, charset));
   } catch (const std::bad_alloc&) {
     fail(result, allocation_message);
   } catch (const std::exception& e) {

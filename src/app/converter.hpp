@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/message_text.hpp"
 #include "app/progress.hpp"
 
 namespace vort {
@@ -22,6 +23,7 @@ struct run_result {
 // table has been read; a failure ends the run with status 1 and one diagnostic line. A
 // progress display, when given, is fed with the counts of the reading and writing steps.
 run_result run_converter(std::span<const std::string_view> args, std::istream& in,
-                         std::ostream& out, progress_display* progress = nullptr);
+                         std::ostream& out, progress_display* progress = nullptr,
+                         name_charset charset = name_charset::ascii);
 
 }  // namespace vort

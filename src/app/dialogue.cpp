@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/console.hpp"
+#include "app/table_findings.hpp"
 #include "common/failure.hpp"
 #include "input/free_form.hpp"
 
@@ -14,7 +15,8 @@ namespace vort {
 namespace {
 
 // `where` is "standard input:<line>" for the typed answer, "--mesh" for the option.
-[[noreturn]] void refuse_mesh_value(const bad_item& bad, const std::string& where) {
+[[noreturn]] void refuse_mesh_value(const bad_item& bad, const std::string& where,
+                                    name_charset charset) {
   if (bad.error == item_error::beyond_single) {
     double value = 0;
     item_error unused{};
@@ -22,7 +24,7 @@ namespace {
     throw failure{"value " + std::to_string(bad.value_index + 1) + " of the mesh data (" +
                   number_text(value, 9) + ") is too large for single precision"};
   }
-  throw failure{where + ": " + unreadable_number_text(bad, "the mesh data")};
+  throw failure{where + ": " + unreadable_number_text(bad, "the mesh data", charset)};
 }
 
 mesh_data mesh_of_values(const std::array<float, mesh_values>& values) {
@@ -50,7 +52,7 @@ bool next_console_line(console_input& console) {
   return true;
 }
 
-mesh_data ask_mesh_data(std::ostream& out, console_input& console) {
+mesh_data ask_mesh_data(std::ostream& out, console_input& console, name_charset charset) {
   say(out, "Write mesh data (as: xmin,ymin,zmin,xmax,ymax,zmaz,dx,dy,dz):");
   flush_console(out);
   std::array<float, mesh_values> values{};
@@ -64,14 +66,14 @@ mesh_data ask_mesh_data(std::ostream& out, console_input& console) {
     text_cursor cursor = cursor_over(console.text, console.line);
     const read_status status = read_singles(cursor, state, values, &bad);
     if (status == read_status::bad_value) {
-      refuse_mesh_value(bad, "standard input:" + std::to_string(bad.line));
+      refuse_mesh_value(bad, "standard input:" + std::to_string(bad.line), charset);
     }
     if (status != read_status::need_more) break;
   }
   return mesh_of_values(values);
 }
 
-mesh_data parse_mesh_option(std::string_view text) {
+mesh_data parse_mesh_option(std::string_view text, name_charset charset) {
   // Room for a tenth value, which is refused: the typed answer throws away the rest of its
   // line, but an option's text holds nothing else.
   std::array<float, mesh_values + 1> values{};
@@ -83,7 +85,7 @@ mesh_data parse_mesh_option(std::string_view text) {
       (status == read_status::bad_value && bad.value_index == mesh_values)) {
     throw failure{"--mesh gives more than the 9 mesh values"};
   }
-  if (status == read_status::bad_value) refuse_mesh_value(bad, "--mesh");
+  if (status == read_status::bad_value) refuse_mesh_value(bad, "--mesh", charset);
   if (status == read_status::need_more && state.next < mesh_values) {
     throw failure{"--mesh gives " + std::to_string(state.next) +
                   " of the 9 mesh values (end it with a slash to leave the rest zero)"};
@@ -113,14 +115,14 @@ bool mirror_answered(char mirror) {
   return mirror == 'Y' || mirror == 'X' || mirror == 'F';
 }
 
-std::string unanswered_mirror_warning(std::string_view answer) {
+std::string unanswered_mirror_warning(std::string_view answer, name_charset charset) {
   // A choice typed in lower case or after blanks is the likely intent.
   const std::size_t first = answer.find_first_not_of(" \t");
   const char meant =
       first == std::string_view::npos
           ? ' '
           : static_cast<char>(std::toupper(static_cast<unsigned char>(answer[first])));
-  return "the mirror answer \"" + printable_item(answer) +
+  return "the mirror answer \"" + printable_item(answer, charset) +
          "\" is not Y, X or F: the map is written without a mirror" +
          (mirror_answered(meant) ? "; did you mean " + std::string(1, meant) + "?" : "");
 }

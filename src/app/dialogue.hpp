@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/message_text.hpp"
 #include "input/mesh_data.hpp"
 #include "input/symmetry.hpp"
 
@@ -24,12 +25,12 @@ struct console_input {
 bool next_console_line(console_input& console);
 
 // Asks for xmin, ymin, zmin, xmax, ymax, zmax, dx, dy, dz; values left out are zero.
-mesh_data ask_mesh_data(std::ostream& out, console_input& console);
+mesh_data ask_mesh_data(std::ostream& out, console_input& console, name_charset charset);
 
 // The nine values of the mesh answer given as an option's text, read as the typed answer
 // is (a slash ends it early, values left out are zero), but never more than nine. Throws
 // `failure` naming --mesh.
-mesh_data parse_mesh_option(std::string_view text);
+mesh_data parse_mesh_option(std::string_view text, name_charset charset);
 
 // Asks for the mirror and returns the answer's first character (a blank for an empty line).
 char ask_mirror(std::ostream& out, console_input& console);
@@ -46,7 +47,7 @@ bool mirror_answered(char mirror);
 
 // The warning for an answer line that is none of the choices (`answer` without its line end):
 // the map is written without a mirror, which is seldom what was meant.
-std::string unanswered_mirror_warning(std::string_view answer);
+std::string unanswered_mirror_warning(std::string_view answer, name_charset charset);
 
 // "a magnetic wall", "an electric wall".
 std::string a_wall(wall_kind wall);

@@ -5,8 +5,10 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "app/failure_text.hpp"
 #include "app/json_text.hpp"
 #include "app/symmetry_findings.hpp"
+#include "app/table_findings.hpp"
 #include "common/failure.hpp"
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
@@ -79,9 +81,10 @@ struct table_description {
   std::vector<std::string> symmetry;  // the findings on the planes at zero
   symmetry_proposal proposal;
   field_extremes field;
+  name_charset charset = name_charset::ascii;
 };
 
-table_description describe_table(const std::string& table_name) {
+table_description describe_table(const std::string& table_name, name_charset charset) {
   const table_file table = open_table_or_input(table_name, max_knots);
   table_description found;
   end_planes planes;
@@ -91,9 +94,10 @@ table_description describe_table(const std::string& table_name) {
         take_field(found.field, record);
         planes.take(record, knot);
       });
-  const std::string refusal = no_grid_message(grid, table.name);
+  const std::string refusal = no_grid_message(grid, table.name, charset);
   if (!refusal.empty()) throw failure{refusal};
   found.table_name = table_name;
+  found.charset = charset;
   found.records = grid.records;
   found.counts = grid.counts;
   found.axes = table_axes(grid.spread);
@@ -117,7 +121,8 @@ std::string mesh_text(const mesh_data& mesh) {
 void write_text(const table_description& found, std::ostream& out) {
   const grid_counts counts = found.counts;
   const mesh_data& mesh = found.mesh;
-  line(out, "table: " + printable_item(found.table_name) + ", " + counted(found.records, "record"));
+  line(out, "table: " + printable_item(found.table_name, found.charset) + ", " +
+                counted(found.records, "record"));
   line(out, "grid: " + counts_text(counts) + " knots");
   for (std::size_t a = 0; a < 3; ++a) {
     line(out, std::string(axis_names[a]) + ": " + counted(found.axes[a].knots, "knot") + " from " +
@@ -194,17 +199,18 @@ void write_json(const table_description& found, std::ostream& out) {
 
 }  // namespace
 
-void inspect_table(const std::string& table_name, bool json, std::ostream& out) {
+void inspect_table(const std::string& table_name, bool json, std::ostream& out,
+                   name_charset charset) {
   if (!json) {
-    write_text(describe_table(table_name), out);
+    write_text(describe_table(table_name, charset), out);
     return;
   }
   try {
-    write_json(describe_table(table_name), out);
+    write_json(describe_table(table_name, charset), out);
   } catch (const failure& refusal) {
     // A script reads what went wrong where it reads the description, too.
     out << "{\n  \"table\": " << json_string(table_name)
-        << ",\n  \"error\": " << json_string(refusal.message) << "\n}\n";
+        << ",\n  \"error\": " << json_string(failure_text(refusal, charset)) << "\n}\n";
     throw;
   }
 }

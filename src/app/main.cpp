@@ -10,7 +10,6 @@
 #include "app/interrupt_handler.hpp"
 #include "app/progress.hpp"
 #include "app/standard_streams.hpp"
-#include "common/failure.hpp"
 #include "platform/arguments.hpp"
 #include "platform/descriptor.hpp"
 #include "platform/interrupt_guard.hpp"
@@ -25,7 +24,9 @@ int main(int argc, char** argv) {
   vort::ignore_write_signals();
   vort::install_interrupt_handler();
   std::ios::sync_with_stdio(false);
-  vort::show_names_in_utf8(vort::environment_speaks_utf8());
+  // How messages show names, for the whole run: as they are where the terminal reads UTF-8.
+  const vort::name_charset charset =
+      vort::environment_speaks_utf8() ? vort::name_charset::utf8 : vort::name_charset::ascii;
   const std::vector<std::string> arguments = vort::program_arguments(argc, argv);
   const std::vector<std::string_view> args(arguments.begin(), arguments.end());
 
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
   std::istream input(&input_buffer);
   input.exceptions(std::ios::badbit);  // a failed read says why, as the buffer throws it
   const vort::run_result result =
-      vort::run_converter(args, input, std::cout, show_progress ? &progress : nullptr);
+      vort::run_converter(args, input, std::cout, show_progress ? &progress : nullptr, charset);
   vort::stop_progress(progress);
 
   std::cout.flush();

@@ -7,6 +7,7 @@
 
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
+#include "app/message_text.hpp"
 #include "common/failure.hpp"
 #include "common/parallel_parts.hpp"
 
@@ -83,21 +84,21 @@ bool converts(option_id id) {
   throw failure{what + " (VORT2Pelta --help lists the options)"};
 }
 
-char mirror_of(std::string_view value) {
+char mirror_of(std::string_view value, name_charset charset) {
   if (value == "Y" || value == "X" || value == "F") return value.front();
   std::string hint;
   if (value == "y" || value == "x" || value == "f") {
     hint = "; did you mean " + std::string(1, static_cast<char>(value.front() - 'a' + 'A')) + "?";
   }
-  throw failure{"--mirror=" + printable_item(value) + ": the mirror is Y, X or F" + hint};
+  throw failure{"--mirror=" + printable_item(value, charset) + ": the mirror is Y, X or F" + hint};
 }
 
-int threads_of(std::string_view value) {
+int threads_of(std::string_view value, name_charset charset) {
   int threads = 0;
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
   if (error != std::errc{} || end != value.data() + value.size() || threads < 1 ||
       threads > max_threads) {
-    throw failure{"--threads=" + printable_item(value) +
+    throw failure{"--threads=" + printable_item(value, charset) +
                   ": the thread count is a whole number from 1 to " + std::to_string(max_threads)};
   }
   return threads;
@@ -111,8 +112,8 @@ std::string lower_case(std::string_view text) {
 
 // One PLANE:WALL of a --symmetry list, or PLANE:WALL:END where the end of the table's axis
 // that the plane lies at (first or last) is not left to the table to tell.
-listed_plane plane_of(std::string_view item, std::string_view list) {
-  const std::string where = "--symmetry=" + printable_item(list) + ": ";
+listed_plane plane_of(std::string_view item, std::string_view list, name_charset charset) {
+  const std::string where = "--symmetry=" + printable_item(list, charset) + ": ";
   const std::size_t colon = item.find(':');
   const std::size_t second = colon == std::string_view::npos ? colon : item.find(':', colon + 1);
   const std::string plane = lower_case(item.substr(0, colon));
@@ -126,14 +127,15 @@ listed_plane plane_of(std::string_view item, std::string_view list) {
     if (plane == plane_option_name(normal)) parsed.normal = normal;
   }
   if (parsed.normal < 0) {
-    throw failure{where + "\"" + printable_item(item) + "\" names no plane (yz, xz or xy)"};
+    throw failure{where + "\"" + printable_item(item, charset) +
+                  "\" names no plane (yz, xz or xy)"};
   }
   if (wall == wall_name(wall_kind::magnetic)) {
     parsed.wall = wall_kind::magnetic;
   } else if (wall == wall_name(wall_kind::electric)) {
     parsed.wall = wall_kind::electric;
   } else {
-    throw failure{where + "\"" + printable_item(item) +
+    throw failure{where + "\"" + printable_item(item, charset) +
                   "\" names no wall (PLANE:magnetic or PLANE:electric)"};
   }
   if (end == "first") {
@@ -141,22 +143,22 @@ listed_plane plane_of(std::string_view item, std::string_view list) {
   } else if (end == "last") {
     parsed.side = plane_side::last_knot;
   } else if (second != std::string_view::npos) {
-    throw failure{where + "\"" + printable_item(item) +
+    throw failure{where + "\"" + printable_item(item, charset) +
                   "\" names no end of the axis (PLANE:WALL:first or PLANE:WALL:last)"};
   }
   return parsed;
 }
 
-symmetry_list planes_of_option(std::string_view value) {
+symmetry_list planes_of_option(std::string_view value, name_charset charset) {
   symmetry_list list;
   std::size_t start = 0;
   do {
     const std::size_t comma = value.find(',', start);
-    const listed_plane plane = plane_of(value.substr(start, comma - start), value);
+    const listed_plane plane = plane_of(value.substr(start, comma - start), value, charset);
     for (const listed_plane& listed : list) {
       if (listed.normal == plane.normal) {
-        throw failure{"--symmetry=" + printable_item(value) + ": the " + plane_name(plane.normal) +
-                      " plane is listed twice"};
+        throw failure{"--symmetry=" + printable_item(value, charset) + ": the " +
+                      plane_name(plane.normal) + " plane is listed twice"};
       }
     }
     list.push_back(plane);
@@ -165,18 +167,19 @@ symmetry_list planes_of_option(std::string_view value) {
   return list;
 }
 
-void apply(command_options& options, const option_entry& entry, std::string_view value) {
+void apply(command_options& options, const option_entry& entry, std::string_view value,
+           name_charset charset) {
   switch (entry.id) {
     case option_id::mesh:
       options.mesh_auto = value == "auto";
       options.mesh.reset();
-      if (!options.mesh_auto) options.mesh = parse_mesh_option(value);
+      if (!options.mesh_auto) options.mesh = parse_mesh_option(value, charset);
       break;
     case option_id::mirror:
-      options.mirror = mirror_of(value);
+      options.mirror = mirror_of(value, charset);
       break;
     case option_id::symmetry:
-      options.symmetry = planes_of_option(value);
+      options.symmetry = planes_of_option(value, charset);
       break;
     case option_id::preview:
       options.preview = true;
@@ -191,14 +194,15 @@ void apply(command_options& options, const option_entry& entry, std::string_view
       options.no_sync = true;
       break;
     case option_id::threads:
-      options.threads = threads_of(value);
+      options.threads = threads_of(value, charset);
       break;
     case option_id::inspect:
       options.inspect = std::string(value);
       break;
     case option_id::format:
       if (value != "json" && value != "text") {
-        throw failure{"--format=" + printable_item(value) + ": the format is text or json"};
+        throw failure{"--format=" + printable_item(value, charset) +
+                      ": the format is text or json"};
       }
       options.json = value == "json";
       break;
@@ -213,7 +217,7 @@ void apply(command_options& options, const option_entry& entry, std::string_view
 
 }  // namespace
 
-split_arguments split_options(std::span<const std::string_view> args) {
+split_arguments split_options(std::span<const std::string_view> args, name_charset charset) {
   split_arguments split;
   bool options_ended = false;
   // --inspect followed by another option takes the next positional argument as its table:
@@ -234,7 +238,7 @@ split_arguments split_options(std::span<const std::string_view> args) {
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg == "-h" ? "--help" : arg.substr(0, equals);
     const option_entry* entry = find_option(name);
-    if (entry == nullptr) refuse("unknown option \"" + printable_item(name) + "\"");
+    if (entry == nullptr) refuse("unknown option \"" + printable_item(name, charset) + "\"");
     std::string_view value;
     if (entry->argument == takes::nothing) {
       if (equals != std::string_view::npos)
@@ -249,7 +253,7 @@ split_arguments split_options(std::span<const std::string_view> args) {
     } else {
       refuse("option " + std::string(name) + " needs a value");
     }
-    apply(split.options, *entry, value);
+    apply(split.options, *entry, value, charset);
     if (converts(entry->id) && conversion_option.empty()) conversion_option = name;
     if (entry->id == option_id::format) format_given = true;
   }

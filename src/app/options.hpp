@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/message_text.hpp"
 #include "input/mesh_data.hpp"
 #include "input/symmetry.hpp"
 
@@ -41,7 +42,7 @@ struct split_arguments {
 // has been written or asked by then. An option's value is never another option; --inspect
 // followed by one takes the next positional argument as its table (`--inspect --format=json
 // t.txt`), so that in `--inspect --preview t.txt` --preview is what does not go with it.
-split_arguments split_options(std::span<const std::string_view> args);
+split_arguments split_options(std::span<const std::string_view> args, name_charset charset);
 
 // A line for each option, after the help page.
 void write_option_list(std::ostream& out);

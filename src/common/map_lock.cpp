@@ -15,7 +15,7 @@ namespace vort {
 namespace {
 
 [[noreturn]] void refuse(const std::string& path, int error) {
-  throw failure{"cannot lock " + in_quotes(path) + ": " + std::strerror(error)};
+  throw failure{fault::cannot_lock, path, error};
 }
 
 // Whether the name still leads to the file that is open: a holder removes the file before it

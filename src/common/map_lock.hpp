@@ -35,7 +35,7 @@ std::string map_lock_path(const std::string& base_name);
 
 // Takes the lock of `path`, waiting for a run that holds it; `on_wait` is called once before
 // such a wait. On a file system that locks nothing, returns a lock that holds nothing. Throws
-// `failure` "cannot lock "path": reason" where the file cannot be made or locked otherwise.
+// `failure` `cannot_lock` where the file cannot be made or locked otherwise.
 map_lock lock_maps(const std::string& path, const std::function<void()>& on_wait);
 
 // Removes the lock's file and lets go, with interrupts held back meanwhile.

@@ -9,10 +9,7 @@
 
 namespace vort {
 
-// The only message for memory that cannot be had.
-inline constexpr const char* allocation_message = "Allocation would exceed memory limit";
-
-// Throws `failure` with `allocation_message` when `bytes` is more than `room`.
+// Throws `failure` `out_of_memory` when `bytes` is more than `room`.
 void check_memory_budget(std::uint64_t bytes, std::uint64_t room);
 
 }  // namespace vort

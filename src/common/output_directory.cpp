@@ -1,7 +1,6 @@
 #include "common/output_directory.hpp"
 
 #include <cerrno>
-#include <cstring>
 
 #include "common/failure.hpp"
 #include "platform/file_status.hpp"
@@ -10,21 +9,18 @@
 namespace vort {
 void check_output_directory(const std::string& name) {
   const std::string directory = directory_part(name);
-  const std::string refusal = "cannot create " + in_quotes(name) + ": ";
   file_status status;
   if (status_of(directory.c_str(), status) != 0) {
     // ENOTDIR: a part of the path is a file, so no such directory either.
     if (errno == ENOENT || errno == ENOTDIR) {
-      throw failure{refusal + "the directory " + in_quotes(directory) + " does not exist"};
+      throw failure{fault::create_missing_directory, name, 0, {directory}};
     }
-    throw failure{refusal + std::strerror(errno)};
+    throw failure{fault::cannot_create, name, errno};
   }
   if (status.kind != file_kind::directory) {
-    throw failure{refusal + in_quotes(directory) + " is not a directory"};
+    throw failure{fault::create_not_a_directory, name, 0, {directory}};
   }
-  if (may_add_files(directory.c_str()) != 0) {
-    throw failure{refusal + std::strerror(errno)};
-  }
+  if (may_add_files(directory.c_str()) != 0) throw failure{fault::cannot_create, name, errno};
 }
 
 }  // namespace vort

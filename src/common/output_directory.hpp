@@ -6,9 +6,8 @@
 
 namespace vort {
 
-// Throws `failure` "cannot create "name": the directory "out" does not exist" (or "... is
-// not a directory", or the system's reason, e.g. "Permission denied") when the directory of
-// `name` cannot take a new file.
+// Throws `failure` (the directory missing, not a directory, or the system's cause) when the
+// directory of `name` cannot take a new file.
 void check_output_directory(const std::string& name);
 
 }  // namespace vort

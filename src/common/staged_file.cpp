@@ -24,12 +24,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-[[noreturn]] void refuse(const char* what, const std::string& name, const std::string& reason) {
-  throw failure{std::string(what) + in_quotes(name) + ": " + reason};
-}
-
-[[noreturn]] void refuse(const char* what, const std::string& name, int error) {
-  refuse(what, name, std::string(std::strerror(error)));
+[[noreturn]] void refuse(fault code, const std::string& name, int error = 0,
+                         std::vector<fact> facts = {}) {
+  throw failure{code, name, error, std::move(facts)};
 }
 
 // Names are UTF-8 inside the program; a path keeps them in the system's own form (UTF-16 on
@@ -53,10 +50,10 @@ std::string resolved_target(const std::string& name) {
       return links == 0 ? name : name_of(path);
     }
     const fs::path link = fs::read_symlink(path, error);
-    if (error) refuse("cannot create ", name, error.value());
+    if (error) refuse(fault::cannot_create, name, error.value());
     path = link.is_absolute() ? link : path.parent_path() / link;
   }
-  refuse("cannot create ", name, ELOOP);
+  refuse(fault::cannot_create, name, ELOOP);
 }
 
 // A name beside `target` that no other run can choose: hidden, with the process id and a
@@ -93,16 +90,14 @@ void check_hidden_name(const std::string& name, const std::string& target) {
   }
   if (error == 0 || error == EEXIST) return;
   if (error == ENAMETOOLONG) {
-    refuse("cannot create ", name,
-           "its hidden temporary name would be too long for the file system");
+    refuse(fault::create_hidden_name_too_long, name);
   }
   file_status directory;
   if ((error == ENOENT || error == ENOTDIR) &&
       status_of(directory_part(target).c_str(), directory) != 0) {
-    refuse("cannot create ", name,
-           "the directory " + in_quotes(directory_part(target)) + " does not exist");
+    refuse(fault::create_missing_directory, name, 0, {directory_part(target)});
   }
-  refuse("cannot create ", name, error);
+  refuse(fault::cannot_create, name, error);
 }
 
 std::string temporary_path(const std::string& target) {
@@ -166,7 +161,7 @@ void check_distinct_files(std::span<const std::string> names) {
     const std::optional<place> here = place_of(resolved_target(name));
     for (std::size_t earlier = 0; here && earlier < places.size(); ++earlier) {
       if (places[earlier] == here) {
-        refuse("cannot create ", name, "it is the same file as " + in_quotes(names[earlier]));
+        refuse(fault::create_same_file, name, 0, {names[earlier]});
       }
     }
     places.push_back(here);
@@ -179,15 +174,15 @@ void check_replaceable(const std::string& name) {
   if (status_of(target.c_str(), status) != 0) {
     // A new file, unless its name cannot be one (too long, a missing directory is the
     // caller's to tell).
-    if (errno == ENAMETOOLONG) refuse("cannot create ", name, errno);
+    if (errno == ENAMETOOLONG) refuse(fault::cannot_create, name, errno);
     check_hidden_name(name, target);
     return;
   }
-  if (status.kind == file_kind::directory) refuse("cannot create ", name, EISDIR);
+  if (status.kind == file_kind::directory) refuse(fault::cannot_create, name, EISDIR);
   // A device or a pipe (an output sent to /dev/null, say) would be replaced by a file.
-  if (status.kind != file_kind::regular) refuse("cannot create ", name, "it is not a regular file");
-  if (may_write_file(target.c_str()) != 0) refuse("cannot create ", name, errno);
-  if (sticky_and_not_ours(target, status)) refuse("cannot create ", name, EPERM);
+  if (status.kind != file_kind::regular) refuse(fault::create_not_regular_file, name);
+  if (may_write_file(target.c_str()) != 0) refuse(fault::cannot_create, name, errno);
+  if (sticky_and_not_ours(target, status)) refuse(fault::cannot_create, name, EPERM);
   check_hidden_name(name, target);
 }
 
@@ -210,8 +205,7 @@ staged_file stage_file(const std::string& name) {
     // Registered first: an interrupt between the creation and the registration would
     // otherwise leave the file behind.
     if (!register_temporary(storage.get())) {
-      refuse("cannot create ", name,
-             "more than " + std::to_string(max_temporaries) + " files are being written at once");
+      refuse(fault::create_too_many_files, name, 0, {std::int64_t{max_temporaries}});
     }
     file.fd = create_new_file(storage.get(), replaces ? 0600 : 0666);
     if (file.fd >= 0) {
@@ -220,7 +214,7 @@ staged_file stage_file(const std::string& name) {
     }
     const int error = errno;
     forget_temporary(storage.get());
-    if (error != EEXIST || attempt == 100) refuse("cannot create ", name, error);
+    if (error != EEXIST || attempt == 100) refuse(fault::cannot_create, name, error);
   }
   if (replaces) set_permissions(file.fd, existing.permissions);
   return file;
@@ -228,7 +222,7 @@ staged_file stage_file(const std::string& name) {
 
 void write_staged_at(staged_file& file, const char* data, std::size_t size, std::uint64_t offset) {
   if (const int error = write_all_at(file.fd, data, size, offset)) {
-    refuse("cannot write ", file.name, error);
+    refuse(fault::cannot_write, file.name, error);
   }
 }
 
@@ -239,7 +233,7 @@ void start_writing_out(const staged_file& file, std::uint64_t offset, std::uint6
 void close_staged(staged_file& file) {
   const file_descriptor fd = file.fd;
   file.fd = no_descriptor;
-  if (close_descriptor(fd) != 0) refuse("cannot write ", file.name, errno);
+  if (close_descriptor(fd) != 0) refuse(fault::cannot_write, file.name, errno);
 }
 
 const commit_calls system_commit_calls{link_file, rename_file, remove_file};
@@ -371,33 +365,30 @@ void drop_second_names(std::span<commit_step> steps, bool committed, const commi
   }
 }
 
-// What a commit leaves that the user must know of, one text each: earlier files that could
-// not be put back, second names and new files that could not be removed.
-std::vector<std::string> left_behind(std::span<const commit_step> steps, bool committed) {
-  std::vector<std::string> texts;
+// What a commit leaves that the user must know of: earlier files that could not be put back,
+// second names and new files that could not be removed.
+std::vector<notice> left_behind(std::span<const commit_step> steps, bool committed) {
+  std::vector<notice> notices;
   for (const commit_step& step : steps) {
-    const std::string reason = std::strerror(step.left_error);
+    const std::string& name = step.file->name;
     if (!step.removed) {
-      texts.push_back("the new " + in_quotes(step.file->name) + " could not be removed (" + reason +
-                      ")");
+      notices.push_back({fault::new_file_not_removed, name, step.left_error, {}});
     } else if (step.kept.empty()) {
       continue;
     } else if (!committed && step.renamed) {
-      texts.push_back("the earlier " + in_quotes(step.file->name) + " could not be put back (" +
-                      reason + "): it is kept as " + in_quotes(step.kept));
+      notices.push_back({fault::earlier_file_not_put_back, name, step.left_error, {step.kept}});
     } else {
-      texts.push_back("the earlier " + in_quotes(step.file->name) + " is left behind as " +
-                      in_quotes(step.kept) + " (it could not be removed: " + reason + ")");
+      notices.push_back({fault::earlier_file_left_behind, name, step.left_error, {step.kept}});
     }
   }
-  return texts;
+  return notices;
 }
 
 // Writes each distinct directory of the targets out to the disk, so that the renames outlast
-// a power cut. A warning for each that cannot be; a file system that cannot write a directory
+// a power cut. A notice for each that cannot be; a file system that cannot write a directory
 // out on its own (EINVAL) needs nothing.
-std::vector<std::string> write_out_directories(std::span<staged_file* const> files) {
-  std::vector<std::string> warnings;
+std::vector<notice> write_out_directories(std::span<staged_file* const> files) {
+  std::vector<notice> warnings;
   std::vector<file_identity> done;
   for (const staged_file* file : files) {
     const std::string directory = directory_part(file->target);
@@ -409,19 +400,15 @@ std::vector<std::string> write_out_directories(std::span<staged_file* const> fil
       done.push_back(status.identity);
       if (flush_directory(fd.fd) != 0) error = errno;
     }
-    if (error != 0) {
-      warnings.push_back("the maps are in place, but the directory " + in_quotes(directory) +
-                         " could not be written out to the disk (" + std::strerror(error) +
-                         "): a power cut may still lose them");
-    }
+    if (error != 0) warnings.push_back({fault::directory_not_written_out, directory, error, {}});
   }
   return warnings;
 }
 
 }  // namespace
 
-std::vector<std::string> commit_staged(std::span<staged_file* const> files, int threads,
-                                       durability flush, const commit_calls& calls) {
+std::vector<notice> commit_staged(std::span<staged_file* const> files, int threads,
+                                  durability flush, const commit_calls& calls) {
   std::vector<commit_step> steps;
   steps.reserve(files.size());
   for (staged_file* file : files) steps.push_back(commit_step{.file = file});
@@ -429,10 +416,10 @@ std::vector<std::string> commit_staged(std::span<staged_file* const> files, int 
   if (flush == durability::synced) {
     write_out(all, threads);
     if (const auto failed = first_failed(all); failed != all.end()) {
-      refuse("cannot write ", failed->file->name, failed->error);
+      refuse(fault::cannot_write, failed->file->name, failed->error);
     }
   }
-  std::vector<std::string> warnings;
+  std::vector<notice> warnings;
   {
     const interrupts_held held;
     const auto kept_failed = std::find_if_not(
@@ -448,10 +435,9 @@ std::vector<std::string> commit_staged(std::span<staged_file* const> files, int 
     drop_second_names(all, committed, calls);
     warnings = left_behind(all, committed);
     if (!committed) {
-      std::string message =
-          "cannot create " + in_quotes(failed->file->name) + ": " + std::strerror(failed->error);
-      for (const std::string& text : warnings) message += "; " + text;
-      throw failure{message};
+      failure refusal{fault::cannot_create, failed->file->name, failed->error};
+      refusal.notices = std::move(warnings);
+      throw refusal;
     }
     for (staged_file* file : files) {
       forget_temporary(file->temporary.get());
@@ -460,7 +446,7 @@ std::vector<std::string> commit_staged(std::span<staged_file* const> files, int 
     note_files_in_place();
   }
   if (flush == durability::synced) {
-    for (std::string& warning : write_out_directories(files)) warnings.push_back(warning);
+    for (notice& warning : write_out_directories(files)) warnings.push_back(std::move(warning));
   }
   return warnings;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/failure.hpp"
 #include "platform/descriptor.hpp"
 
 namespace vort {
@@ -29,14 +30,14 @@ struct staged_file {
 
 // Refuses, before anything is written, two names of one set that lead to the same file (one
 // a symbolic link to another, say): one of the two maps would be lost. Throws `failure`
-// "cannot create "later name": it is the same file as "earlier name"".
+// `create_same_file` for the later name.
 void check_distinct_files(std::span<const std::string> names);
 
 // Refuses, before anything is written, a name that could not be replaced: a directory, a
 // device or a pipe, a file without write permission, another user's file in a sticky
 // directory, a name that leads (through a symbolic link) into a directory that is missing or
 // takes no new file, or one whose hidden names beside it would be too long for the file
-// system. Throws `failure` "cannot create "name": reason".
+// system. Throws `failure` (`cannot_create` with the system's cause, or what else is wrong).
 void check_replaceable(const std::string& name);
 
 // Whether `name`, its symbolic links followed, is the file open on `fd`: the same device and
@@ -45,12 +46,12 @@ bool names_open_file(const std::string& name, file_descriptor fd);
 
 // Creates the temporary beside the target, with the target's permissions when it exists
 // (never wider meanwhile).
-// Throws `failure` "cannot create "name": reason".
+// Throws `failure` `cannot_create`.
 staged_file stage_file(const std::string& name);
 
 // Writes at `offset` of the temporary, leaving what lies elsewhere as it is: parts of a file
 // whose places are known before they are made can be written by several threads at once.
-// Throws `failure` "cannot write "name": reason".
+// Throws `failure` `cannot_write`.
 void write_staged_at(staged_file& file, const char* data, std::size_t size, std::uint64_t offset);
 
 // Asks the system to start writing the bytes [offset, offset + size) of the temporary out to
@@ -77,14 +78,13 @@ enum class durability { synced, unsynced };
 // meanwhile: each earlier file is kept under a second name (a hard link, or where the file
 // system refuses one, a copy) until every rename has been done, and put back when one fails;
 // an earlier file stays at its name until its new file is renamed onto it. The renames run on
-// up to `threads` threads (each of them with every signal blocked). Throws `failure` "cannot
-// create "name": reason" for the file that could not be kept or renamed, or "cannot write
-// "name": reason" for one that could not be written out; where an earlier file could then not
-// be put back, the message goes on to say where it is kept. Returns a warning for each thing
-// that a completed commit left undone: a second name that could not be removed, a directory
-// that could not be written out.
-std::vector<std::string> commit_staged(std::span<staged_file* const> files, int threads = 1,
-                                       durability flush = durability::synced,
-                                       const commit_calls& calls = system_commit_calls);
+// up to `threads` threads (each of them with every signal blocked). Throws `failure`
+// `cannot_create` for the file that could not be kept or renamed, or `cannot_write` for one
+// that could not be written out; its notices say where an earlier file that could then not be
+// put back is kept. Returns a notice for each thing that a completed commit left undone: a
+// second name that could not be removed, a directory that could not be written out.
+std::vector<notice> commit_staged(std::span<staged_file* const> files, int threads = 1,
+                                  durability flush = durability::synced,
+                                  const commit_calls& calls = system_commit_calls);
 
 }  // namespace vort

@@ -28,8 +28,7 @@ namespace {
 // A coordinate that overflows single precision would be written as Infinity, which no
 // tracking code reads as a position.
 [[noreturn]] void refuse_coordinate(int axis, std::int64_t n, double coordinate) {
-  throw failure{"the mesh data put knot " + std::to_string(n + 1) + " of the " + axis_names[axis] +
-                " axis at " + number_text(coordinate, 6) + ", beyond single precision"};
+  throw failure{fault::knot_beyond_single, "", 0, {std::int64_t{axis}, n + 1, coordinate}};
 }
 
 // One axis of the map: `stored` knots of the table from `min` by `step`, and, with a plane at
@@ -93,14 +92,11 @@ void refuse_coincident_knots(const axis_plan& along) {
       before = coordinate;
       continue;
     }
-    const std::string name = axis_names[along.axis];
-    throw failure{"the mesh data put knots " + std::to_string(m) + " and " + std::to_string(m + 1) +
-                  " of the " + name + " axis both at " + name + " = " + number_text(coordinate) +
-                  (along.step == 0
-                       ? " (d" + name + " = 0)"
-                       : " in single precision (" + name + "min = " + number_text(along.min) +
-                             ", d" + name + " = " + number_text(along.step) + ")") +
-                  ": a map's knots must be distinct"};
+    throw failure{
+        fault::knots_coincide,
+        "",
+        0,
+        {std::int64_t{along.axis}, m, double{coordinate}, double{along.min}, double{along.step}}};
   }
 }
 

@@ -366,16 +366,6 @@ read_status read_integers(text_cursor& cursor, list_read& state, std::span<std::
   return read_list(cursor, state, values, bad);
 }
 
-std::string unreadable_number_text(const bad_item& bad, const std::string& of_what) {
-  const std::string reason =
-      bad.error == item_error::out_of_range ? ": it is too large for a double"
-      : bad.error == item_error::too_long
-          ? ": it is longer than " + std::to_string(longest_real_item) + " characters"
-          : "";
-  return "cannot read \"" + printable_item(bad.text) + "\" as a number" + reason + " (value " +
-         std::to_string(bad.value_index + 1) + " of " + of_what + ")";
-}
-
 void skip_rest_of_line(text_cursor& cursor) {
   const auto left = static_cast<std::size_t>(cursor.end - cursor.pos);
   const void* line_end = left == 0 ? nullptr : std::memchr(cursor.pos, '\n', left);

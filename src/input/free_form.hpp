@@ -74,10 +74,6 @@ read_status read_singles(text_cursor& cursor, list_read& state, std::span<float>
 read_status read_integers(text_cursor& cursor, list_read& state, std::span<std::int32_t> values,
                           bad_item* bad);
 
-// The message for an item that is not a number: `cannot read "1.2.3" as a number (value 4 of
-// record 55)`, where `of_what` is "record 55".
-std::string unreadable_number_text(const bad_item& bad, const std::string& of_what);
-
 // Moves the cursor past the next line end (or to the buffer's end when there is none).
 void skip_rest_of_line(text_cursor& cursor);
 

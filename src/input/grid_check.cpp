@@ -56,7 +56,7 @@ struct index_reference {
 // A second reading that does not find what the first one found: the file was written to in
 // between, by someone else.
 failure changed_while_read(const table_file& table) {
-  return failure{in_quotes(table.name) + " changed while it was read"};
+  return failure{fault::table_changed, table.name};
 }
 
 // The first record whose position, along any axis, spreads its index beyond the tolerance.
@@ -135,25 +135,6 @@ grid_break locate_break(const table_file& table, const position_spread& spread, 
   const std::array<table_axis, 3> axes = table_axes(spread);
   if (fault.kind == break_kind::spread) return first_spread_break(table, spread, axes, records);
   return first_uneven_record(table, spread, axes, fault, records);
-}
-
-std::string describe_break(const std::string& table_name, const grid_break& at) {
-  const std::string axis = axis_names[at.axis];
-  std::string text = printable_item(table_name) + ":" + std::to_string(at.line) + ": record " +
-                     std::to_string(at.record) + " is at " + axis + " = " +
-                     number_text(at.position) + " but ";
-  if (at.kind == break_kind::spread) {
-    text += "knot " + knot_text(at.knot) + " of a " + counts_text(at.knot.counts) +
-            " grid shares " + axis + " with record " + std::to_string(at.first_of_index) + " (" +
-            axis + " = " + number_text(at.expected) + ")";
-  } else {
-    text += "the " + axis + " knots of a " + counts_text(at.knot.counts) +
-            " grid are evenly spaced from " + number_text(at.along.first) + " to " +
-            number_text(at.along.last) + ", which puts knot " + knot_text(at.knot) + " at " + axis +
-            " = " + number_text(at.expected, 6);
-  }
-  if (at.fitting) text += "; the positions fit a grid of " + counts_text(*at.fitting) + " knots";
-  return text;
 }
 
 }  // namespace vort

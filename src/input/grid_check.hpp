@@ -45,9 +45,4 @@ std::optional<grid_fault> find_grid_fault(const position_spread& spread);
 grid_break locate_break(const table_file& table, const position_spread& spread, grid_fault fault,
                         std::int64_t records);
 
-// The break as the user is told it, e.g. `t.txt:124: record 122 is at y = 0.011 but knot
-// (2, 1, 1) of a 21 x 11 x 11 grid shares y with record 1 (y = 0); the positions fit a grid
-// of 11 x 21 x 11 knots`.
-std::string describe_break(const std::string& table_name, const grid_break& at);
-
 }  // namespace vort

@@ -119,23 +119,22 @@ inferred_grid grid_of_runs(const table_file& table, std::int64_t records, const 
                            const record_visit& also_visit) {
   inferred_grid grid;
   grid.records = records;
+  grid.plane_records = runs.plane;
+  grid.line_records = runs.line;
   if (records == 0) {
-    grid.reason = "it holds no records";
+    grid.reason = no_grid_reason::no_records;
     return grid;
   }
   if (runs.plane % runs.line != 0) {
-    grid.reason = "the first " + counted(runs.plane, "record") +
-                  " share x, which is not a whole number of z lines of " +
-                  counted(runs.line, "record");
+    grid.reason = no_grid_reason::plane_not_whole_lines;
     return grid;
   }
   if (records % runs.plane != 0) {
-    grid.reason = "its " + counted(records, "record") + " are not a whole number of x planes of " +
-                  counted(runs.plane, "record");
+    grid.reason = no_grid_reason::records_not_whole_planes;
     return grid;
   }
   if (records > max_knots) {
-    grid.reason = "it holds more records than a grid may have knots";
+    grid.reason = no_grid_reason::too_many_records;
     return grid;
   }
   grid.counts = {static_cast<std::int32_t>(records / runs.plane),
@@ -149,11 +148,7 @@ inferred_grid grid_of_runs(const table_file& table, std::int64_t records, const 
   });
   if (const std::optional<grid_fault> fault = find_grid_fault(grid.spread)) {
     grid.fault = locate_break(table, grid.spread, *fault, grid.records);
-    if (runs.x_moves_first) {
-      grid.hint =
-          "x changes from the first record to the second: the table seems to list x fastest, "
-          "and records must list z fastest, x slowest";
-    }
+    grid.x_listed_fastest = runs.x_moves_first;
   }
   return grid;
 }
@@ -170,16 +165,6 @@ inferred_grid infer_grid(const table_file& table, const record_visit& also_visit
   if (forms_grid(grid) || same_runs) return grid;
   inferred_grid tolerant = grid_of_runs(table, runs.records, runs.tolerant, also_visit);
   return forms_grid(tolerant) ? tolerant : grid;
-}
-
-std::string no_grid_message(const inferred_grid& grid, const std::string& table_name) {
-  if (grid.fault) {
-    return describe_break(table_name, *grid.fault) + (grid.hint.empty() ? "" : "; " + grid.hint);
-  }
-  if (!grid.reason.empty()) {
-    return "the positions in " + in_quotes(table_name) + " form no grid: " + grid.reason;
-  }
-  return "";
 }
 
 }  // namespace vort

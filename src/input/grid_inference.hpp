@@ -26,13 +26,25 @@
 
 namespace vort {
 
+// Why the leading runs of equal positions make no grid at all.
+enum class no_grid_reason {
+  none,
+  no_records,
+  plane_not_whole_lines,     // the records that share the first x (`plane_records`) are not a
+                             // whole number of z lines (`line_records`)
+  records_not_whole_planes,  // `records` are not a whole number of x planes
+  too_many_records,          // more than a grid may have knots
+};
+
 struct inferred_grid {
   grid_counts counts;
   std::int64_t records = 0;
+  std::int64_t plane_records = 0;   // of the first x plane, as the leading runs give them
+  std::int64_t line_records = 0;    // of the first z line
   position_spread spread;           // of every record, against `counts`
   std::optional<grid_break> fault;  // where the records break the grid of `counts`
-  std::string hint;                 // what the break may mean, or ""
-  std::string reason;               // why the positions form no grid at all, or ""
+  bool x_listed_fastest = false;    // with a break: x changes from the first record on
+  no_grid_reason reason = no_grid_reason::none;
 };
 
 // `also_visit`, when given, sees every record, with its knot, of each pass that checks a grid
@@ -43,11 +55,7 @@ inferred_grid infer_grid(const table_file& table, const record_visit& also_visit
 
 // Whether the positions form a grid: no reason against it and no break.
 inline bool forms_grid(const inferred_grid& grid) {
-  return grid.reason.empty() && !grid.fault;
+  return grid.reason == no_grid_reason::none && !grid.fault;
 }
-
-// Why the positions of the table form no grid, as a message: the record that breaks the
-// inferred grid, or the reason none was found; "" where they form one.
-std::string no_grid_message(const inferred_grid& grid, const std::string& table_name);
 
 }  // namespace vort

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -34,10 +35,10 @@ struct gzip_ring {
   std::mutex mutex;
   std::condition_variable made_one, freed_one;
   std::vector<text_block> blocks;
-  std::uint64_t made = 0;       // blocks complete so far
-  std::uint64_t freed = 0;      // blocks given back by the caller
-  bool ended = false;           // no block follows the `made` ones
-  std::string failure_message;  // why the text ends there, "" when it is whole
+  std::uint64_t made = 0;         // blocks complete so far
+  std::uint64_t freed = 0;        // blocks given back by the caller
+  bool ended = false;             // no block follows the `made` ones
+  std::optional<failure> failed;  // why the text ends there, if it is not whole
   std::uint64_t compressed_at_end = 0;
   bool stop = false;  // the caller has gone
 
@@ -68,7 +69,7 @@ void publish_block(gzip_ring& ring, std::size_t index) {
   ring.ended = true;
   ring.compressed_at_end = ring.inflater.compressed_read;
   if (inflate_failed(ring.inflater)) {
-    ring.failure_message = cannot_read(ring.name, inflate_failure_reason(ring.inflater));
+    ring.failed = inflate_failure(ring.inflater, ring.name);
   }
 }
 
@@ -94,14 +95,20 @@ void inflate_ahead(gzip_ring& ring) {
   }
 }
 
+void end_with(gzip_ring& ring, failure refusal) {
+  const std::lock_guard lock(ring.mutex);
+  ring.ended = true;
+  ring.failed = std::move(refusal);
+  ring.made_one.notify_one();
+}
+
 void inflate_ahead_guarded(gzip_ring& ring) {
   try {
     inflate_ahead(ring);
+  } catch (const failure& refusal) {
+    end_with(ring, refusal);
   } catch (const std::exception& error) {
-    const std::lock_guard lock(ring.mutex);
-    ring.ended = true;
-    ring.failure_message = cannot_read(ring.name, error.what());
-    ring.made_one.notify_one();
+    end_with(ring, failure{fault::cannot_read, ring.name, 0, {std::string(error.what())}});
   }
 }
 
@@ -112,7 +119,7 @@ bool hand_out(gzip_stream& stream, text_block& block) {
     stream.current = ring.blocks[stream.taken % ring_blocks];
     ++stream.taken;
   } else {
-    if (!ring.failure_message.empty()) throw failure{ring.failure_message};
+    if (ring.failed) throw *ring.failed;
     stream.current = {nullptr, 0, ring.next_offset, ring.next_line, ring.compressed_at_end};
   }
   stream.current_used = 0;

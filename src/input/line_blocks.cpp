@@ -8,9 +8,8 @@
 
 namespace vort {
 
-std::string long_line_message(const std::string& name, std::int64_t line) {
-  return printable_item(name) + ":" + std::to_string(line) + ": the line is longer than " +
-         std::to_string(longest_line) + " bytes, more than any table needs";
+failure long_line(const std::string& name, std::int64_t line) {
+  return failure::at_line(fault::line_too_long, name, line, {std::int64_t{longest_line}});
 }
 
 line_blocks open_line_blocks(byte_source source, std::size_t block_size) {
@@ -23,7 +22,7 @@ line_blocks open_line_blocks(byte_source source, std::size_t block_size) {
 namespace {
 
 [[noreturn]] void refuse_long_line(const line_blocks& blocks, const text_cursor& cursor) {
-  throw failure{long_line_message(blocks.source.table->name, cursor.line)};
+  throw long_line(blocks.source.table->name, cursor.line);
 }
 
 // Carries `part` of a line over in the buffer, after what it holds.

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/failure.hpp"
 #include "input/free_form.hpp"
 #include "input/table_file.hpp"
 
@@ -31,7 +32,7 @@ inline constexpr std::size_t default_block_size = std::size_t{1} << 20;
 inline constexpr std::size_t longest_line = default_block_size;
 
 // The refusal of line `line` of the table `name` for its length.
-std::string long_line_message(const std::string& name, std::int64_t line);
+failure long_line(const std::string& name, std::int64_t line);
 
 line_blocks open_line_blocks(byte_source source, std::size_t block_size = default_block_size);
 

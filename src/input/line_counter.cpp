@@ -52,13 +52,13 @@ std::vector<std::uint64_t> part_starts_of(const table_file& table, int parts) {
 
 // Beyond what a record number can count.
 void refuse_too_many_lines(const table_file& table, std::int64_t lines) {
-  if (lines > most_lines) throw failure{too_many_lines_message(table.name)};
+  if (lines > most_lines) throw too_many_lines(table.name);
 }
 
 }  // namespace
 
-std::string too_many_lines_message(const std::string& name) {
-  return in_quotes(name) + " has more than " + std::to_string(most_lines) + " lines";
+failure too_many_lines(const std::string& name) {
+  return failure{fault::too_many_lines, name, 0, {most_lines}};
 }
 
 line_count count_rest_of_text(const table_file& table, gzip_stream& stream) {

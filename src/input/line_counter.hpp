@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/failure.hpp"
 #include "input/table_file.hpp"
 
 namespace vort {
@@ -26,7 +27,7 @@ inline constexpr std::uint64_t smallest_part = std::uint64_t{8} << 20;
 inline constexpr std::int64_t most_lines = 2147483647;
 
 // The refusal of the table `name` for having more lines.
-std::string too_many_lines_message(const std::string& name);
+failure too_many_lines(const std::string& name);
 
 // Throws `failure` when the table cannot be read or holds more than `most_lines` lines.
 line_count count_lines(const table_file& table, int parts);

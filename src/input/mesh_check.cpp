@@ -7,97 +7,54 @@
 namespace vort {
 namespace {
 
-// Six significant digits: a warning compares, it does not quote.
-std::string rounded(double value) {
-  return number_text(value, 6);
-}
-
 bool differs(double mesh_value, double table_value, const table_axis& axis) {
   return !std::isnan(table_value) && std::fabs(mesh_value - table_value) > axis.tolerance;
 }
 
-// "10 times smaller" when the mesh step is ten times the table's, and so on.
-std::string ratio_text(double mesh_step, double table_step) {
-  if (mesh_step == 0 || table_step == 0 || (mesh_step > 0) != (table_step > 0)) return "";
-  const double ratio = mesh_step / table_step;
-  return ratio > 1 ? " (" + rounded(ratio) + " times smaller)"
-                   : " (" + rounded(1 / ratio) + " times larger)";
-}
-
-// Clauses joined: "a", "a and b", "a, b and c".
-std::string joined(const std::vector<std::string>& clauses) {
-  std::string text;
-  for (std::size_t n = 0; n < clauses.size(); ++n) {
-    if (n > 0) text += n + 1 == clauses.size() ? " and " : ", ";
-    text += clauses[n];
-  }
-  return text;
-}
-
-// One line for the axes where the mesh disagrees: what the mesh gives, then what the table
-// has, e.g. "the mesh data give xmin = 0 m, the table's first x is -0.08".
-struct mismatch_line {
-  std::vector<std::string> mesh_side, table_side;
-  void add(std::string mesh_clause, std::string table_clause) {
-    mesh_side.push_back(std::move(mesh_clause));
-    table_side.push_back(std::move(table_clause));
-  }
-  void emit(std::vector<std::string>& warnings) const {
-    if (mesh_side.empty()) return;
-    warnings.push_back("the mesh data give " + joined(mesh_side) + ", " + joined(table_side));
-  }
-};
-
 }  // namespace
 
-std::vector<std::string> compare_mesh(const mesh_data& mesh, const std::array<table_axis, 3>& axes,
-                                      const map_symmetry& symmetry) {
-  mismatch_line first, step, last;
+std::vector<mesh_disagreement> compare_mesh(const mesh_data& mesh,
+                                            const std::array<table_axis, 3>& axes,
+                                            const map_symmetry& symmetry) {
+  std::vector<mesh_disagreement> first, step, last;
   for (std::size_t a = 0; a < 3; ++a) {
     const table_axis& axis = axes[a];
-    const std::string name = axis_names[a];
+    const int n = static_cast<int>(a);
     if (differs(mesh.min[a], axis.first, axis)) {
-      first.add(name + "min = " + rounded(mesh.min[a]) + " m",
-                "the table's first " + name + " is " + rounded(axis.first));
+      first.push_back({mesh_bound::min, n, mesh.min[a], axis.first, std::nullopt});
     }
     if (axis.knots > 1 && differs(mesh.step[a], axis.step, axis)) {
-      step.add("d" + name + " = " + rounded(mesh.step[a]) + " m",
-               "the table's " + name + " step is " + rounded(axis.step) +
-                   ratio_text(mesh.step[a], axis.step));
+      step.push_back({mesh_bound::step, n, mesh.step[a], axis.step, std::nullopt});
     }
     // An axis doubled past its last knot may be given up to the plane or over the whole map.
     const bool doubled = symmetry.planes[a] && symmetry.planes[a]->side == plane_side::last_knot;
     const double whole = 2 * axis.last - axis.first;
     if (differs(mesh.max[a], axis.last, axis) && !(doubled && !differs(mesh.max[a], whole, axis))) {
-      last.add(name + "max = " + rounded(mesh.max[a]) + " m",
-               "the table's last " + name + " is " + rounded(axis.last) +
-                   (doubled ? " (" + rounded(whole) + " over the whole map)" : ""));
+      last.push_back({mesh_bound::max, n, mesh.max[a], axis.last,
+                      doubled ? std::optional<double>(whole) : std::nullopt});
     }
   }
-  std::vector<std::string> warnings;
-  first.emit(warnings);
-  step.emit(warnings);
-  last.emit(warnings);
-  return warnings;
+  first.insert(first.end(), step.begin(), step.end());
+  first.insert(first.end(), last.begin(), last.end());
+  return first;
 }
 
 mesh_data mesh_from_positions(const std::array<table_axis, 3>& axes, const std::string& ended_at) {
   mesh_data mesh;
   for (std::size_t a = 0; a < 3; ++a) {
-    const std::string name = axis_names[a];
+    const auto axis = static_cast<std::int64_t>(a);
     const bool no_first = std::isnan(axes[a].first);
     if (no_first || std::isnan(axes[a].last)) {
-      throw failure{"no record gives the position of the " +
-                    std::string(no_first ? "first " : "last ") + name + " knot (" + name +
-                    " knot " + std::to_string(no_first ? 1 : axes[a].knots) +
-                    "), so the positions give no mesh" +
-                    (no_first || ended_at.empty()
-                         ? "; is N" + name + " too large?"
-                         : ": the table ends early at knot " + ended_at + " and may be cut short")};
+      throw failure{
+          fault::no_knot_position,
+          "",
+          0,
+          {axis, std::int64_t{no_first}, no_first ? std::int64_t{1} : std::int64_t{axes[a].knots},
+           no_first ? std::string() : ended_at}};
     }
     for (const double value : {axes[a].first, axes[a].last, axes[a].step}) {
       if (!(std::fabs(value) < single_overflow)) {
-        throw failure{"the table's " + name + " positions lie beyond single precision"};
+        throw failure{fault::positions_beyond_single, "", 0, {axis}};
       }
     }
     mesh.min[a] = static_cast<float>(axes[a].first);

@@ -21,8 +21,8 @@ namespace {
 
 constexpr std::size_t copy_block = std::size_t{1} << 20;
 
-[[noreturn]] void refuse(const std::string& reason) {
-  throw failure{"cannot read standard input: " + reason};
+[[noreturn]] void refuse(fault code, int error = 0, std::vector<fact> facts = {}) {
+  throw failure{code, "", error, std::move(facts)};
 }
 
 // A file without a name: nothing to remove, whatever ends the run.
@@ -30,7 +30,7 @@ unique_fd unnamed_file() {
   const std::string directory = temporary_directory();
   unique_fd file(unnamed_temporary(directory.c_str()));
   if (file.fd < 0) {
-    refuse("cannot make a temporary file in " + in_quotes(directory) + ": " + std::strerror(errno));
+    refuse(fault::input_no_temporary, errno, {directory});
   }
   return file;
 }
@@ -51,7 +51,7 @@ bool holds_more_records(file_descriptor copy, std::int64_t most) {
 // descriptor that shares that offset, and may leave it anywhere.
 void write_all(file_descriptor to, const char* data, std::size_t size, std::uint64_t offset) {
   if (const int error = write_all_at(to, data, size, offset)) {
-    refuse("cannot copy it to a temporary file: " + std::string(std::strerror(error)));
+    refuse(fault::input_copy_failed, error);
   }
 }
 
@@ -60,8 +60,8 @@ void write_all(file_descriptor to, const char* data, std::size_t size, std::uint
 void keep_reserve(file_descriptor copy, std::size_t more) {
   const std::optional<disk_room> room = disk_room_of(copy);
   if (room && !leaves_reserve(*room, more)) {
-    refuse("its copy would leave less than " + reserve_text(disk_reserve(room->size)) +
-           " free in " + in_quotes(temporary_directory()));
+    refuse(fault::input_copy_beyond_reserve, 0,
+           {static_cast<std::int64_t>(disk_reserve(room->size)), temporary_directory()});
   }
 }
 
@@ -71,7 +71,7 @@ std::size_t read_block(file_descriptor input, char* block, bool first) {
   std::size_t size = 0;
   do {
     const std::int64_t got = read_waiting(input, block + size, copy_block - size);
-    if (got < 0) refuse(std::strerror(errno));
+    if (got < 0) refuse(fault::input_unreadable, errno);
     if (got == 0) break;
     size += static_cast<std::size_t>(got);
   } while (first && size < 2);
@@ -79,19 +79,18 @@ std::size_t read_block(file_descriptor input, char* block, bool first) {
 }
 
 // A compressed stream is bounded by its bytes, and by its text's lines as a plain one is.
-std::string scan_compressed_block(stream_scan& scan, inflated_scan& inflated,
-                                  const stream_bounds& bounds, const char* data, std::size_t size) {
-  std::string refusal = scan_block_bytes(scan, bounds, size);
-  if (refusal.empty())
-    refusal = scan_inflated_block(inflated, bounds, piped_table_name, data, size);
-  return refusal;
+std::optional<failure> scan_compressed_block(stream_scan& scan, inflated_scan& inflated,
+                                             const stream_bounds& bounds, const char* data,
+                                             std::size_t size) {
+  if (std::optional<failure> refusal = scan_block_bytes(scan, bounds, size)) return refusal;
+  return scan_inflated_block(inflated, bounds, piped_table_name, data, size);
 }
 
 }  // namespace
 
 table_file copy_piped_table(file_descriptor input, std::int64_t most_records,
                             std::uint64_t count_from) {
-  if (is_terminal(input)) refuse("it is a terminal, not a table");
+  if (is_terminal(input)) refuse(fault::input_is_terminal);
   unique_fd copy = unnamed_file();
   const auto block = std::make_unique_for_overwrite<char[]>(copy_block);
   const stream_bounds bounds = bounds_for_records(most_records);
@@ -104,10 +103,10 @@ table_file copy_piped_table(file_descriptor input, std::int64_t most_records,
     const std::size_t size = read_block(input, block.get(), copied == 0);
     if (size == 0) break;
     if (copied == 0) compressed = starts_with_gzip_magic(block.get(), size);
-    const std::string refusal =
+    const std::optional<failure> refusal =
         compressed ? scan_compressed_block(scan, inflated, bounds, block.get(), size)
                    : scan_plain_block(scan, bounds, piped_table_name, block.get(), size);
-    if (!refusal.empty()) throw failure{refusal};
+    if (refusal) throw *refusal;
     keep_reserve(copy.fd, size);
     write_all(copy.fd, block.get(), size, copied);
     copied += size;

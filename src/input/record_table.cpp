@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/failure.hpp"
 #include "common/memory_budget.hpp"
@@ -39,14 +40,20 @@ void storage_release::operator()(double* storage) const {
   }
 }
 
+namespace {
+
+std::vector<fact> facts_of(grid_counts counts) {
+  return {std::int64_t{counts.nx}, std::int64_t{counts.ny}, std::int64_t{counts.nz}};
+}
+
+}  // namespace
+
 void check_grid_counts(grid_counts counts) {
   if (counts.nx < 1 || counts.ny < 1 || counts.nz < 1) {
-    throw failure{"grid counts must be at least 1, got Nx=" + std::to_string(counts.nx) +
-                  ", Ny=" + std::to_string(counts.ny) + ", Nz=" + std::to_string(counts.nz)};
+    throw failure{fault::counts_below_one, "", 0, facts_of(counts)};
   }
   if (counts.knots() < 0) {
-    throw failure{"a grid of " + counts_text(counts) + " = " + knot_product_text(counts) +
-                  " knots is more than the 2147483647 the record table can number"};
+    throw failure{fault::counts_beyond_numbering, "", 0, facts_of(counts)};
   }
 }
 
@@ -59,7 +66,7 @@ record_table allocate_record_table(grid_counts counts) {
   table.counts = counts;
   table.rows = counts.knots();
   table.fields = zeroed_table_storage(static_cast<std::size_t>(table_bytes(counts)));
-  if (!table.fields) throw failure{allocation_message};
+  if (!table.fields) throw failure{fault::out_of_memory, ""};
   return table;
 }
 

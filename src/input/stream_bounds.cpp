@@ -11,8 +11,6 @@ namespace {
 
 using line_kind = stream_scan::line_kind;
 
-constexpr const char* refusal_start = "cannot read standard input: ";
-
 // What a line of values can start with, after its blanks; a line that starts otherwise is
 // blank or text.
 bool starts_values(char c) {
@@ -23,30 +21,35 @@ bool is_blank(char c) {
   return c == ' ' || c == '\t' || c == '\r';
 }
 
-std::string a_table_of(std::int64_t records) {
-  return "a table of " + std::to_string(records) + (records == 1 ? " record" : " records");
+std::int64_t signed_count(std::uint64_t count) {
+  return static_cast<std::int64_t>(std::min<std::uint64_t>(count, INT64_MAX));
 }
 
-// The refusal for the line just ended, or "".
-std::string passed_line_bound(const stream_scan& scan, const stream_bounds& bounds,
-                              const std::string& name) {
-  if (scan.lines > bounds.most_lines) return too_many_lines_message(name);
+// The refusal for the line just ended, if any.
+std::optional<failure> passed_line_bound(const stream_scan& scan, const stream_bounds& bounds,
+                                         const std::string& name) {
+  if (scan.lines > bounds.most_lines) return too_many_lines(name);
   if (scan.other_lines > scan.value_lines + other_lines_allowance) {
-    return refusal_start + std::to_string(scan.other_lines) +
-           " of its lines are blank or text and " + std::to_string(scan.value_lines) +
-           " hold values, more than a table has";
+    return failure{fault::input_text_beyond_bound,
+                   "",
+                   0,
+                   {signed_count(scan.other_lines), signed_count(scan.value_lines)}};
   }
   if (scan.value_lines > bounds.most_value_lines) {
-    return refusal_start + std::string("more than ") + std::to_string(bounds.most_value_lines) +
-           " of its lines hold values, more than " + a_table_of(bounds.most_records) + " has";
+    return failure{fault::input_values_beyond_bound,
+                   "",
+                   0,
+                   {signed_count(bounds.most_value_lines), bounds.most_records}};
   }
-  return "";
+  return std::nullopt;
 }
 
-std::string passed_byte_bound(const stream_scan& scan, const stream_bounds& bounds) {
-  if (scan.bytes <= bounds.most_bytes) return "";
-  return refusal_start + std::string("more than ") + std::to_string(bounds.most_bytes) +
-         " bytes, more than " + a_table_of(bounds.most_records) + " has";
+std::optional<failure> passed_byte_bound(const stream_scan& scan, const stream_bounds& bounds) {
+  if (scan.bytes <= bounds.most_bytes) return std::nullopt;
+  return failure{fault::input_bytes_beyond_bound,
+                 "",
+                 0,
+                 {signed_count(bounds.most_bytes), bounds.most_records}};
 }
 
 }  // namespace
@@ -61,8 +64,9 @@ stream_bounds bounds_for_records(std::int64_t most_records) {
   return bounds;
 }
 
-std::string scan_plain_block(stream_scan& scan, const stream_bounds& bounds,
-                             const std::string& name, const char* data, std::size_t size) {
+std::optional<failure> scan_plain_block(stream_scan& scan, const stream_bounds& bounds,
+                                        const std::string& name, const char* data,
+                                        std::size_t size) {
   const char* pos = data;
   const char* const end = data + size;
   // Longer than the reader takes: it would refuse the line, so the copy does it now.
@@ -73,7 +77,7 @@ std::string scan_plain_block(stream_scan& scan, const stream_bounds& bounds,
       const char* const start = pos;
       while (pos < end && is_blank(*pos)) ++pos;
       scan.line_length += static_cast<std::uint64_t>(pos - start);
-      if (too_long()) return long_line_message(name, line_number());
+      if (too_long()) return long_line(name, line_number());
       if (pos == end) break;
       scan.kind = *pos == '\n'          ? line_kind::blank
                   : starts_values(*pos) ? line_kind::values
@@ -82,21 +86,20 @@ std::string scan_plain_block(stream_scan& scan, const stream_bounds& bounds,
     const void* const found = std::memchr(pos, '\n', static_cast<std::size_t>(end - pos));
     const char* const line_end = found != nullptr ? static_cast<const char*>(found) : end;
     scan.line_length += static_cast<std::uint64_t>(line_end - pos);
-    if (too_long()) return long_line_message(name, line_number());
+    if (too_long()) return long_line(name, line_number());
     if (found == nullptr) break;
     pos = line_end + 1;
     ++scan.lines;
     ++(scan.kind == line_kind::values ? scan.value_lines : scan.other_lines);
     scan.kind = line_kind::undecided;
     scan.line_length = 0;
-    if (std::string refusal = passed_line_bound(scan, bounds, name); !refusal.empty()) {
-      return refusal;
-    }
+    if (std::optional<failure> refusal = passed_line_bound(scan, bounds, name)) return refusal;
   }
   return scan_block_bytes(scan, bounds, size);
 }
 
-std::string scan_block_bytes(stream_scan& scan, const stream_bounds& bounds, std::size_t size) {
+std::optional<failure> scan_block_bytes(stream_scan& scan, const stream_bounds& bounds,
+                                        std::size_t size) {
   scan.bytes += size;
   return passed_byte_bound(scan, bounds);
 }

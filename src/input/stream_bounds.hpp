@@ -7,7 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "common/failure.hpp"
 
 namespace vort {
 
@@ -41,12 +44,14 @@ struct stream_scan {
 };
 
 // Takes the next block of a plain stream called `name` in messages, returning the refusal of a
-// stream that has passed a bound, or "".
-std::string scan_plain_block(stream_scan& scan, const stream_bounds& bounds,
-                             const std::string& name, const char* data, std::size_t size);
+// stream that has passed a bound, if it has.
+std::optional<failure> scan_plain_block(stream_scan& scan, const stream_bounds& bounds,
+                                        const std::string& name, const char* data,
+                                        std::size_t size);
 
 // Takes the bytes of the next block of any stream, all that a compressed one's copy can tell,
 // as above; `scan_plain_block` takes them itself.
-std::string scan_block_bytes(stream_scan& scan, const stream_bounds& bounds, std::size_t size);
+std::optional<failure> scan_block_bytes(stream_scan& scan, const stream_bounds& bounds,
+                                        std::size_t size);
 
 }  // namespace vort

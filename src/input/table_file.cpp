@@ -13,8 +13,8 @@
 namespace vort {
 namespace {
 
-[[noreturn]] void refuse_read(const std::string& name, const std::string& cause) {
-  throw failure{cannot_read(name, cause)};
+[[noreturn]] void refuse_read(fault code, const std::string& name, int error = 0) {
+  throw failure{code, name, error};
 }
 
 bool file_starts_with_gzip_magic(file_descriptor fd) {
@@ -28,7 +28,7 @@ table_file open_table(const std::string& name) {
   // Not blocking: a pipe without a writer would hold the open until one came.
   unique_fd file(open_for_reading(name.c_str()));
   if (file.fd < 0) {
-    throw failure{"cannot open " + in_quotes(name) + ": " + std::strerror(errno)};
+    throw failure{fault::cannot_open, name, errno};
   }
   return adopt_table(name, std::move(file));
 }
@@ -38,9 +38,9 @@ table_file adopt_table(const std::string& name, unique_fd file) {
   table.name = name;
   table.file = std::move(file);
   file_status status;
-  if (status_of_open(table.file.fd, status) != 0) refuse_read(name, std::strerror(errno));
-  if (status.kind == file_kind::directory) refuse_read(name, "it is a directory");
-  if (status.kind != file_kind::regular) refuse_read(name, "it is not a regular file");
+  if (status_of_open(table.file.fd, status) != 0) refuse_read(fault::cannot_read, name, errno);
+  if (status.kind == file_kind::directory) refuse_read(fault::read_directory, name);
+  if (status.kind != file_kind::regular) refuse_read(fault::read_not_regular_file, name);
   make_blocking(table.file.fd);
   table.size = status.size;
   if (file_starts_with_gzip_magic(table.file.fd)) table.encoding = table_encoding::gzip;
@@ -53,7 +53,7 @@ byte_source read_text(const table_file& table) {
   if (table.encoding == table_encoding::gzip) {
     // The inflating thread reads the file in order from the offset it shares with the table:
     // every reading of a compressed table starts from the beginning, and one follows another.
-    if (rewind_descriptor(table.file.fd) != 0) refuse_read(table.name, std::strerror(errno));
+    if (rewind_descriptor(table.file.fd) != 0) refuse_read(fault::cannot_read, table.name, errno);
     source.gz = std::make_unique<gzip_stream>(
         start_gzip_stream(table.file.fd, {}, table.name, table.inflate_in_own_thread));
   }
@@ -77,7 +77,7 @@ std::size_t read_bytes(byte_source& source, char* data, std::size_t size) {
       source.offset += static_cast<std::uint64_t>(got);
       return static_cast<std::size_t>(got);
     }
-    if (errno != EINTR) refuse_read(source.table->name, std::strerror(errno));
+    if (errno != EINTR) refuse_read(fault::cannot_read, source.table->name, errno);
   }
 }
 

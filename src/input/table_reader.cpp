@@ -45,16 +45,11 @@ bool more_lines(table_source& source) {
   return more;
 }
 
-std::string where(const table_source& source, std::int64_t line) {
-  return printable_item(source.blocks.source.table->name) + ":" + std::to_string(line) + ": ";
-}
-
 void skip_header_lines(table_source& source) {
   for (int header = 1; header <= 2; ++header) {
     if (source.cursor.pos == source.cursor.end && !more_lines(source)) {
-      throw failure{in_quotes(source.blocks.source.table->name) +
-                    " ends before its two header lines (it has " + counted(header - 1, "line") +
-                    ")"};
+      throw failure{
+          fault::no_header, source.blocks.source.table->name, 0, {std::int64_t{header - 1}}};
     }
     skip_rest_of_line(source.cursor);
   }
@@ -116,13 +111,15 @@ record_outcome read_record(table_source& source, std::span<double, record_values
 // Made while the offending text is still in the buffer.
 failure record_failure(const table_source& source, const record_outcome& outcome,
                        std::int64_t record) {
+  const std::string& name = source.blocks.source.table->name;
   if (outcome.end == record_end::cut_short) {
-    return failure{where(source, outcome.last_line) + "the file ends inside record " +
-                   std::to_string(record) + " (" + std::to_string(outcome.values) +
-                   " of 9 values read)"};
+    return failure::at_line(fault::record_cut_short, name, outcome.last_line,
+                            {record, std::int64_t{outcome.values}});
   }
-  return failure{where(source, outcome.bad.line) +
-                 unreadable_number_text(outcome.bad, "record " + std::to_string(record))};
+  const bad_item& bad = outcome.bad;
+  return failure::at_line(fault::unreadable_number, name, bad.line,
+                          {std::string(bad.text), static_cast<std::int64_t>(bad.error),
+                           std::int64_t{bad.value_index}, record});
 }
 
 // Whether an outcome is a record that gives values: a lone slash gives none.
@@ -196,8 +193,7 @@ void refuse_further_records(table_source& source, std::int64_t rows) {
 }  // namespace
 
 failure too_many_records(const std::string& table_name, std::int64_t knots) {
-  return failure{in_quotes(table_name) + " holds more records than the grid has knots (" +
-                 std::to_string(knots) + "); check Nx, Ny and Nz"};
+  return failure{fault::more_records_than_knots, table_name, 0, {knots}};
 }
 
 namespace {

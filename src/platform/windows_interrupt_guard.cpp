@@ -3,8 +3,9 @@
 // of its own while the program's threads go on. So holding an interrupt back is a count of
 // the threads inside a hold, which the handler waits to see at zero before it runs; a thread
 // that enters a hold once the handler has started waits for the process to end. The events
-// take the numbers of the signals they stand for, and the handler's `raise_signal` ends the
-// process as the event's default would.
+// take the numbers of the signals they stand for (the C runtime's SIGINT and SIGBREAK; the
+// others, which have no signal, numbers of their own) and the names the system gives them, and
+// the handler's `raise_signal` ends the process as the event's default would.
 #include <windows.h>
 
 #include <atomic>
@@ -24,9 +25,9 @@ struct console_event {
 constexpr console_event console_events[] = {
     {CTRL_C_EVENT, 2, "SIGINT"},
     {CTRL_BREAK_EVENT, 21, "SIGBREAK"},
-    {CTRL_CLOSE_EVENT, 1, "the closing of its console"},
-    {CTRL_LOGOFF_EVENT, 15, "the end of the session"},
-    {CTRL_SHUTDOWN_EVENT, 15, "the end of the session"},
+    {CTRL_CLOSE_EVENT, 1, "CTRL_CLOSE_EVENT"},
+    {CTRL_LOGOFF_EVENT, 15, "CTRL_LOGOFF_EVENT"},
+    {CTRL_SHUTDOWN_EVENT, 23, "CTRL_SHUTDOWN_EVENT"},
 };
 
 std::atomic<int> threads_holding{0};
@@ -67,7 +68,7 @@ BOOL WINAPI on_console_event(DWORD event) {
 }  // namespace
 
 int terminating_signal_numbers(int* numbers, int room) {
-  constexpr int distinct[] = {1, 2, 15, 21};
+  constexpr int distinct[] = {1, 2, 15, 21, 23};
   int count = 0;
   for (const int number : distinct) {
     if (count < room) numbers[count] = number;
@@ -102,7 +103,7 @@ all_signals_blocked::~all_signals_blocked() = default;
 
 int install_signal_handlers(signal_handler handler) {
   installed_handler.store(handler);
-  return ::SetConsoleCtrlHandler(on_console_event, TRUE) ? 4 : 0;
+  return ::SetConsoleCtrlHandler(on_console_event, TRUE) ? 5 : 0;
 }
 
 void restore_signal_handlers() {

@@ -1,12 +1,13 @@
-// The preview as a PNG, through libpng. libpng reports an error by longjmp, so the one
-// function that calls it under setjmp holds no C++ object with a destructor, and the C++
-// failure is thrown only after libpng has returned.
+// The preview as a PNG, encoded in memory by stb_image_write with zlib's deflate, then written
+// to the caller's stream: stb never opens a file itself.
 #include "preview/png.hpp"
 
-#include <png.h>
+#include <zlib.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "common/failure.hpp"
 #include "common/file_handle.hpp"
@@ -14,77 +15,72 @@
 namespace vort {
 namespace {
 
-struct png_sink {
-  std::FILE* out;
-  int error;  // errno of the write that failed, 0 while none has
-};
+// The picture holds a few hundred colours, mostly in runs and in rows that repeat a row
+// above: deflate at its fastest level finds those repeats in the raw pixels, and a filter
+// would only cost time (measured: no filter is the fastest choice on smooth and on noisy
+// maps alike, and the smallest on noisy ones). stb's own deflate makes larger files.
+unsigned char* deflate_image_data(unsigned char* data, int size, int* deflated_size, int) {
+  uLongf room = compressBound(static_cast<uLong>(size));
+  // stb frees the result with free().
+  auto* out = static_cast<unsigned char*>(std::malloc(room));
+  if (out == nullptr) return nullptr;
+  if (compress2(out, &room, data, static_cast<uLong>(size), 1) != Z_OK) {
+    std::free(out);
+    return nullptr;
+  }
+  *deflated_size = static_cast<int>(room);
+  return out;
+}
+
+}  // namespace
+}  // namespace vort
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#define STBI_WRITE_NO_STDIO
+#define STBIW_ZLIB_COMPRESS vort::deflate_image_data
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
+
+namespace vort {
+namespace {
 
 // The cause of a failed stdio call; errno is cleared before each, so it is never stale.
 int cause_of_failure() {
   return errno != 0 ? errno : EIO;
 }
 
-void write_bytes(png_structp png, png_bytep data, png_size_t length) {
-  auto* sink = static_cast<png_sink*>(png_get_io_ptr(png));
-  errno = 0;
-  if (std::fwrite(data, 1, length, sink->out) == length) return;
-  sink->error = cause_of_failure();
-  png_error(png, "write failed");
-}
+struct free_with_free {
+  void operator()(unsigned char* bytes) const noexcept { std::free(bytes); }
+};
 
-void flush_bytes(png_structp png) {
-  auto* sink = static_cast<png_sink*>(png_get_io_ptr(png));
-  errno = 0;
-  if (std::fflush(sink->out) == 0) return;
-  sink->error = cause_of_failure();
-  png_error(png, "flush failed");
-}
-
-// libpng's own handlers would print to standard error; the caller reports instead.
-[[noreturn]] void quiet_error(png_structp png, png_const_charp) {
-  png_longjmp(png, 1);
-}
-void quiet_warning(png_structp, png_const_charp) {}
-
-// The picture holds a few hundred colours, mostly in runs and in rows that repeat a row
-// above: deflate at its fastest level finds those repeats in the raw pixels, and a filter
-// would only cost time (measured: no filter is the fastest choice on smooth and on noisy
-// maps alike, and the smallest on noisy ones).
-bool encode(png_structp png, png_infop info, const preview_image& image) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
-               static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-  png_set_compression_level(png, 1);
-  png_write_info(png, info);
-  const std::size_t row_bytes = static_cast<std::size_t>(image.width) * 3;
-  for (int y = 0; y < image.height; ++y) {
-    png_write_row(png, image.rgb.data() + static_cast<std::size_t>(y) * row_bytes);
-  }
-  png_write_end(png, info);
-  return true;
+// The whole PNG, or null where memory ran out (stb fails for no other reason).
+std::unique_ptr<unsigned char, free_with_free> encode(const preview_image& image, int& size) {
+  static const bool unfiltered = [] {
+    stbi_write_force_png_filter = 0;
+    return true;
+  }();
+  (void)unfiltered;
+  return std::unique_ptr<unsigned char, free_with_free>(stbi_write_png_to_mem(
+      image.rgb.data(), image.width * 3, image.width, image.height, 3, &size));
 }
 
 }  // namespace
 
 void write_png(const preview_image& image, std::FILE* out, const std::string& name) {
-  png_sink sink{out, 0};
-  png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  bool written = false;
-  if (info != nullptr) {
-    png_set_write_fn(png, &sink, write_bytes, flush_bytes);
-    written = encode(png, info, image);
-  }
-  png_destroy_write_struct(&png, &info);
+  int size = 0;
+  const auto png = encode(image, size);
+  int error = png ? 0 : ENOMEM;
   errno = 0;
-  if (written && std::fflush(out) != 0) sink.error = cause_of_failure();
-  if (!written && sink.error == 0) sink.error = ENOMEM;  // libpng fails otherwise only for memory
-  if (sink.error != 0) {
-    throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(sink.error)};
+  if (error == 0 && (std::fwrite(png.get(), 1, static_cast<std::size_t>(size), out) !=
+                         static_cast<std::size_t>(size) ||
+                     std::fflush(out) != 0)) {
+    error = cause_of_failure();
   }
+  if (error != 0) throw failure{fault::cannot_write, name, error};
 }
 
 staged_file stage_preview(const std::string& name, const preview_image& image) {
@@ -94,12 +90,12 @@ staged_file stage_preview(const std::string& name, const preview_image& image) {
   file_handle stream(descriptor < 0 ? nullptr : stream_on_descriptor(descriptor, "wb"));
   if (!stream) {
     if (descriptor >= 0) close_descriptor(descriptor);
-    throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(cause_of_failure())};
+    throw failure{fault::cannot_write, name, cause_of_failure()};
   }
   write_png(image, stream.get(), name);
   errno = 0;
   if (std::fclose(stream.release()) != 0) {
-    throw failure{"cannot write " + in_quotes(name) + ": " + std::strerror(cause_of_failure())};
+    throw failure{fault::cannot_write, name, cause_of_failure()};
   }
   close_staged(file);
   return file;

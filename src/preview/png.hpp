@@ -1,4 +1,4 @@
-// The picture as a PNG file, written through libpng: the one place that knows the format.
+// The picture as a PNG file: the one place that knows the format.
 #pragma once
 
 #include <cstdio>

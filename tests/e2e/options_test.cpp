@@ -4,7 +4,6 @@
 // picture of the map as written; --format=json the description a script reads.
 #include <gtest/gtest.h>
 
-#include <png.h>
 #include <zlib.h>
 #include <nlohmann/json.hpp>
 
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "decoded_png.hpp"
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/map_axes.hpp"
 #include "gzip_bytes.hpp"
@@ -361,16 +361,7 @@ TEST(Inspect, JsonHoldsTheDocumentedKeys) {
 }
 
 vort::preview_image decode_png(const fs::path& path) {
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  vort::preview_image image;
-  if (png_image_begin_read_from_file(&png, path.c_str()) == 0) return image;
-  png.format = PNG_FORMAT_RGB;
-  image.width = static_cast<int>(png.width);
-  image.height = static_cast<int>(png.height);
-  image.rgb.resize(PNG_IMAGE_SIZE(png));
-  if (png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr) == 0) image.width = 0;
-  return image;
+  return vort::decoded_png(read_file(path));
 }
 
 bool pixel_white(const vort::preview_image& image, int x, int y) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/dialogue.hpp"
+#include "app/failure_text.hpp"
 #include "common/failure.hpp"
 #include "input/free_form.hpp"
 
@@ -33,7 +34,7 @@ void read_as_table(const char* begin, const char* end) {
       check(bad.text.data() >= begin && bad.text.data() + bad.text.size() <= end);
       check(!bad.text.empty() && bad.value_index >= 0 && bad.value_index < 9);
       check(bad.line >= 1 && bad.line <= lines);
-      vort::printable_item(bad.text);
+      vort::printable_item(bad.text, vort::name_charset::utf8);
       return;
     }
     if (status == vort::read_status::need_more) {
@@ -58,10 +59,11 @@ void read_as_answers(const std::string& text) {
   std::ostringstream out;
   vort::console_input console{&in, 0, {}};
   try {
-    vort::ask_mesh_data(out, console);
+    vort::ask_mesh_data(out, console, vort::name_charset::ascii);
     vort::ask_mirror(out, console);
   } catch (const vort::failure& f) {
-    check(!f.message.empty() && f.message.find('\n') == std::string::npos);
+    const std::string line = vort::failure_text(f, vort::name_charset::ascii);
+    check(!line.empty() && line.find('\n') == std::string::npos);
   }
 }
 

@@ -1,4 +1,4 @@
-#include "common/failure.hpp"
+#include "app/message_text.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -8,18 +8,7 @@
 #include "platform/path_parts.hpp"
 
 namespace vort {
-
-std::string in_quotes(const std::string& name) {
-  return '"' + printable_item(name) + '"';
-}
-
-std::string cannot_read(const std::string& name, const std::string& cause) {
-  return "cannot read " + in_quotes(name) + ": " + cause;
-}
-
 namespace {
-
-bool names_in_utf8 = false;
 
 void escape_byte(std::string& out, unsigned char c) {
   static constexpr char hex[] = "0123456789abcdef";
@@ -30,18 +19,15 @@ void escape_byte(std::string& out, unsigned char c) {
 
 }  // namespace
 
-void show_names_in_utf8(bool utf8) {
-  names_in_utf8 = utf8;
-}
-
-std::string printable_item(std::string_view text) {
+std::string printable_item(std::string_view text, name_charset charset) {
   constexpr std::size_t shown = 40;  // characters
+  const bool utf8 = charset == name_charset::utf8;
   // Where '\\' separates directories, a path shows as typed.
   const bool backslash_shown = backslash_separates_directories();
   std::string out;
   std::size_t at = 0;
   for (std::size_t characters = 0; at < text.size() && characters < shown; ++characters) {
-    const std::size_t length = names_in_utf8 ? utf8_sequence_length(text.substr(at)) : 1;
+    const std::size_t length = utf8 ? utf8_sequence_length(text.substr(at)) : 1;
     const std::string_view character = text.substr(at, std::max<std::size_t>(length, 1));
     const char32_t code = length > 0 ? utf8_code_point(character) : 0;
     if (length > 0 && (length > 1 || code < 0x80) && !is_control(code) &&
@@ -54,6 +40,10 @@ std::string printable_item(std::string_view text) {
   }
   if (at < text.size()) out += "...";
   return out;
+}
+
+std::string in_quotes(std::string_view name, name_charset charset) {
+  return '"' + printable_item(name, charset) + '"';
 }
 
 std::string counted(std::int64_t count, std::string_view noun) {
