@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <functional>
+#include <cstdint>
 #include <mutex>
 
 #include "platform/positional_io.hpp"
@@ -19,8 +19,9 @@ namespace {
 constexpr std::size_t lock_count = 64;
 std::mutex handle_locks[lock_count];
 
+// Handles are multiples of four.
 std::mutex& lock_for(HANDLE handle) {
-  return handle_locks[std::hash<void*>{}(handle) % lock_count];
+  return handle_locks[(reinterpret_cast<std::uintptr_t>(handle) >> 2) % lock_count];
 }
 
 // One call moves at most this much: the counts are 32 bits wide.
