@@ -4,12 +4,14 @@
 # make test-zlib  the compressed-table tests again with zlib inflating (as on Windows)
 # make bench  build optimised with the benchmarks and run them (large tables made once)
 # make fuzz   run each libFuzzer target for FUZZ_SECONDS seconds (clang)
+# make windows  cross-build build/windows/VORT2Pelta.exe and its zip with mingw-w64
+# make windows-test  the Windows unit tests and the Windows-against-Linux runs, under wine
 # Each target first installs the Debian packages it needs, when they are missing.
 
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all demo test test-zlib asan bench fuzz release clean
+.PHONY: all demo test test-zlib asan bench fuzz release windows windows-test clean
 
 all: release
 
@@ -54,6 +56,18 @@ fuzz:
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 	tools/run-fuzz build/fuzz $(FUZZ_SECONDS)
+
+windows:
+	@tools/install-deps windows
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS) --target VORT2Pelta windows_zip
+
+# The runs under wine are compared with those of the Linux release build.
+windows-test: windows
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target VORT2Pelta make_vort_table
+	cmake --build --preset windows -j $(JOBS)
+	ctest --preset windows -j $(JOBS)
 
 clean:
 	rm -rf build

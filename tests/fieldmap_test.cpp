@@ -16,6 +16,7 @@
 #include "fieldmap/map_axes.hpp"
 #include "fieldmap/map_layout.hpp"
 #include "fieldmap/output_files.hpp"
+#include "platform/path_parts.hpp"
 
 namespace vort {
 namespace {
@@ -103,7 +104,27 @@ TEST(OutputNames, PrefixWholeBaseNameExtension) {
   EXPECT_EQ(b, (output_names{"3D_Re-cav.bx", "3D_Re-cav.by", "3D_Re-cav.bz", "3D_Im-cav.bx",
                              "3D_Im-cav.by", "3D_Im-cav.bz"}));
   EXPECT_EQ(build_output_names("cav", select_field_kind('b'))[5], "3D_Im-cav.ez");
-  EXPECT_EQ(build_output_names("out/cav", select_field_kind('E'))[3], "out/3D_Im-cav.ex");
+  // A directory part stays as typed; Windows takes either slash, a drive and a share.
+  struct directory_case {
+    std::string base, on_posix, on_windows;
+  };
+  const std::vector<directory_case> cases = {
+      {"out/cav", "out/3D_Im-cav.ex", "out/3D_Im-cav.ex"},
+      {"/cav", "/3D_Im-cav.ex", "/3D_Im-cav.ex"},
+      {"out\\cav", "3D_Im-out\\cav.ex", "out\\3D_Im-cav.ex"},
+      {"a/b\\cav", "a/3D_Im-b\\cav.ex", "a/b\\3D_Im-cav.ex"},
+      {"C:cav", "3D_Im-C:cav.ex", "C:3D_Im-cav.ex"},
+      {"C:\\cav", "3D_Im-C:\\cav.ex", "C:\\3D_Im-cav.ex"},
+      {"\\\\server\\share\\cav", "3D_Im-\\\\server\\share\\cav.ex",
+       "\\\\server\\share\\3D_Im-cav.ex"},
+      {"\xce\x96\\\xe6\x97\xa5\xe6\x9c\xac", "3D_Im-\xce\x96\\\xe6\x97\xa5\xe6\x9c\xac.ex",
+       "\xce\x96\\3D_Im-\xe6\x97\xa5\xe6\x9c\xac.ex"},
+  };
+  for (const directory_case& c : cases) {
+    EXPECT_EQ(build_output_names(c.base, select_field_kind('E'))[3],
+              backslash_separates_directories() ? c.on_windows : c.on_posix)
+        << c.base;
+  }
   EXPECT_EQ(build_output_names("a_base_name_of_25_letters", select_field_kind('E'))[5],
             "3D_Im-a_base_name_of_25_letters.ez");
 }

@@ -11,6 +11,7 @@
 
 #include "app/message_text.hpp"
 #include "common/failure.hpp"
+#include "platform/path_parts.hpp"
 
 namespace vort {
 namespace {
@@ -201,12 +202,17 @@ TEST(FreeFormReader, MakesItemsPrintable) {
 }
 
 // Where names are shown in UTF-8, valid characters stay as they are; controls (C1 ones
-// too), quotes, backslashes and every byte of no valid character are escaped either way.
+// too), quotes, backslashes (but where they separate directories) and every byte of no valid
+// character are escaped either way.
 TEST(FreeFormReader, ShowsUtf8NamesWhereTheLocaleDoes) {
   std::string accents;
   for (int n = 0; n < 41; ++n) accents += "\xc3\xa9";
   std::string escaped_accents;
   for (int n = 0; n < 20; ++n) escaped_accents += "\\xc3\\xa9";
+  // A backslash separates directories on Windows, where a name shows it as typed.
+  const std::string escaped_controls =
+      std::string("a\\xc2\\x85\\x7f\\x22")
+          .append(backslash_separates_directories() ? "\\" : "\\x5c");
   struct shown_case {
     std::string text, in_ascii, in_utf8;
   };
@@ -216,7 +222,7 @@ TEST(FreeFormReader, ShowsUtf8NamesWhereTheLocaleDoes) {
        "t\\xc3\\xa2ble \\xe2\\x82\\xac \\xf0\\x9f\\x98\\x80",
        "t\xc3\xa2"
        "ble \xe2\x82\xac \xf0\x9f\x98\x80"},
-      {"a\xc2\x85\x7f\"\\", "a\\xc2\\x85\\x7f\\x22\\x5c", "a\\xc2\\x85\\x7f\\x22\\x5c"},
+      {"a\xc2\x85\x7f\"\\", escaped_controls, escaped_controls},
       {"\xff\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80",
        "\\xff\\xc0\\xaf\\xed\\xa0\\x80\\xf4\\x90\\x80\\x80",
        "\\xff\\xc0\\xaf\\xed\\xa0\\x80\\xf4\\x90\\x80\\x80"},

@@ -5,6 +5,7 @@
 #include "app/console.hpp"
 #include "common/failure.hpp"
 #include "input/free_form.hpp"
+#include "platform/path_parts.hpp"
 
 namespace vort {
 namespace {
@@ -51,7 +52,7 @@ void check_base_name(const std::string& base_name, name_charset charset) {
   if (base_name.empty()) {
     throw failure{"the base name (argument 5) is blank"};
   }
-  if (base_name.back() == '/') {
+  if (name_start(base_name) == base_name.size()) {
     throw failure{"the base name " + in_quotes(base_name, charset) +
                   " ends in a slash: it must end with the name of the maps, as in out/cavity"};
   }

@@ -18,7 +18,7 @@ namespace {
 constexpr std::size_t name_room = 32;  // "SIGRTMIN+" and any int
 char names[most_signals][name_room];
 // On a terminal the line starts on a cleared line: a progress line may stand there.
-bool on_terminal = false;
+const char* line_start = "";
 
 const char* consequence(interrupted_run run) {
   switch (run) {
@@ -52,7 +52,7 @@ extern "C" void on_terminating_signal(int signal_number) {
   }
   const interrupted_run run = remove_unfinished_files();
   char line[160];
-  std::size_t used = append(line, sizeof line, 0, on_terminal ? erase_line : "");
+  std::size_t used = append(line, sizeof line, 0, line_start);
   used = append(line, sizeof line, used, program_prefix.data());  // a literal: terminated
   used = append(line, sizeof line, used, "interrupted by ");
   used = append(line, sizeof line, used, names[signal_number]);
@@ -72,7 +72,7 @@ void leave_time_for_sigxcpu() {
 
 void install_interrupt_handler() {
   leave_time_for_sigxcpu();
-  on_terminal = is_terminal(standard_error);
+  if (is_terminal(standard_error)) line_start = line_eraser_for(standard_error);
   int numbers[most_signals];
   const int count = terminating_signal_numbers(numbers, most_signals);
   for (int n = 0; n < count && n < most_signals; ++n) {

@@ -10,6 +10,7 @@
 #include "app/interrupt_handler.hpp"
 #include "app/progress.hpp"
 #include "app/standard_streams.hpp"
+#include "platform/arguments.hpp"
 #include "platform/descriptor.hpp"
 #include "platform/interrupt_guard.hpp"
 #include "platform/terminal.hpp"
@@ -26,11 +27,14 @@ int main(int argc, char** argv) {
   // How messages show names, for the whole run: as they are where the terminal reads UTF-8.
   const vort::name_charset charset =
       vort::environment_speaks_utf8() ? vort::name_charset::utf8 : vort::name_charset::ascii;
-  std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const std::vector<std::string> arguments = vort::program_arguments(argc, argv);
+  const std::vector<std::string_view> args(arguments.begin(), arguments.end());
 
   vort::progress_display progress;
   const bool show_progress = vort::is_terminal(vort::standard_error);
-  if (show_progress) vort::start_progress(progress, stderr);
+  if (show_progress) {
+    vort::start_progress(progress, stderr, vort::line_eraser_for(vort::standard_error));
+  }
   vort::waiting_input_buffer input_buffer(vort::standard_input);
   std::istream input(&input_buffer);
   input.exceptions(std::ios::badbit);  // a failed read says why, as the buffer throws it

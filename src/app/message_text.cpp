@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "common/utf8.hpp"
+#include "platform/path_parts.hpp"
 
 namespace vort {
 namespace {
@@ -21,14 +22,16 @@ void escape_byte(std::string& out, unsigned char c) {
 std::string printable_item(std::string_view text, name_charset charset) {
   constexpr std::size_t shown = 40;  // characters
   const bool utf8 = charset == name_charset::utf8;
+  // Where '\\' separates directories, a path shows as typed.
+  const bool backslash_shown = backslash_separates_directories();
   std::string out;
   std::size_t at = 0;
   for (std::size_t characters = 0; at < text.size() && characters < shown; ++characters) {
     const std::size_t length = utf8 ? utf8_sequence_length(text.substr(at)) : 1;
     const std::string_view character = text.substr(at, std::max<std::size_t>(length, 1));
     const char32_t code = length > 0 ? utf8_code_point(character) : 0;
-    if (length > 0 && (length > 1 || code < 0x80) && !is_control(code) && code != '\\' &&
-        code != '"') {
+    if (length > 0 && (length > 1 || code < 0x80) && !is_control(code) &&
+        (code != '\\' || backslash_shown) && code != '"') {
       out += character;
     } else {
       for (const char c : character) escape_byte(out, static_cast<unsigned char>(c));

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "common/parallel_parts.hpp"
+#include "platform/terminal.hpp"
 
 namespace vort {
 namespace {
@@ -39,13 +40,18 @@ std::string progress_line_at(progress_clock& clock, const work_counter& counter,
 }
 
 void draw_progress_line(progress_display& display, const std::string& text) {
-  std::fprintf(display.stream, "%s%s", erase_line, text.c_str());
+  std::fprintf(display.stream, "%s%s", display.eraser, text.c_str());
   std::fflush(display.stream);
   display.shown = true;
 }
 
-void start_progress(progress_display& display, std::FILE* stream) {
+const char* line_eraser_for(file_descriptor fd) {
+  return terminal_takes_escapes(fd) ? erase_line : blank_line;
+}
+
+void start_progress(progress_display& display, std::FILE* stream, const char* eraser) {
   display.stream = stream;
+  display.eraser = eraser;
   try {
     display.drawer = thread_without_interrupts([&display] {
       progress_clock clock;
@@ -66,7 +72,7 @@ void end_progress_phase(progress_display* display) {
   const std::lock_guard<std::mutex> lock(display->screen);
   display->counter.phase.store(work_phase::idle, std::memory_order_release);
   if (display->shown) {
-    std::fputs(erase_line, display->stream);
+    std::fputs(display->eraser, display->stream);
     std::fflush(display->stream);
     display->shown = false;
   }

@@ -12,11 +12,19 @@
 #include <thread>
 
 #include "common/work_counter.hpp"
+#include "platform/descriptor.hpp"
 
 namespace vort {
 
 // Takes the cursor back to the start of the line and clears it.
 inline constexpr const char* erase_line = "\r\x1b[2K";
+
+// The same on a terminal that takes no escapes (a Windows console without virtual-terminal
+// mode): blanks over the longest progress line, and back to its start.
+inline constexpr const char* blank_line = "\r                                                \r";
+
+// The one of the two that the terminal on `fd` understands.
+const char* line_eraser_for(file_descriptor fd);
 
 // "reading table  45%  312.4 MB/s" or "writing maps  12%  35.2 M values/s".
 std::string render_progress(work_phase phase, std::uint64_t done, std::uint64_t total,
@@ -35,15 +43,17 @@ std::string progress_line_at(progress_clock& clock, const work_counter& counter,
 struct progress_display {
   work_counter counter;
   std::chrono::steady_clock::duration pause = std::chrono::milliseconds(200);  // between wakes
-  std::mutex screen;            // held while a line is drawn or erased, and for `quit`
-  std::FILE* stream = nullptr;  // where the line is drawn
-  bool shown = false;           // a line stands on the screen now
+  std::mutex screen;                // held while a line is drawn or erased, and for `quit`
+  std::FILE* stream = nullptr;      // where the line is drawn
+  const char* eraser = erase_line;  // what clears it
+  bool shown = false;               // a line stands on the screen now
   bool quit = false;
   std::condition_variable woken;  // ends the drawer's wait at once when `quit` is set
   std::thread drawer;
 };
 
-void start_progress(progress_display& display, std::FILE* stream);
+// Draws on `stream`, clearing a line with `eraser` (`line_eraser_for` the stream's terminal).
+void start_progress(progress_display& display, std::FILE* stream, const char* eraser = erase_line);
 
 // Draws `text` over the line that stands there. The caller holds `screen`, or is the only
 // thread.

@@ -29,13 +29,26 @@ namespace fs = std::filesystem;
   throw failure{code, name, error, std::move(facts)};
 }
 
+// Names are UTF-8 inside the program; a path keeps them in the system's own form (UTF-16 on
+// Windows), which its narrow string would translate through the ANSI code page.
+fs::path path_of(const std::string& name) {
+  return fs::path(std::u8string(name.begin(), name.end()));
+}
+
+std::string name_of(const fs::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
+
 // The file that a name stands for once its symbolic links are followed (a dangling link
 // stands for the file it would create). Loops stop where the system would (ELOOP).
 std::string resolved_target(const std::string& name) {
-  fs::path path = name;
+  fs::path path = path_of(name);
   for (int links = 0; links < 40; ++links) {
     std::error_code error;
-    if (!fs::is_symlink(fs::symlink_status(path, error))) return path.string();
+    if (!fs::is_symlink(fs::symlink_status(path, error))) {
+      return links == 0 ? name : name_of(path);
+    }
     const fs::path link = fs::read_symlink(path, error);
     if (error) refuse(fault::cannot_create, name, error.value());
     path = link.is_absolute() ? link : path.parent_path() / link;
@@ -48,14 +61,14 @@ std::string resolved_target(const std::string& name) {
 // made on several threads at once.
 std::string hidden_path(const std::string& target, const char* suffix) {
   thread_local std::mt19937_64 random{std::random_device{}()};
-  const fs::path path = target;
-  const std::string base = path.filename().string().substr(0, 200);
+  const std::size_t name_at = name_start(target);
+  const std::string base = target.substr(name_at, 200);
   // Twelve digits always: a name checked up front is as long as the names made later.
   char number[16];
   std::snprintf(number, sizeof number, "%012llu",
                 static_cast<unsigned long long>(random() % 1000000000000));
   const std::string unique = std::to_string(process_number()) + "-" + number;
-  return (path.parent_path() / ("." + base + "." + unique + suffix)).string();
+  return target.substr(0, name_at) + "." + base + "." + unique + suffix;
 }
 
 // Creates and at once removes a file of a hidden name as long as the temporary's beside the
@@ -95,8 +108,7 @@ std::string temporary_path(const std::string& target) {
 // directory may replace it, whatever the file's permissions say.
 bool sticky_and_not_ours(const std::string& target, const file_status& file) {
   file_status directory;
-  const fs::path parent = fs::path(target).parent_path();
-  if (status_of(parent.empty() ? "." : parent.c_str(), directory) != 0) return false;
+  if (status_of(directory_part(target).c_str(), directory) != 0) return false;
   const std::uint32_t user = effective_user();
   return directory.sticky && !user_is_administrator() && file.owner != user &&
          directory.owner != user;
@@ -111,11 +123,9 @@ struct place {
 };
 
 std::optional<place> place_of(const std::string& target) {
-  const fs::path path = target;
-  const fs::path parent = path.parent_path();
   file_status directory;
-  if (status_of(parent.empty() ? "." : parent.c_str(), directory) != 0) return std::nullopt;
-  return place{directory.identity, path.filename().string()};
+  if (status_of(directory_part(target).c_str(), directory) != 0) return std::nullopt;
+  return place{directory.identity, target.substr(name_start(target))};
 }
 
 void forget_and_remove(staged_file& file) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/path_parts.hpp"
+
 namespace vort {
 namespace {
 
@@ -16,7 +18,7 @@ void write_header_line(text_sink& sink, const std::vector<float>& coordinates) {
 
 std::string output_file_name(const std::string& base_name, std::string_view prefix,
                              std::string_view suffix) {
-  const std::size_t file_start = base_name.rfind('/') + 1;  // 0 without a directory part
+  const std::size_t file_start = name_start(base_name);  // 0 without a directory part
   return base_name.substr(0, file_start) + std::string(prefix) + base_name.substr(file_start) +
          std::string(suffix);
 }

@@ -1,7 +1,6 @@
 #include "input/piped_table.hpp"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -24,11 +23,6 @@ constexpr std::size_t copy_block = std::size_t{1} << 20;
 
 [[noreturn]] void refuse(fault code, int error = 0, std::vector<fact> facts = {}) {
   throw failure{code, "", error, std::move(facts)};
-}
-
-std::string temporary_directory() {
-  const char* set = std::getenv("TMPDIR");
-  return set != nullptr && *set != '\0' ? set : "/tmp";
 }
 
 // A file without a name: nothing to remove, whatever ends the run.

@@ -12,4 +12,8 @@ std::size_t name_start(const std::string& path);
 // The directory part of `path`: "." for a name without one, the root for a file in it.
 std::string directory_part(const std::string& path);
 
+// Whether '\' separates directories here, as on Windows, where a name shows it as typed;
+// elsewhere it is a byte of a name like any other.
+bool backslash_separates_directories();
+
 }  // namespace vort

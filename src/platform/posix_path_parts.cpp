@@ -12,4 +12,8 @@ std::string directory_part(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+bool backslash_separates_directories() {
+  return false;
+}
+
 }  // namespace vort

@@ -2,11 +2,17 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/unnamed_file.hpp"
 
 namespace vort {
+
+std::string temporary_directory() {
+  const char* set = std::getenv("TMPDIR");
+  return set != nullptr && *set != '\0' ? set : "/tmp";
+}
 
 file_descriptor unnamed_temporary(const char* directory) {
   const file_descriptor unnamed = file_without_name(directory);

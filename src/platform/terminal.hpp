@@ -11,4 +11,8 @@ bool is_terminal(file_descriptor fd);
 // Whether the character set of the locale in force (set with setlocale first) is UTF-8.
 bool console_speaks_utf8();
 
+// Whether the terminal `fd` acts on escape sequences (erasing a line, say), switching that on
+// where the system can; without them a line is overwritten after a carriage return alone.
+bool terminal_takes_escapes(file_descriptor fd);
+
 }  // namespace vort

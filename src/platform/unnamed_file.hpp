@@ -1,9 +1,15 @@
 // A temporary file for the program's own use that needs no removal, whatever ends the run.
 #pragma once
 
+#include <string>
+
 #include "platform/descriptor.hpp"
 
 namespace vort {
+
+// Where the user wants temporary files: $TMPDIR, else /tmp; on Windows, the directory that
+// TMP or TEMP names, else the user's own.
+std::string temporary_directory();
 
 // Creates a file open for reading and writing in `directory` that has no name (where the
 // system can, one that never had one; else a private name removed at once): the descriptor,
