@@ -91,7 +91,10 @@ std::string profile_csv(const axis_profile& profile, const field_wording& field)
   text += '\n';
   for (std::size_t n = 0; n < profile.z.size(); ++n) {
     text += number_text(profile.z[n]);
-    for (const std::vector<double>& part : profile.parts) text += "," + number_text(part[n]);
+    for (const std::vector<double>& part : profile.parts) {
+      text += ',';
+      text += number_text(part[n]);
+    }
     text += '\n';
   }
   return text;
