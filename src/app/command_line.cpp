@@ -104,6 +104,13 @@ command_line parse_command_line(std::span<const std::string_view> all_args) {
     command.action = start_action::inspect;
     return command;
   }
+  if (command.options.check) {
+    if (!args.empty()) {
+      throw failure{"--check takes the base name alone, not \"" + printable_item(first) + "\""};
+    }
+    command.action = start_action::check;
+    return command;
+  }
   if (first_four(first) == "    ") {
     command.action = start_action::notice;
     return command;

@@ -15,7 +15,7 @@
 
 namespace vort {
 
-enum class start_action { convert, help, help_with_options, notice, version, inspect };
+enum class start_action { convert, help, help_with_options, notice, version, inspect, check };
 
 struct command_line {
   start_action action = start_action::convert;

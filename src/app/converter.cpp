@@ -14,6 +14,7 @@
 #include "app/console.hpp"
 #include "app/dialogue.hpp"
 #include "app/inspection.hpp"
+#include "app/map_check.hpp"
 #include "common/failure.hpp"
 #include "common/map_lock.hpp"
 #include "common/memory_budget.hpp"
@@ -633,6 +634,9 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         break;
       case start_action::inspect:
         inspect_table(*command.options.inspect, command.options.json, out);
+        break;
+      case start_action::check:
+        check_written_map(command.options, out);
         break;
       case start_action::version:
         write_version(out);

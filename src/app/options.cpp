@@ -25,6 +25,8 @@ enum class option_id {
   threads,
   inspect,
   format,
+  check,
+  against,
   help,
   version
 };
@@ -57,6 +59,10 @@ constexpr option_entry option_table[] = {
      "--inspect TABLE   describe the table's grid, mesh and field; write nothing"},
     {option_id::format, "--format", takes::value,
      "--format=json     with --inspect: one JSON object instead of the text"},
+    {option_id::check, "--check", takes::value,
+     "--check BASE      check the six files of the map BASE as written; write nothing"},
+    {option_id::against, "--against", takes::value,
+     "--against TABLE   with --check: compare every value with what TABLE converts to"},
     {option_id::help, "--help", takes::nothing, "-h, --help        this page and this list"},
     {option_id::version, "--version", takes::nothing, "--version         the version"},
 };
@@ -77,6 +83,13 @@ bool names_an_option(std::string_view arg) {
 bool converts(option_id id) {
   return id == option_id::mesh || id == option_id::mirror || id == option_id::symmetry ||
          id == option_id::preview || id == option_id::strict || id == option_id::no_sync;
+}
+
+// Options that a check of a written map has no use for: those of a conversion but the planes,
+// which --against needs to convert the table as its conversion did.
+bool not_for_a_check(option_id id) {
+  return (converts(id) && id != option_id::mirror && id != option_id::symmetry) ||
+         id == option_id::inspect || id == option_id::format;
 }
 
 [[noreturn]] void refuse(const std::string& what) {
@@ -202,6 +215,12 @@ void apply(command_options& options, const option_entry& entry, std::string_view
       }
       options.json = value == "json";
       break;
+    case option_id::check:
+      options.check = std::string(value);
+      break;
+    case option_id::against:
+      options.against = std::string(value);
+      break;
     case option_id::help:
       options.help = true;
       break;
@@ -221,6 +240,8 @@ split_arguments split_options(std::span<const std::string_view> args) {
   std::optional<std::size_t> inspect_table_at;
   bool format_given = false;
   std::string_view conversion_option;  // the first option that only a conversion takes
+  std::string_view not_checking;       // the first option that a check has no use for
+  std::string_view planes_option;      // --mirror or --symmetry
   for (std::size_t n = 0; n < args.size(); ++n) {
     const std::string_view arg = args[n];
     if (options_ended || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && arg != "-h")) {
@@ -251,6 +272,8 @@ split_arguments split_options(std::span<const std::string_view> args) {
     }
     apply(split.options, *entry, value);
     if (converts(entry->id) && conversion_option.empty()) conversion_option = name;
+    if (not_for_a_check(entry->id) && not_checking.empty()) not_checking = name;
+    if (entry->id == option_id::mirror || entry->id == option_id::symmetry) planes_option = name;
     if (entry->id == option_id::format) format_given = true;
   }
   if (inspect_table_at && *inspect_table_at < split.positionals.size()) {
@@ -258,6 +281,18 @@ split_arguments split_options(std::span<const std::string_view> args) {
     split.options.inspect = std::string(*table);
     split.positionals.erase(table);
     inspect_table_at.reset();
+  }
+  if (split.options.check) {
+    if (!not_checking.empty()) {
+      throw failure{"--check reads a written map and converts nothing: it does not go with " +
+                    std::string(not_checking)};
+    }
+    if (!planes_option.empty() && !split.options.against) {
+      throw failure{std::string(planes_option) +
+                    " goes with --against: the check of a map on its own needs no planes"};
+    }
+  } else if (split.options.against) {
+    throw failure{"--against goes with --check: it compares a written map with its table"};
   }
   if (split.options.inspect || inspect_table_at) {
     if (!conversion_option.empty()) {

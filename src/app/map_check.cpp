@@ -1,0 +1,178 @@
+#include "app/map_check.hpp"
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/dialogue.hpp"
+#include "common/failure.hpp"
+#include "common/memory_budget.hpp"
+#include "common/parallel_parts.hpp"
+#include "fieldmap/field_kind.hpp"
+#include "fieldmap/map_comparison.hpp"
+#include "fieldmap/map_layout.hpp"
+#include "fieldmap/map_reading.hpp"
+#include "fieldmap/output_files.hpp"
+#include "input/grid_check.hpp"
+#include "input/plane_sides.hpp"
+#include "input/position_check.hpp"
+#include "input/position_spread.hpp"
+#include "input/record_table.hpp"
+#include "input/table_file.hpp"
+#include "input/table_reader.hpp"
+#include "platform/file_status.hpp"
+
+namespace vort {
+namespace {
+
+// The maps a base name may have, by the flag that names their files.
+constexpr std::array<char, 2> map_flags{'E', 'B'};
+
+struct map_set {
+  char flag;
+  output_names names;
+  int present = 0;  // files of the six that exist
+};
+
+bool exists(const std::string& name) {
+  file_status status;
+  return status_of(name.c_str(), status) == 0;
+}
+
+std::vector<map_set> sets_of(const std::string& base_name) {
+  std::vector<map_set> sets;
+  for (const char flag : map_flags) {
+    map_set set{flag, build_output_names(base_name, select_field_kind(flag))};
+    for (const std::string& name : set.names) set.present += exists(name) ? 1 : 0;
+    sets.push_back(set);
+  }
+  return sets;
+}
+
+// The sets to check: each of which a file exists, whole.
+std::vector<map_set> whole_sets(const std::string& base_name) {
+  std::vector<map_set> found;
+  for (const map_set& set : sets_of(base_name)) {
+    if (set.present == 0) continue;
+    for (const std::string& name : set.names) {
+      if (!exists(name)) {
+        throw failure{"the map " + in_quotes(base_name) + " is not whole: " + in_quotes(name) +
+                      " is missing"};
+      }
+    }
+    found.push_back(set);
+  }
+  if (found.empty()) {
+    const std::vector<map_set> sets = sets_of(base_name);
+    throw failure{"no map " + in_quotes(base_name) + " to check: neither " +
+                  in_quotes(sets[0].names[0]) + " nor " + in_quotes(sets[1].names[0]) + " exists"};
+  }
+  return found;
+}
+
+int check_threads(const command_options& options) {
+  return options.threads > 0 ? options.threads : default_threads();
+}
+
+map_symmetry planes_of(const command_options& options) {
+  if (options.symmetry) return symmetry_from_list(*options.symmetry);
+  if (options.mirror) return symmetry_from_list(planes_of_answer(*options.mirror));
+  return {};
+}
+
+// The table's counts of a map of `knots` with these planes: along an axis normal to a plane
+// the map has 2N - 1 knots for the table's N.
+grid_counts table_counts(map_knots knots, const map_symmetry& symmetry,
+                         const std::string& base_name) {
+  std::array<std::int32_t, 3> counts{};
+  for (std::size_t a = 0; a < 3; ++a) {
+    const std::int64_t along = knots[a];
+    if (!symmetry.planes[a]) {
+      counts[a] = static_cast<std::int32_t>(along);
+      continue;
+    }
+    if (along % 2 == 0) {
+      throw failure{"--against: the map " + in_quotes(base_name) + " has " + std::to_string(along) +
+                    " " + axis_names[a] + " knots, which the " + plane_name(static_cast<int>(a)) +
+                    " symmetry plane cannot make: it makes an odd count, 2N - 1"};
+    }
+    counts[a] = static_cast<std::int32_t>((along + 1) / 2);
+  }
+  return {counts[0], counts[1], counts[2]};
+}
+
+// The table read as a conversion reads it, its planes placed as a conversion places them.
+struct converted_table {
+  record_table rows;
+  map_symmetry symmetry;
+};
+
+converted_table read_against(const command_options& options, map_knots knots, bool axial,
+                             const std::string& base_name) {
+  converted_table converted;
+  converted.symmetry = planes_of(options);
+  const grid_counts counts = table_counts(knots, converted.symmetry, base_name);
+  const table_file table = open_table(*options.against);
+  check_memory_budget(table_bytes(counts), memory_room());
+  converted.rows = allocate_record_table(counts);
+  position_spread spread = start_spread(counts);
+  const std::int64_t read = read_counted_table(
+      table, converted.rows, check_threads(options), [](const line_count&) {}, &spread);
+  if (read < converted.rows.rows) {
+    throw failure{"--against: " + in_quotes(table.name) + " holds " + counted(read, "record") +
+                  " where the map " + in_quotes(base_name) + " needs " +
+                  counted(converted.rows.rows, "record") + " of its table" +
+                  (options.mirror || options.symmetry
+                       ? std::string("; are the planes those of its conversion?")
+                       : std::string("; was it converted with --mirror or --symmetry?"))};
+  }
+  const position_verdict verdict = check_positions(table, spread, read);
+  if (verdict.fault) throw failure{describe_break(table.name, *verdict.fault)};
+  place_planes(converted.symmetry, converted.rows, read,
+               positions_all_zero(spread) ? nullptr : &verdict.axes, axial);
+  return converted;
+}
+
+std::string knots_text(map_knots knots) {
+  return std::to_string(knots[0]) + " x " + std::to_string(knots[1]) + " x " +
+         std::to_string(knots[2]) + " knots";
+}
+
+// The figures along the beam axis of the map read back, where they are worked out.
+// TODO(integration): build the profile with `profile_of_read_map` (the line x = 0, y = 0) and
+// write what `figures_of` makes of it, as a conversion's report does.
+void write_on_axis_figures(const read_map& /*map*/, const field_kind& /*kind*/,
+                           std::ostream& /*out*/) {}
+
+void check_set(const map_set& set, const command_options& options, std::ostream& out) {
+  const field_kind kind = select_field_kind(set.flag);
+  const read_map map = open_written_map(set.names);
+  std::string against;
+  if (options.against) {
+    const converted_table converted = read_against(options, map.knots, kind.axial, *options.check);
+    const auto comparison =
+        compare_with(converted.rows, kind, converted.symmetry, *options.against);
+    check_map_bodies(map, check_threads(options), line_comparison(*comparison));
+    against = ", every value as " + in_quotes(*options.against) + " gives it";
+  } else {
+    check_map_bodies(map, check_threads(options));
+  }
+  out << ("the " + std::string(1, set.flag) + " map " + in_quotes(*options.check) + " (" +
+          knots_text(map.knots) + ") is sound: six files in the layout of a map" + against)
+      << '\n';
+  write_on_axis_figures(map, kind, out);
+}
+
+}  // namespace
+
+void check_written_map(const command_options& options, std::ostream& out) {
+  const std::vector<map_set> sets = whole_sets(*options.check);
+  if (options.against && sets.size() > 1) {
+    throw failure{"--against: " + in_quotes(*options.check) +
+                  " names both an E map and a B map, and a table gives one of them; check a "
+                  "copy of the one under another base name"};
+  }
+  for (const map_set& set : sets) check_set(set, options, out);
+}
+
+}  // namespace vort
