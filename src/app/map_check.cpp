@@ -104,6 +104,7 @@ grid_counts table_counts(map_knots knots, const map_symmetry& symmetry,
 // The table read as a conversion reads it, its planes placed as a conversion places them.
 struct converted_table {
   record_table rows;
+  std::int64_t records = 0;  // read from the table: the rest of the rows are zero
   map_symmetry symmetry;
 };
 
@@ -118,19 +119,23 @@ converted_table read_against(const command_options& options, map_knots knots, bo
   position_spread spread = start_spread(counts);
   const std::int64_t read = read_counted_table(
       table, converted.rows, check_threads(options), [](const line_count&) {}, &spread);
-  if (read < converted.rows.rows) {
-    throw failure{"--against: " + in_quotes(table.name) + " holds " + counted(read, "record") +
-                  " where the map " + in_quotes(base_name) + " needs " +
-                  counted(converted.rows.rows, "record") + " of its table" +
-                  (options.mirror || options.symmetry
-                       ? std::string("; are the planes those of its conversion?")
-                       : std::string("; was it converted with --mirror or --symmetry?"))};
+  converted.records = read;
+  if (!positions) {
+    place_planes(converted.symmetry, converted.rows, read, nullptr, axial);
+    return converted;
   }
   const position_verdict verdict = check_positions(table, spread, read);
   if (verdict.fault) throw failure{describe_break(table.name, *verdict.fault)};
   place_planes(converted.symmetry, converted.rows, read,
                positions_all_zero(spread) ? nullptr : &verdict.axes, axial);
   return converted;
+}
+
+std::string short_table_hint(const command_options& options, const converted_table& converted) {
+  return "; " + in_quotes(*options.against) + " holds " + counted(converted.records, "record") +
+         " for the " + counted(converted.rows.rows, "knot") + " of the map's table" +
+         (options.mirror || options.symmetry ? ": are the planes those of its conversion?"
+                                             : ": was it converted with --mirror or --symmetry?");
 }
 
 std::string knots_text(map_knots knots) {
@@ -152,7 +157,15 @@ void check_set(const map_set& set, const command_options& options, std::ostream&
     const converted_table converted = read_against(options, map.knots, kind.axial, *options.check);
     const auto comparison =
         compare_with(converted.rows, kind, converted.symmetry, *options.against);
-    check_map_bodies(map, check_threads(options), line_comparison(*comparison));
+    try {
+      check_map_bodies(map, check_threads(options), line_comparison(*comparison));
+    } catch (failure& fault) {
+      // A conversion writes the knots a short table lacks as zero; planes other than the
+      // conversion's make a table look short.
+      if (converted.records < converted.rows.rows)
+        fault.message += short_table_hint(options, converted);
+      throw;
+    }
     against = ", every value as " + in_quotes(*options.against) + " gives it";
   } else {
     check_map_bodies(map, check_threads(options));

@@ -85,11 +85,14 @@ bool converts(option_id id) {
          id == option_id::preview || id == option_id::strict || id == option_id::no_sync;
 }
 
-// Options that a check of a written map has no use for: those of a conversion but the planes,
-// which --against needs to convert the table as its conversion did.
+// Options of a conversion that --against needs to convert the table as its conversion did.
+bool reconverts(option_id id) {
+  return id == option_id::mirror || id == option_id::symmetry || id == option_id::no_grid_check;
+}
+
+// Options that a check of a written map has no use for.
 bool not_for_a_check(option_id id) {
-  return (converts(id) && id != option_id::mirror && id != option_id::symmetry) ||
-         id == option_id::inspect || id == option_id::format;
+  return (converts(id) && !reconverts(id)) || id == option_id::inspect || id == option_id::format;
 }
 
 [[noreturn]] void refuse(const std::string& what) {
@@ -241,7 +244,7 @@ split_arguments split_options(std::span<const std::string_view> args) {
   bool format_given = false;
   std::string_view conversion_option;  // the first option that only a conversion takes
   std::string_view not_checking;       // the first option that a check has no use for
-  std::string_view planes_option;      // --mirror or --symmetry
+  std::string_view reconversion;       // an option of the conversion for --against
   for (std::size_t n = 0; n < args.size(); ++n) {
     const std::string_view arg = args[n];
     if (options_ended || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && arg != "-h")) {
@@ -273,7 +276,7 @@ split_arguments split_options(std::span<const std::string_view> args) {
     apply(split.options, *entry, value);
     if (converts(entry->id) && conversion_option.empty()) conversion_option = name;
     if (not_for_a_check(entry->id) && not_checking.empty()) not_checking = name;
-    if (entry->id == option_id::mirror || entry->id == option_id::symmetry) planes_option = name;
+    if (reconverts(entry->id) && reconversion.empty()) reconversion = name;
     if (entry->id == option_id::format) format_given = true;
   }
   if (inspect_table_at && *inspect_table_at < split.positionals.size()) {
@@ -287,9 +290,9 @@ split_arguments split_options(std::span<const std::string_view> args) {
       throw failure{"--check reads a written map and converts nothing: it does not go with " +
                     std::string(not_checking)};
     }
-    if (!planes_option.empty() && !split.options.against) {
-      throw failure{std::string(planes_option) +
-                    " goes with --against: the check of a map on its own needs no planes"};
+    if (!reconversion.empty() && !split.options.against) {
+      throw failure{std::string(reconversion) +
+                    " goes with --against: the check of a map on its own converts no table"};
     }
   } else if (split.options.against) {
     throw failure{"--against goes with --check: it compares a written map with its table"};

@@ -86,6 +86,12 @@ std::vector<char> read_line(const table_file& file, std::uint64_t offset, std::i
   return text;
 }
 
+// Three coordinates of an axis in a row: an axis rises throughout, or, from a table whose
+// positions fall, falls throughout.
+bool in_order(float first, float before, float next) {
+  return first < before ? before < next : before > next;
+}
+
 // One header line: the count of an axis's knots and its coordinates.
 struct header_line {
   std::vector<char> text;  // with its line end
@@ -132,12 +138,19 @@ header_line read_header_line(const table_file& file, std::uint64_t offset, int a
     if (value[0] != ' ' || !header_value_written(value + 1, coordinate)) {
       throw out_of_form(file, line, v + 1, value + 1, single_form.width);
     }
-    if (v > 1 && !(coordinate > header.coordinates[v - 2])) {
+    if (v > 2 && !in_order(header.coordinates[v - 3], header.coordinates[v - 2], coordinate)) {
       throw failure{place(file, line) + ", value " + std::to_string(v + 1) + ": the " +
                     axis_words[axis] + " coordinate \"" +
                     printable_item(field_text(value + 1, single_form.width)) +
-                    "\" is not above the one before it, \"" +
+                    "\" does not go on " +
+                    (header.coordinates[1] > header.coordinates[0] ? "rising" : "falling") +
+                    " from the one before it, \"" +
                     printable_item(field_text(value + 1 - single_step, single_form.width)) + "\""};
+    }
+    if (v == 2 && coordinate == header.coordinates[0]) {
+      throw failure{place(file, line) + ", value 3: the " + axis_words[axis] + " coordinate \"" +
+                    printable_item(field_text(value + 1, single_form.width)) +
+                    "\" is the one before it"};
     }
   }
   return header;
