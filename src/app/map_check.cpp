@@ -116,9 +116,11 @@ converted_table read_against(const command_options& options, map_knots knots, bo
   const table_file table = open_table(*options.against);
   check_memory_budget(table_bytes(counts), memory_room());
   converted.rows = allocate_record_table(counts);
-  position_spread spread = start_spread(counts);
+  const bool positions = !options.no_grid_check;
+  position_spread spread = positions ? start_spread(counts) : position_spread{};
   const std::int64_t read = read_counted_table(
-      table, converted.rows, check_threads(options), [](const line_count&) {}, &spread);
+      table, converted.rows, check_threads(options), [](const line_count&) {},
+      positions ? &spread : nullptr);
   converted.records = read;
   if (!positions) {
     place_planes(converted.symmetry, converted.rows, read, nullptr, axial);
