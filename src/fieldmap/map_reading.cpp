@@ -113,7 +113,7 @@ std::int64_t count_of_axis(const table_file& file, std::uint64_t offset, std::in
   if (got == 0) throw missing_line(file, line, "");
   float count = 0;
   if (got < single_step || first[0] != ' ' || !header_value_written(first + 1, count)) {
-    throw out_of_form(file, line, 1, first + 1, got > 1 ? got - 1 : 0);
+    throw out_of_form(file, line, 1, first, got);
   }
   if (!(count >= 1 && count <= static_cast<float>(max_axis_knots)) || std::floor(count) != count) {
     throw failure{place(file, line) + ": the count \"" +
@@ -136,7 +136,7 @@ header_line read_header_line(const table_file& file, std::uint64_t offset, int a
     const char* const value = header.text.data() + v * single_step;
     float& coordinate = header.coordinates[v - 1];
     if (value[0] != ' ' || !header_value_written(value + 1, coordinate)) {
-      throw out_of_form(file, line, v + 1, value + 1, single_form.width);
+      throw out_of_form(file, line, v + 1, value, single_step);
     }
     if (v > 2 && !in_order(header.coordinates[v - 3], header.coordinates[v - 2], coordinate)) {
       throw failure{place(file, line) + ", value " + std::to_string(v + 1) + ": the " +
@@ -234,7 +234,7 @@ std::optional<body_fault> fault_in_line(const table_file& file, std::size_t f,
     const char* const value = text + v * double_step;
     if (value[0] != ' ' || !in_number_form(value + 1, double_form)) {
       return body_fault{f, line,
-                        out_of_form(file, line, v + 1, value + 1, double_form.width).message};
+                        out_of_form(file, line, v + 1, value, double_step).message};
     }
   }
   if (*shape.also) {
