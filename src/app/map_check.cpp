@@ -140,6 +140,62 @@ std::string short_table_hint(const command_options& options, const converted_tab
                                              : ": was it converted with --mirror or --symmetry?");
 }
 
+std::string place(const output_names& names, const map_fault& fault) {
+  return in_quotes(names[fault.file]) + ", line " + std::to_string(fault.line);
+}
+
+std::string value_place(const output_names& names, const map_fault& fault) {
+  return place(names, fault) + ", value " + std::to_string(fault.value);
+}
+
+std::string quoted_item(const std::string& text) {
+  return "\"" + printable_item(text) + "\"";
+}
+
+// The line a fault of the map read back is told in.
+std::string fault_text(const output_names& names, const map_fault& fault,
+                       const command_options& options) {
+  switch (fault.damage) {
+    case map_damage::line_missing:
+      return place(names, fault) + ": missing, the file ends before it" +
+             (fault.due > 0
+                  ? "; the axes make " + counted(static_cast<std::int64_t>(fault.due), "line")
+                  : std::string());
+    case map_damage::line_length:
+      return place(names, fault) + " has " +
+             counted(static_cast<std::int64_t>(fault.found), "character") + ", where " +
+             (fault.line <= 3 ? "its count of " + counted(fault.count, "knot") + " makes "
+                              : "the " + counted(fault.count, "x knot") + " make ") +
+             std::to_string(fault.due);
+    case map_damage::no_line_end:
+      return place(names, fault) + ": the file ends without its line end";
+    case map_damage::out_of_form:
+      return value_place(names, fault) + ": " + quoted_item(fault.text) +
+             " is not a number in the form of the maps";
+    case map_damage::count_not_whole:
+      return place(names, fault) + ": the count " + quoted_item(fault.text) +
+             " is not a whole number of knots from 1 to " + std::to_string(max_axis_knots);
+    case map_damage::axis_out_of_order:
+      return value_place(names, fault) + ": the " + axis_names[fault.axis] + " coordinate " +
+             quoted_item(fault.text) +
+             (fault.value == 3 && fault.text == fault.other
+                  ? std::string(" is the one before it")
+                  : std::string(" does not go on ") + (fault.rising ? "rising" : "falling") +
+                        " from the one before it, " + quoted_item(fault.other));
+    case map_damage::axes_differ:
+      return place(names, fault) + ": the " + axis_names[fault.axis] +
+             " axis differs from that of " + in_quotes(names[fault.other_file]);
+    case map_damage::text_after_body:
+      return place(names, fault) + ": " + quoted_item(fault.text) +
+             " follows the last line of the body; the axes make " +
+             counted(static_cast<std::int64_t>(fault.due), "line");
+    case map_damage::value_differs:
+      return value_place(names, fault) + ": " + quoted_item(fault.text) + " where " +
+             in_quotes(options.against.value_or("")) + " gives " + quoted_item(fault.other);
+  }
+  return {};
+}
+
 std::string knots_text(map_knots knots) {
   return std::to_string(knots[0]) + " x " + std::to_string(knots[1]) + " x " +
          std::to_string(knots[2]) + " knots";
@@ -151,26 +207,39 @@ std::string knots_text(map_knots knots) {
 void write_on_axis_figures(const read_map& /*map*/, const field_kind& /*kind*/,
                            std::ostream& /*out*/) {}
 
+// The map's faults are told as lines naming their file and line.
+[[noreturn]] void refuse(const output_names& names, const map_fault& fault,
+                         const command_options& options, const std::string& hint = "") {
+  throw failure{fault_text(names, fault, options) + hint};
+}
+
 void check_set(const map_set& set, const command_options& options, std::ostream& out) {
   const field_kind kind = select_field_kind(set.flag);
-  const read_map map = open_written_map(set.names);
+  read_map map;
+  try {
+    map = open_written_map(set.names);
+  } catch (const map_fault& fault) {
+    refuse(set.names, fault, options);
+  }
   std::string against;
-  if (options.against) {
+  if (!options.against) {
+    try {
+      check_map_bodies(map, check_threads(options));
+    } catch (const map_fault& fault) {
+      refuse(set.names, fault, options);
+    }
+  } else {
     const converted_table converted = read_against(options, map.knots, kind.axial, *options.check);
-    const auto comparison =
-        compare_with(converted.rows, kind, converted.symmetry, *options.against);
+    const auto comparison = compare_with(converted.rows, kind, converted.symmetry);
     try {
       check_map_bodies(map, check_threads(options), line_comparison(*comparison));
-    } catch (failure& fault) {
+    } catch (const map_fault& fault) {
       // A conversion writes the knots a short table lacks as zero; planes other than the
       // conversion's make a table look short.
-      if (converted.records < converted.rows.rows)
-        fault.message += short_table_hint(options, converted);
-      throw;
+      refuse(set.names, fault, options,
+             converted.records < converted.rows.rows ? short_table_hint(options, converted) : "");
     }
     against = ", every value as " + in_quotes(*options.against) + " gives it";
-  } else {
-    check_map_bodies(map, check_threads(options));
   }
   out << ("the " + std::string(1, set.flag) + " map " + in_quotes(*options.check) + " (" +
           knots_text(map.knots) + ") is sound: six files in the layout of a map" + against)

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "common/failure.hpp"
 #include "fieldmap/number_form.hpp"
 #include "fieldmap/output_files.hpp"
 
@@ -20,11 +19,9 @@ std::string trimmed(const char* field) {
 }  // namespace
 
 std::unique_ptr<map_comparison> compare_with(const record_table& table, const field_kind& kind,
-                                             const map_symmetry& symmetry,
-                                             const std::string& table_name) {
+                                             const map_symmetry& symmetry) {
   auto comparison = std::make_unique<map_comparison>();
   comparison->layout = layout_of(table.counts, symmetry);
-  comparison->table_name = table_name;
   body_group& group = comparison->group;
   group.table = &table;
   group.layout = &comparison->layout;
@@ -40,7 +37,7 @@ std::unique_ptr<map_comparison> compare_with(const record_table& table, const fi
 
 body_line_check line_comparison(const map_comparison& comparison) {
   return [&comparison](std::size_t file, std::int64_t n, const char* text,
-                       std::vector<char>& scratch) -> std::string {
+                       std::vector<char>& scratch) -> std::optional<map_fault> {
     const body_group& group = comparison.group;
     const std::size_t values = group.layout->axes[0].stored.size();
     const std::size_t line_bytes = values * double_step + 1;
@@ -51,15 +48,17 @@ body_line_check line_comparison(const map_comparison& comparison) {
     text_sink sink{nullptr, scratch.data(), scratch.size()};
     const auto lines_y = static_cast<std::int64_t>(group.layout->axes[1].stored.size());
     write_map_line(group, group.files[file], sink, n % lines_y, n / lines_y);
-    if (std::memcmp(scratch.data(), text, line_bytes - 1) == 0) return "";
+    if (std::memcmp(scratch.data(), text, line_bytes - 1) == 0) return std::nullopt;
     std::size_t v = 0;
     while (std::memcmp(scratch.data() + v * double_step, text + v * double_step, double_step) ==
            0) {
       ++v;
     }
-    return ", value " + std::to_string(v + 1) + ": \"" + trimmed(text + v * double_step + 1) +
-           "\" where " + in_quotes(comparison.table_name) + " gives \"" +
-           trimmed(scratch.data() + v * double_step + 1) + "\"";
+    map_fault fault =
+        fault_at(map_damage::value_differs, file, 0, static_cast<std::int64_t>(v) + 1);
+    fault.text = trimmed(text + v * double_step + 1);
+    fault.other = trimmed(scratch.data() + v * double_step + 1);
+    return fault;
   };
 }
 

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <memory>
-#include <string>
 
 #include "fieldmap/field_kind.hpp"
 #include "fieldmap/line_writer.hpp"
@@ -22,16 +21,14 @@ struct map_comparison {
   map_layout layout;
   std::atomic<bool> never_stop{false};
   body_group group;
-  std::string table_name;  // what messages call the table
 };
 
 // For a table whose map has the knots of the map read back (the caller makes sure).
 std::unique_ptr<map_comparison> compare_with(const record_table& table, const field_kind& kind,
-                                             const map_symmetry& symmetry,
-                                             const std::string& table_name);
+                                             const map_symmetry& symmetry);
 
-// The check of a line against the line the table makes: names the first value that differs,
-// with its text and the table's.
+// The check of a line against the line the table makes: the first value that differs, with
+// its text and the table's.
 body_line_check line_comparison(const map_comparison& comparison);
 
 }  // namespace vort

@@ -23,14 +23,8 @@ namespace {
 constexpr std::size_t single_step = single_form.width + 1;
 constexpr std::size_t double_step = double_form.width + 1;
 
-constexpr const char* axis_words[3] = {"x", "y", "z"};
-
 // What the reading of a stretch of lines looks at first: a block of whole lines of about this.
 constexpr std::size_t block_bytes = std::size_t{1} << 20;
-
-std::string place(const table_file& file, std::int64_t line) {
-  return in_quotes(file.name) + ", line " + std::to_string(line);
-}
 
 std::string field_text(const char* field, std::size_t width) {
   std::string_view text(field, width);
@@ -40,21 +34,28 @@ std::string field_text(const char* field, std::size_t width) {
                                          : std::string(text.substr(first, last - first + 1));
 }
 
-failure out_of_form(const table_file& file, std::int64_t line, std::size_t value, const char* field,
-                    std::size_t width) {
-  return failure{place(file, line) + ", value " + std::to_string(value) + ": \"" +
-                 printable_item(field_text(field, width)) +
-                 "\" is not a number in the form of the maps"};
+// `field` with its separating blank, shown whole: a value that does not start with the blank
+// may have run into the one before.
+map_fault out_of_form(std::size_t file, std::int64_t line, std::size_t value, const char* field,
+                      std::size_t width) {
+  map_fault fault = fault_at(map_damage::out_of_form, file, line, static_cast<std::int64_t>(value));
+  fault.text = field_text(field, width);
+  return fault;
 }
 
-failure missing_line(const table_file& file, std::int64_t line, const std::string& due) {
-  return failure{place(file, line) + ": missing, the file ends before it" + due};
+map_fault missing_line(std::size_t file, std::int64_t line, std::uint64_t due_lines) {
+  map_fault fault = fault_at(map_damage::line_missing, file, line);
+  fault.due = due_lines;
+  return fault;
 }
 
-failure line_length(const table_file& file, std::int64_t line, std::uint64_t found,
-                    const std::string& due) {
-  return failure{place(file, line) + " has " +
-                 counted(static_cast<std::int64_t>(found), "character") + ", where " + due};
+map_fault line_length(std::size_t file, std::int64_t line, std::uint64_t found, std::uint64_t due,
+                      std::int64_t count) {
+  map_fault fault = fault_at(map_damage::line_length, file, line);
+  fault.found = found;
+  fault.due = due;
+  fault.count = count;
+  return fault;
 }
 
 // The length of the line that starts at `offset`, up to its line end or the file's end.
@@ -70,18 +71,24 @@ std::uint64_t line_length_from(const table_file& file, std::uint64_t offset) {
   }
 }
 
-// A line of `chars` characters and its line end at `offset`, read whole; a line of another
-// length, or none, is refused with `due`, what the counts make of it.
-std::vector<char> read_line(const table_file& file, std::uint64_t offset, std::int64_t line,
-                            std::size_t chars, const std::string& due) {
+// One file of the map, and its place among the six.
+struct map_file {
+  const table_file& file;
+  std::size_t index;
+};
+
+// Header line `line` of `chars` characters and its line end at `offset`, read whole, for an
+// axis of `count` knots; a line of another length, or none, is a fault.
+std::vector<char> read_header_text(map_file at, std::uint64_t offset, std::int64_t line,
+                                   std::size_t chars, std::int64_t count) {
   std::vector<char> text(chars + 1);
-  const std::size_t got = read_map_bytes(file, text.data(), text.size(), offset);
-  if (got == 0) throw missing_line(file, line, "");
+  const std::size_t got = read_map_bytes(at.file, text.data(), text.size(), offset);
+  if (got == 0) throw missing_line(at.index, line, 0);
   const auto* end = static_cast<const char*>(std::memchr(text.data(), '\n', got));
   if (end != text.data() + chars) {
     const std::uint64_t found = end != nullptr ? static_cast<std::uint64_t>(end - text.data())
-                                               : line_length_from(file, offset);
-    throw line_length(file, line, found, due);
+                                               : line_length_from(at.file, offset);
+    throw line_length(at.index, line, found, chars, count);
   }
   return text;
 }
@@ -107,50 +114,50 @@ bool header_value_written(const char* field, float& value) {
   return std::memcmp(again, field, single_form.width) == 0;
 }
 
-std::int64_t count_of_axis(const table_file& file, std::uint64_t offset, std::int64_t line) {
+std::int64_t count_of_axis(map_file at, std::uint64_t offset, std::int64_t line) {
   char first[single_step] = {};
-  const std::size_t got = read_map_bytes(file, first, single_step, offset);
-  if (got == 0) throw missing_line(file, line, "");
+  const std::size_t got = read_map_bytes(at.file, first, single_step, offset);
+  if (got == 0) throw missing_line(at.index, line, 0);
   float count = 0;
   if (got < single_step || first[0] != ' ' || !header_value_written(first + 1, count)) {
-    throw out_of_form(file, line, 1, first, got);
+    throw out_of_form(at.index, line, 1, first, got);
   }
   if (!(count >= 1 && count <= static_cast<float>(max_axis_knots)) || std::floor(count) != count) {
-    throw failure{place(file, line) + ": the count \"" +
-                  printable_item(field_text(first + 1, single_form.width)) +
-                  "\" is not a whole number of knots from 1 to " + std::to_string(max_axis_knots)};
+    map_fault fault = fault_at(map_damage::count_not_whole, at.index, line, 1);
+    fault.text = field_text(first, single_step);
+    throw fault;
   }
   return static_cast<std::int64_t>(count);
 }
 
-header_line read_header_line(const table_file& file, std::uint64_t offset, int axis) {
+map_fault out_of_order(std::size_t file, std::int64_t line, std::size_t value, int axis,
+                       const char* field, bool rising) {
+  map_fault fault =
+      fault_at(map_damage::axis_out_of_order, file, line, static_cast<std::int64_t>(value));
+  fault.axis = axis;
+  fault.text = field_text(field, single_step);
+  fault.other = field_text(field - single_step, single_step);
+  fault.rising = rising;
+  return fault;
+}
+
+header_line read_header_line(map_file at, std::uint64_t offset, int axis) {
   const std::int64_t line = axis + 1;
-  const std::int64_t knots = count_of_axis(file, offset, line);
+  const std::int64_t knots = count_of_axis(at, offset, line);
   const std::size_t chars = static_cast<std::size_t>(knots + 1) * single_step;
   header_line header;
-  header.text =
-      read_line(file, offset, line, chars,
-                "its count of " + counted(knots, "knot") + " makes " + std::to_string(chars));
+  header.text = read_header_text(at, offset, line, chars, knots);
   header.coordinates.resize(static_cast<std::size_t>(knots));
   for (std::size_t v = 1; v <= static_cast<std::size_t>(knots); ++v) {
     const char* const value = header.text.data() + v * single_step;
     float& coordinate = header.coordinates[v - 1];
     if (value[0] != ' ' || !header_value_written(value + 1, coordinate)) {
-      throw out_of_form(file, line, v + 1, value, single_step);
+      throw out_of_form(at.index, line, v + 1, value, single_step);
     }
-    if (v > 2 && !in_order(header.coordinates[v - 3], header.coordinates[v - 2], coordinate)) {
-      throw failure{place(file, line) + ", value " + std::to_string(v + 1) + ": the " +
-                    axis_words[axis] + " coordinate \"" +
-                    printable_item(field_text(value + 1, single_form.width)) +
-                    "\" does not go on " +
-                    (header.coordinates[1] > header.coordinates[0] ? "rising" : "falling") +
-                    " from the one before it, \"" +
-                    printable_item(field_text(value + 1 - single_step, single_form.width)) + "\""};
-    }
-    if (v == 2 && coordinate == header.coordinates[0]) {
-      throw failure{place(file, line) + ", value 3: the " + axis_words[axis] + " coordinate \"" +
-                    printable_item(field_text(value + 1, single_form.width)) +
-                    "\" is the one before it"};
+    if ((v == 2 && coordinate == header.coordinates[0]) ||
+        (v > 2 && !in_order(header.coordinates[v - 3], header.coordinates[v - 2], coordinate))) {
+      throw out_of_order(at.index, line, v + 1, axis, value,
+                         header.coordinates[1] > header.coordinates[0]);
     }
   }
   return header;
@@ -158,11 +165,11 @@ header_line read_header_line(const table_file& file, std::uint64_t offset, int a
 
 using file_header = std::array<header_line, 3>;
 
-file_header read_header(const table_file& file) {
+file_header read_header(map_file at) {
   file_header header;
   std::uint64_t offset = 0;
   for (int a = 0; a < 3; ++a) {
-    header[static_cast<std::size_t>(a)] = read_header_line(file, offset, a);
+    header[static_cast<std::size_t>(a)] = read_header_line(at, offset, a);
     offset += header[static_cast<std::size_t>(a)].text.size();
   }
   return header;
@@ -192,64 +199,64 @@ std::size_t shared_header(const std::array<file_header, map_files>& headers) {
   return best;
 }
 
-void check_same_axes(const read_map& map, const std::array<file_header, map_files>& headers) {
+void check_same_axes(const std::array<file_header, map_files>& headers) {
   const std::size_t shared = shared_header(headers);
   for (std::size_t f = 0; f < map_files; ++f) {
     for (std::size_t a = 0; a < 3; ++a) {
       if (headers[f][a].text == headers[shared][a].text) continue;
-      throw failure{place(map.files[f], static_cast<std::int64_t>(a) + 1) + ": the " +
-                    axis_words[a] + " axis differs from that of " +
-                    in_quotes(map.files[shared].name)};
+      map_fault fault = fault_at(map_damage::axes_differ, f, static_cast<std::int64_t>(a) + 1);
+      fault.axis = static_cast<int>(a);
+      fault.other_file = shared;
+      throw fault;
     }
   }
 }
-
-// A fault found in a stretch of body lines: its message, and where, to find the first.
-struct body_fault {
-  std::size_t file = 0;
-  std::int64_t line = 0;
-  std::string message;
-};
 
 struct body_shape {
   map_knots knots;
   std::int64_t lines;      // of the body
   std::size_t line_chars;  // without the line end
-  std::string due;         // what the counts make of a line
-  std::string lines_due;   // what they make of the file
   const body_line_check* also;
 };
 
-std::optional<body_fault> fault_in_line(const table_file& file, std::size_t f,
-                                        const body_shape& shape, const char* text, std::int64_t n,
-                                        std::uint64_t offset, std::vector<char>& scratch) {
+// The lines the axes make of a file, its header's among them.
+std::uint64_t file_lines(const body_shape& shape) {
+  return static_cast<std::uint64_t>(shape.lines) + 3;
+}
+
+std::optional<map_fault> fault_in_line(map_file at, const body_shape& shape, const char* text,
+                                       std::int64_t n, std::uint64_t offset,
+                                       std::vector<char>& scratch) {
   const std::int64_t line = n + 4;
   const auto* end = static_cast<const char*>(std::memchr(text, '\n', shape.line_chars + 1));
   if (end != text + shape.line_chars) {
     const std::uint64_t found =
-        end != nullptr ? static_cast<std::uint64_t>(end - text) : line_length_from(file, offset);
-    return body_fault{f, line, line_length(file, line, found, shape.due).message};
+        end != nullptr ? static_cast<std::uint64_t>(end - text) : line_length_from(at.file, offset);
+    return line_length(at.index, line, found, shape.line_chars, shape.knots[0]);
   }
   for (std::size_t v = 0; v < static_cast<std::size_t>(shape.knots[0]); ++v) {
     const char* const value = text + v * double_step;
     if (value[0] != ' ' || !in_number_form(value + 1, double_form)) {
-      return body_fault{f, line,
-                        out_of_form(file, line, v + 1, value, double_step).message};
+      return out_of_form(at.index, line, v + 1, value, double_step);
     }
   }
   if (*shape.also) {
-    const std::string wrong = (*shape.also)(f, n, text, scratch);
-    if (!wrong.empty()) return body_fault{f, line, place(file, line) + wrong};
+    std::optional<map_fault> wrong = (*shape.also)(at.index, n, text, scratch);
+    if (wrong) {
+      wrong->file = at.index;
+      wrong->line = line;
+    }
+    return wrong;
   }
   return std::nullopt;
 }
 
 // Lines [first, end) of file `f`, block by block; the first fault among them.
-std::optional<body_fault> check_stretch(const read_map& map, std::size_t f, const body_shape& shape,
-                                        std::int64_t first, std::int64_t end,
-                                        std::vector<char>& block, std::vector<char>& scratch,
-                                        const std::atomic<bool>& stop) {
-  const table_file& file = map.files[f];
+std::optional<map_fault> check_stretch(const read_map& map, std::size_t f, const body_shape& shape,
+                                       std::int64_t first, std::int64_t end,
+                                       std::vector<char>& block, std::vector<char>& scratch,
+                                       const std::atomic<bool>& stop) {
+  const map_file at{map.files[f], f};
   const std::uint64_t line_bytes = shape.line_chars + 1;
   const auto per_block =
       static_cast<std::int64_t>(std::max<std::uint64_t>(1, block_bytes / line_bytes));
@@ -257,12 +264,10 @@ std::optional<body_fault> check_stretch(const read_map& map, std::size_t f, cons
     const std::int64_t lines = std::min(per_block, end - n);
     const std::uint64_t offset = body_line_offset(shape.knots, n);
     const std::size_t got =
-        read_map_bytes(file, block.data(), static_cast<std::size_t>(lines) * line_bytes, offset);
+        read_map_bytes(at.file, block.data(), static_cast<std::size_t>(lines) * line_bytes, offset);
     for (std::int64_t m = 0; m < lines; ++m) {
       const std::uint64_t start = static_cast<std::uint64_t>(m) * line_bytes;
-      if (got <= start) {
-        return body_fault{f, n + m + 4, missing_line(file, n + m + 4, shape.lines_due).message};
-      }
+      if (got <= start) return missing_line(f, n + m + 4, file_lines(shape));
       if (got < start + line_bytes) {
         // The file ends inside the line: its length up to the line end, or to the end.
         const auto* line_end = static_cast<const char*>(
@@ -271,13 +276,12 @@ std::optional<body_fault> check_stretch(const read_map& map, std::size_t f, cons
             line_end != nullptr ? static_cast<std::uint64_t>(line_end - block.data()) - start
                                 : got - start;
         if (found != shape.line_chars) {
-          return body_fault{f, n + m + 4, line_length(file, n + m + 4, found, shape.due).message};
+          return line_length(f, n + m + 4, found, shape.line_chars, shape.knots[0]);
         }
-        return body_fault{f, n + m + 4,
-                          place(file, n + m + 4) + ": the file ends without its line end"};
+        return fault_at(map_damage::no_line_end, f, n + m + 4);
       }
-      std::optional<body_fault> fault =
-          fault_in_line(file, f, shape, block.data() + start, n + m, offset + start, scratch);
+      std::optional<map_fault> fault =
+          fault_in_line(at, shape, block.data() + start, n + m, offset + start, scratch);
       if (fault) return fault;
     }
   }
@@ -287,14 +291,15 @@ std::optional<body_fault> check_stretch(const read_map& map, std::size_t f, cons
 // Text after the last line the counts make.
 void check_nothing_after(const read_map& map, const body_shape& shape) {
   const std::uint64_t size = bytes_per_file(shape.knots);
-  for (const table_file& file : map.files) {
-    if (file.size <= size) continue;
+  for (std::size_t f = 0; f < map_files; ++f) {
+    if (map.files[f].size <= size) continue;
     char start[64] = {};
-    const std::size_t got = read_map_bytes(file, start, sizeof start, size);
+    const std::size_t got = read_map_bytes(map.files[f], start, sizeof start, size);
     const std::string_view text(start, got);
-    throw failure{place(file, shape.lines + 4) + ": \"" +
-                  printable_item(text.substr(0, text.find('\n'))) +
-                  "\" follows the last line of the body" + shape.lines_due};
+    map_fault fault = fault_at(map_damage::text_after_body, f, shape.lines + 4);
+    fault.text = std::string(text.substr(0, text.find('\n')));
+    fault.due = file_lines(shape);
+    throw fault;
   }
 }
 
@@ -323,8 +328,8 @@ read_map open_written_map(const output_names& names) {
   read_map map;
   for (std::size_t f = 0; f < map_files; ++f) map.files[f] = open_table(names[f]);
   std::array<file_header, map_files> headers;
-  for (std::size_t f = 0; f < map_files; ++f) headers[f] = read_header(map.files[f]);
-  check_same_axes(map, headers);
+  for (std::size_t f = 0; f < map_files; ++f) headers[f] = read_header({map.files[f], f});
+  check_same_axes(headers);
   for (std::size_t a = 0; a < 3; ++a) {
     map.axes.coordinates[a] = headers[0][a].coordinates;
     map.knots[a] = static_cast<std::int64_t>(map.axes.coordinates[a].size());
@@ -338,9 +343,6 @@ void check_map_bodies(const read_map& map, int threads, const body_line_check& a
   shape.knots = map.knots;
   shape.lines = map.knots[1] * map.knots[2];
   shape.line_chars = static_cast<std::size_t>(map.knots[0]) * double_step;
-  shape.due =
-      "the " + counted(map.knots[0], "x knot") + " make " + std::to_string(shape.line_chars);
-  shape.lines_due = "; the axes make " + counted(shape.lines + 3, "line");
   const std::uint64_t line_bytes = shape.line_chars + 1;
   const int workers = body_threads(map.knots, threads);
   // Stretches of every file, the first of each file first, as the writer cuts them.
@@ -357,7 +359,7 @@ void check_map_bodies(const read_map& map, int threads, const body_line_check& a
       stretches.push_back({f, shape.lines * n / cuts, shape.lines * (n + 1) / cuts});
     }
   }
-  std::vector<std::optional<body_fault>> faults(stretches.size());
+  std::vector<std::optional<map_fault>> faults(stretches.size());
   std::atomic<std::size_t> next{0};
   std::atomic<bool> stop{false};
   const std::size_t block_size = static_cast<std::size_t>(
@@ -375,15 +377,15 @@ void check_map_bodies(const read_map& map, int threads, const body_line_check& a
       throw;
     }
   });
-  const body_fault* first = nullptr;
-  for (const std::optional<body_fault>& fault : faults) {
+  const map_fault* first = nullptr;
+  for (const std::optional<map_fault>& fault : faults) {
     if (!fault) continue;
     if (first == nullptr || fault->file < first->file ||
         (fault->file == first->file && fault->line < first->line)) {
       first = &*fault;
     }
   }
-  if (first != nullptr) throw failure{first->message};
+  if (first != nullptr) throw *first;
   check_nothing_after(map, shape);
 }
 
