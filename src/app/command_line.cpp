@@ -105,9 +105,14 @@ command_line parse_command_line(std::span<const std::string_view> all_args) {
     return command;
   }
   if (command.options.check) {
-    if (!args.empty()) {
-      throw failure{"--check takes the base name alone, not \"" + printable_item(first) + "\""};
+    // The base name and, where both maps may be there, which one.
+    if (args.size() > 1 || (args.size() == 1 && first != "E" && first != "B")) {
+      throw failure{
+          "--check takes the base name and at most the field flag, E or B, not \"" +
+          printable_item(args.size() > 1 && (first == "E" || first == "B") ? args[1] : args[0]) +
+          "\""};
     }
+    if (args.size() == 1) command.field_id = first.front();
     command.action = start_action::check;
     return command;
   }

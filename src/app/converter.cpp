@@ -636,7 +636,7 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         inspect_table(*command.options.inspect, command.options.json, out);
         break;
       case start_action::check:
-        check_written_map(command.options, out);
+        check_written_map(command.options, command.field_id, out);
         break;
       case start_action::version:
         write_version(out);

@@ -39,9 +39,10 @@ bool exists(const std::string& name) {
   return status_of(name.c_str(), status) == 0;
 }
 
-std::vector<map_set> sets_of(const std::string& base_name) {
+std::vector<map_set> sets_of(const std::string& base_name, char field_id) {
   std::vector<map_set> sets;
   for (const char flag : map_flags) {
+    if (field_id != flag && (field_id == 'E' || field_id == 'B')) continue;
     map_set set{flag, build_output_names(base_name, select_field_kind(flag))};
     for (const std::string& name : set.names) set.present += exists(name) ? 1 : 0;
     sets.push_back(set);
@@ -50,9 +51,10 @@ std::vector<map_set> sets_of(const std::string& base_name) {
 }
 
 // The sets to check: each of which a file exists, whole.
-std::vector<map_set> whole_sets(const std::string& base_name) {
+std::vector<map_set> whole_sets(const std::string& base_name, char field_id) {
   std::vector<map_set> found;
-  for (const map_set& set : sets_of(base_name)) {
+  const std::vector<map_set> sets = sets_of(base_name, field_id);
+  for (const map_set& set : sets) {
     if (set.present == 0) continue;
     for (const std::string& name : set.names) {
       if (!exists(name)) {
@@ -62,8 +64,11 @@ std::vector<map_set> whole_sets(const std::string& base_name) {
     }
     found.push_back(set);
   }
+  if (found.empty() && sets.size() == 1) {
+    throw failure{"no map " + in_quotes(base_name) + " to check: " + in_quotes(sets[0].names[0]) +
+                  " does not exist"};
+  }
   if (found.empty()) {
-    const std::vector<map_set> sets = sets_of(base_name);
     throw failure{"no map " + in_quotes(base_name) + " to check: neither " +
                   in_quotes(sets[0].names[0]) + " nor " + in_quotes(sets[1].names[0]) + " exists"};
   }
@@ -249,12 +254,13 @@ void check_set(const map_set& set, const command_options& options, std::ostream&
 
 }  // namespace
 
-void check_written_map(const command_options& options, std::ostream& out) {
-  const std::vector<map_set> sets = whole_sets(*options.check);
+void check_written_map(const command_options& options, char field_id, std::ostream& out) {
+  const std::vector<map_set> sets = whole_sets(*options.check, field_id);
   if (options.against && sets.size() > 1) {
     throw failure{"--against: " + in_quotes(*options.check) +
-                  " names both an E map and a B map, and a table gives one of them; check a "
-                  "copy of the one under another base name"};
+                  " names both an E map and a B map, and a table gives one of them: give its "
+                  "field flag after the base name, as in --check " +
+                  *options.check + " B"};
   }
   for (const map_set& set : sets) check_set(set, options, out);
 }

@@ -10,9 +10,9 @@
 namespace vort {
 
 // Checks each whole set of six files named by `options.check`: the E set (.ex, .ey, .ez) and
-// the B set (.bx, .by, .bz). Throws `failure` for a set that is not whole, where neither is
-// there, and for the first fault of a map, naming its file and line; writes a line for each
-// map found sound.
-void check_written_map(const command_options& options, std::ostream& out);
+// the B set (.bx, .by, .bz), or only that of `field_id` where it is E or B. Throws `failure`
+// for a set that is not whole, where none is there, and for the first fault of a map, naming
+// its file and line; writes a line for each map found sound.
+void check_written_map(const command_options& options, char field_id, std::ostream& out);
 
 }  // namespace vort

@@ -967,6 +967,18 @@ std::vector<bad_case> catalogue() {
        "--against: the map \"cav\" has 2 y knots, which the XZ symmetry plane cannot make: it "
        "makes an odd count, 2N - 1",
        ""},
+      {"check: against a table with both maps there",
+       {"--check", "cav", "--against", "t.txt"},
+       "",
+       damaged_map([](const fs::path& dir) {
+         e2e::run_vort2pelta(dir,
+                             {"--mesh=0 0 0 0.2 0.2 0 0.1 0.2 0.1", "--mirror=F", "3", "2", "1",
+                              "t.txt", "cav", "B"},
+                             "");
+       }),
+       "--against: \"cav\" names both an E map and a B map, and a table gives one of them: give "
+       "its field flag after the base name, as in --check cav B",
+       ""},
       {"check: files that are no map", check_cav, "", [](const fs::path&) {},
        "\"3D_Re-cav.ex\", line 1, value 1: \"existing 3D_Re-ca\" is not a number in the form of "
        "the maps",
@@ -980,6 +992,12 @@ std::vector<bad_case> catalogue() {
        [](const fs::path&) {},
        "no map \"none\" to check: neither \"3D_Re-none.ex\" nor \"3D_Re-none.bx\" exists",
        ""},
+      {"check: no map of the flag given",
+       {"--check", "cav", "B"},
+       "",
+       damaged_map([](const fs::path&) {}),
+       "no map \"cav\" to check: \"3D_Re-cav.bx\" does not exist",
+       ""},
       {"check with an option of a conversion",
        {"--check", "cav", "--preview"},
        "",
@@ -990,7 +1008,7 @@ std::vector<bad_case> catalogue() {
        {"--check", "cav", "3"},
        "",
        [](const fs::path&) {},
-       "--check takes the base name alone, not \"3\"",
+       "--check takes the base name and at most the field flag, E or B, not \"3\"",
        ""},
       {"check alone with planes",
        {"--check", "cav", "--mirror=Y"},

@@ -117,7 +117,7 @@ void check_written_map(const fs::path& dir, const std::vector<std::string>& args
   const bool plain_table =
       map.table != "-" && !map.table.ends_with(".gz") && fs::is_regular_file(dir / map.table);
   if (!plain_table || (map.flag != "E" && map.flag != "B")) return;
-  check.insert(check.end(), {"--against", map.table});
+  check.insert(check.end(), {map.flag, "--against", map.table});
   check.insert(check.end(), map.planes.begin(), map.planes.end());
   const run_output against = run_vort2pelta(dir, check, "");
   EXPECT_EQ(against.status, 0) << "--check " << map.base << " --against " << map.table << ": "
