@@ -206,9 +206,11 @@ std::string knots_text(map_knots knots) {
          std::to_string(knots[2]) + " knots";
 }
 
-// The figures along the beam axis of the map read back, where they are worked out.
-// TODO(integration): build the profile with `profile_of_read_map` (the line x = 0, y = 0) and
-// write what `figures_of` makes of it, as a conversion's report does.
+// The figures along the beam axis of the map read back, as a conversion's report gives them.
+// TODO(integration): connect once the profile's figures are on this branch: the line x = 0,
+// y = 0 (or --axis), `profile_of_read_map(map, x, y)` (a line outside the map refused as a
+// conversion refuses it), then each line of
+// `axis_report_lines(*profile, figures_of(*profile, kind.axial, rf), wording_of(kind), rf)`.
 void write_on_axis_figures(const read_map& /*map*/, const field_kind& /*kind*/,
                            std::ostream& /*out*/) {}
 

@@ -1,5 +1,8 @@
 #include "fieldmap/read_back_profile.hpp"
 
+#include <array>
+#include <cstddef>
+
 #include "fieldmap/number_form.hpp"
 
 namespace vort {
@@ -7,54 +10,57 @@ namespace {
 
 constexpr std::size_t double_step = double_form.width + 1;
 
-// The knots of a cell along one axis with their weights: the upper one only where it counts.
-struct knot_weights {
-  std::int64_t knot[2];
-  double weight[2];
-  int count;
+// One of the four map knots around the line, and its share of the interpolated value: taken
+// in the order, and with the weights, of a conversion's own profile, so both give one number.
+struct corner {
+  std::int64_t i = 0;  // map knots, 0-based
+  std::int64_t j = 0;
+  double weight = 0;
 };
 
-knot_weights weights_of(const axis_cell& cell) {
-  if (cell.above_weight == 0) return {{cell.below, cell.below}, {1, 0}, 1};
-  return {{cell.below, cell.below + 1}, {1 - cell.above_weight, cell.above_weight}, 2};
+std::array<corner, 4> corners_of(axis_cell x, axis_cell y) {
+  std::array<corner, 4> corners{};
+  for (std::size_t c = 0; c < 4; ++c) {
+    const bool upper_x = (c & 1u) != 0;
+    const bool upper_y = (c & 2u) != 0;
+    // An axis of one knot has no upper neighbour; its weight is 0 there.
+    corners[c] = {x.below + (upper_x && x.above_weight > 0 ? 1 : 0),
+                  y.below + (upper_y && y.above_weight > 0 ? 1 : 0),
+                  (upper_x ? x.above_weight : 1 - x.above_weight) *
+                      (upper_y ? y.above_weight : 1 - y.above_weight)};
+  }
+  return corners;
 }
 
-// The values of a body line at x knots `first` and the next, where `count` is 2.
-void read_values(const read_map& map, std::size_t file, std::int64_t n, std::int64_t first,
-                 int count, double* values) {
-  char fields[2 * double_step];
-  const std::uint64_t offset =
-      body_line_offset(map.knots, n) + static_cast<std::uint64_t>(first) * double_step;
-  read_map_bytes(map.files[file], fields, static_cast<std::size_t>(count) * double_step, offset);
-  for (int v = 0; v < count; ++v) {
-    values[v] = value_of_field(fields + static_cast<std::size_t>(v) * double_step + 1, double_form);
-  }
+// The value of x knot `i` on body line `n` of a file, as written there.
+double value_at(const read_map& map, std::size_t file, std::int64_t n, std::int64_t i) {
+  char field[double_step];
+  read_map_bytes(map.files[file], field, double_step,
+                 body_line_offset(map.knots, n) + static_cast<std::uint64_t>(i) * double_step);
+  return value_of_field(field + 1, double_form);
 }
 
 }  // namespace
 
 std::optional<axis_profile> profile_of_read_map(const read_map& map, double x, double y) {
-  const std::optional<axis_cell> cell_x = cell_of(map.axes.coordinates[0], x);
-  const std::optional<axis_cell> cell_y = cell_of(map.axes.coordinates[1], y);
-  if (!cell_x || !cell_y) return std::nullopt;
-  const knot_weights along_x = weights_of(*cell_x);
-  const knot_weights along_y = weights_of(*cell_y);
+  const std::optional<axis_cell> x_cell = cell_of(map.axes.coordinates[0], x);
+  const std::optional<axis_cell> y_cell = cell_of(map.axes.coordinates[1], y);
+  if (!x_cell || !y_cell) return std::nullopt;
+  const std::array<corner, 4> corners = corners_of(*x_cell, *y_cell);
   axis_profile profile;
   profile.x = x;
   profile.y = y;
-  const std::vector<float>& z = map.axes.coordinates[2];
-  profile.z.assign(z.begin(), z.end());
-  for (std::size_t f = 0; f < map_files; ++f) {
-    std::vector<double>& part = profile.parts[f];
-    part.assign(z.size(), 0.0);
-    for (std::int64_t r = 0; r < map.knots[2]; ++r) {
-      for (int b = 0; b < along_y.count; ++b) {
-        double values[2] = {};
-        read_values(map, f, r * map.knots[1] + along_y.knot[b], along_x.knot[0], along_x.count,
-                    values);
-        for (int a = 0; a < along_x.count; ++a) {
-          part[static_cast<std::size_t>(r)] += along_y.weight[b] * along_x.weight[a] * values[a];
-        }
+  const std::vector<float>& z_axis = map.axes.coordinates[2];
+  profile.z.assign(z_axis.begin(), z_axis.end());
+  for (auto& part : profile.parts) part.assign(z_axis.size(), 0.0);
+  for (std::size_t r = 0; r < z_axis.size(); ++r) {
+    for (const corner& c : corners) {
+      if (c.weight == 0) continue;
+      const std::int64_t n = static_cast<std::int64_t>(r) * map.knots[1] + c.j;
+      for (std::size_t f = 0; f < map_files; ++f) {
+        // The profile's parts are in the order of the table's fields, the files in their own.
+        const auto part = static_cast<std::size_t>(file_roles[f].field);
+        profile.parts[part][r] += c.weight * value_at(map, f, n, c.i);
       }
     }
   }

@@ -1,5 +1,6 @@
-// The profile along a line parallel to z of a map read back: the six parts at every z knot,
-// interpolated from the four knots around the line as a conversion's own profile is.
+// The profile along a line parallel to z of a map read back: the six parts at every z knot, in
+// the order of the table's fields, interpolated from the four knots around the line as a
+// conversion's own profile is, from the values as the files hold them.
 #pragma once
 
 #include <optional>
