@@ -69,6 +69,9 @@ TEST(NumberForm, DoublePrecisionFields) {
   };
   for (const form_case& c : cases) {
     EXPECT_EQ(field(c.value, double_form), c.text) << c.value;
+    // Read back: in the form, and the same value.
+    EXPECT_TRUE(in_number_form(c.text.data(), double_form)) << c.text;
+    EXPECT_EQ(value_of_field(c.text.data(), double_form), c.value) << c.text;
   }
 }
 
@@ -95,6 +98,42 @@ TEST(NumberForm, SinglePrecisionFields) {
   };
   for (const form_case& c : cases) {
     EXPECT_EQ(field(c.value, single_form), c.text) << c.value;
+    EXPECT_TRUE(in_number_form(c.text.data(), single_form)) << c.text;
+    EXPECT_EQ(static_cast<float>(value_of_field(c.text.data(), single_form)),
+              static_cast<float>(c.value))
+        << c.text;
+  }
+}
+
+// Fields a map read back may hold that no value is written as: each breaks one rule of the
+// layout, so the check of a written map refuses them.
+TEST(NumberForm, FieldsOutOfForm) {
+  const std::vector<std::pair<std::string, const number_form*>> cases = {
+      {"  1.000000000000000x     ", &double_form},  // a letter among the digits
+      {"  1.000000000000000      ", &double_form},  // a digit short
+      {" 1.0000000000000000      ", &double_form},  // the point one place left
+      {"  01.000000000000000     ", &double_form},  // a leading zero
+      {"  0.1000000000000000     ", &double_form},  // below 1 written as from 1 on
+      {" 0.01000000000000000     ", &double_form},  // below 0.1 in fixed form
+      {"  1.0000000000000000E-001", &double_form},  // 0.1 in exponent form
+      {"  1.0000000000000000E+016", &double_form},  // 10^16 in exponent form
+      {"  1.0000000000000000E+400", &double_form},  // beyond double precision
+      {"  0.0000000000000000E-005", &double_form},  // a zero first digit
+      {"  1.0000000000000000e-005", &double_form},  // a lower-case mark
+      {"  1.0000000000000000E 005", &double_form},  // no exponent sign
+      {" +1.0000000000000000     ", &double_form},  // a plus sign
+      {"--1.0000000000000000     ", &double_form},  // two signs
+      {"  1.0000000000000000    x", &double_form},  // text in the closing blanks
+      {"                      NaN", &double_form},
+      {"                 Infinity", &double_form},
+      {"                         ", &double_form},
+      {"  1.0000000E+38 ", &single_form},  // a digit short in exponent form
+      {"  1.00000000E+39", &single_form},  // beyond single precision
+      {"  3.0000000     ", &single_form},  // a digit short
+      {" 3.00000000     ", &single_form},  // the point one place left
+  };
+  for (const auto& [text, form] : cases) {
+    EXPECT_FALSE(in_number_form(text.data(), *form)) << '"' << text << '"';
   }
 }
 
@@ -132,6 +171,7 @@ TEST(NumberForm, RandomBitPatternsReadBack) {
         ASSERT_EQ(text.size() - 1 - last, static_cast<std::size_t>(check.form.closing_blanks))
             << text;
       }
+      ASSERT_TRUE(in_number_form(text.data(), check.form)) << text;
       double back = 0;
       std::from_chars(number.data(), number.data() + number.size(), back);
       if (check.single) {

@@ -33,6 +33,14 @@ std::string json_number(const std::optional<double>& value) {
 
 }  // namespace
 
+rf_settings rf_of(const command_options& options) {
+  return {options.frequency, options.beta.value_or(1)};
+}
+
+field_wording wording_of(const field_kind& kind) {
+  return {kind.axial ? 'B' : 'E', kind.axial, true};
+}
+
 std::vector<std::string> axis_report_lines(const axis_profile& profile,
                                            const on_axis_figures& figures,
                                            const field_wording& field, const rf_settings& rf) {

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/options.hpp"
 #include "fieldmap/axis_profile.hpp"
+#include "fieldmap/field_kind.hpp"
 #include "fieldmap/map_axes.hpp"
 
 namespace vort {
@@ -34,6 +36,12 @@ std::string axis_report_json(const axis_profile& profile, const on_axis_figures&
 // A header line, then z and the real and imaginary part of each component at every z knot,
 // each number the shortest text that reads back as the same double.
 std::string profile_csv(const axis_profile& profile, const field_wording& field);
+
+// The frequency and beta of the figures on the axis, as the options give them.
+rf_settings rf_of(const command_options& options);
+
+// How a map of this kind words its figures: E or B, with units.
+field_wording wording_of(const field_kind& kind);
 
 // Why the line at `at` cannot be the axis: it misses the map's x or y axis. `given`: it came
 // from --axis, else it is the default x = 0, y = 0.

@@ -108,6 +108,19 @@ command_line parse_command_line(std::span<const std::string_view> all_args, name
     command.action = start_action::inspect;
     return command;
   }
+  if (command.options.check) {
+    // The base name and, where both maps may be there, which one.
+    if (args.size() > 1 || (args.size() == 1 && first != "E" && first != "B")) {
+      throw failure{
+          "--check takes the base name and at most the field flag, E or B, not \"" +
+          printable_item(args.size() > 1 && (first == "E" || first == "B") ? args[1] : args[0],
+                         charset) +
+          "\""};
+    }
+    if (args.size() == 1) command.field_id = first.front();
+    command.action = start_action::check;
+    return command;
+  }
   if (first_four(first) == "    ") {
     command.action = start_action::notice;
     return command;

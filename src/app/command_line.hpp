@@ -15,7 +15,7 @@
 
 namespace vort {
 
-enum class start_action { convert, help, help_with_options, notice, version, inspect };
+enum class start_action { convert, help, help_with_options, notice, version, inspect, check };
 
 struct command_line {
   start_action action = start_action::convert;
@@ -23,8 +23,8 @@ struct command_line {
   std::string nx_text, ny_text, nz_text;  // whole arguments, parsed later
   std::string table_name;                 // trailing blanks dropped
   std::string base_name;                  // trailing blanks dropped
-  char field_id = ' ';                    // first character of argument 6, or a blank
-  std::vector<std::string> ignored;       // arguments after the sixth
+  char field_id = ' ';  // first character of argument 6, or a blank; with --check, E or B if given
+  std::vector<std::string> ignored;  // arguments after the sixth
 };
 
 inline constexpr std::size_t conversion_arguments = 6;

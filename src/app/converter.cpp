@@ -17,6 +17,7 @@
 #include "app/failure_text.hpp"
 #include "app/field_scaling.hpp"
 #include "app/inspection.hpp"
+#include "app/map_check.hpp"
 #include "app/table_findings.hpp"
 #include "common/failure.hpp"
 #include "common/map_lock.hpp"
@@ -571,15 +572,6 @@ read_run place_read_planes(const answered_run& run, const table_reading& reading
   return {positions, std::move(doubtful), symmetry};
 }
 
-// The frequency and beta of the figures on the axis.
-rf_settings rf_of(const command_options& options) {
-  return {options.frequency, options.beta.value_or(1)};
-}
-
-field_wording wording_of(const field_kind& kind) {
-  return {kind.axial ? 'B' : 'E', kind.axial, true};
-}
-
 // The run's field as it will be written: its kind, with the scale --normalise works out, and
 // the profile on the axis where the run reports it, normalises or draws it.
 struct scaled_run {
@@ -734,6 +726,9 @@ run_result run_converter(std::span<const std::string_view> args, std::istream& i
         break;
       case start_action::inspect:
         inspect_table(*command.options.inspect, command.options, out, charset);
+        break;
+      case start_action::check:
+        check_written_map(command.options, command.field_id, out);
         break;
       case start_action::version:
         write_version(out);

@@ -37,6 +37,8 @@ enum class option_id {
   beta,
   axis,
   report,
+  check,
+  against,
   help,
   version
 };
@@ -85,6 +87,10 @@ constexpr option_entry option_table[] = {
      "--axis=X,Y        the axis: the line x = X, y = Y (metres of the map; default 0,0)"},
     {option_id::report, "--report", takes::optional_value,
      "--report[=F.csv]  report the field on the axis; write its profile to F.csv"},
+    {option_id::check, "--check", takes::value,
+     "--check BASE      check the six files of the map BASE as written; write nothing"},
+    {option_id::against, "--against", takes::value,
+     "--against TABLE   with --check: compare every value with what TABLE converts to"},
     {option_id::help, "--help", takes::nothing, "-h, --help        this page and this list"},
     {option_id::version, "--version", takes::nothing, "--version         the version"},
 };
@@ -107,6 +113,19 @@ bool converts(option_id id) {
          id == option_id::preview || id == option_id::strict || id == option_id::no_sync ||
          id == option_id::field_unit || id == option_id::scale || id == option_id::normalise ||
          id == option_id::report;
+}
+
+// Options of a conversion that --against needs to convert the table as its conversion did (a
+// normalised map is checked with the scale its conversion echoed).
+bool reconverts(option_id id) {
+  return id == option_id::mirror || id == option_id::symmetry || id == option_id::no_grid_check ||
+         id == option_id::field_unit || id == option_id::scale;
+}
+
+// Options that a check of a written map has no use for: the map is in metres.
+bool not_for_a_check(option_id id) {
+  return (converts(id) && !reconverts(id)) || id == option_id::inspect || id == option_id::format ||
+         id == option_id::length_unit;
 }
 
 [[noreturn]] void refuse(const std::string& what) {
@@ -354,6 +373,12 @@ void apply(command_options& options, const option_entry& entry, std::string_view
       options.report_csv.reset();
       if (!value.empty()) options.report_csv = std::string(value);
       break;
+    case option_id::check:
+      options.check = std::string(value);
+      break;
+    case option_id::against:
+      options.against = std::string(value);
+      break;
     case option_id::help:
       options.help = true;
       break;
@@ -391,6 +416,8 @@ split_arguments split_options(std::span<const std::string_view> args, name_chars
   std::optional<std::size_t> inspect_table_at;
   bool format_given = false;
   std::string_view conversion_option;  // the first option that only a conversion takes
+  std::string_view not_checking;       // the first option that a check has no use for
+  std::string_view reconversion;       // an option of the conversion for --against
   for (std::size_t n = 0; n < args.size(); ++n) {
     const std::string_view arg = args[n];
     if (options_ended || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && arg != "-h")) {
@@ -426,6 +453,8 @@ split_arguments split_options(std::span<const std::string_view> args, name_chars
     }
     apply(split.options, *entry, value, charset);
     if (converts(entry->id) && conversion_option.empty()) conversion_option = name;
+    if (not_for_a_check(entry->id) && not_checking.empty()) not_checking = name;
+    if (reconverts(entry->id) && reconversion.empty()) reconversion = name;
     if (entry->id == option_id::format) format_given = true;
   }
   if (inspect_table_at && *inspect_table_at < split.positionals.size()) {
@@ -433,6 +462,18 @@ split_arguments split_options(std::span<const std::string_view> args, name_chars
     split.options.inspect = std::string(*table);
     split.positionals.erase(table);
     inspect_table_at.reset();
+  }
+  if (split.options.check) {
+    if (!not_checking.empty()) {
+      throw failure{"--check reads a written map and converts nothing: it does not go with " +
+                    std::string(not_checking)};
+    }
+    if (!reconversion.empty() && !split.options.against) {
+      throw failure{std::string(reconversion) +
+                    " goes with --against: the check of a map on its own converts no table"};
+    }
+  } else if (split.options.against) {
+    throw failure{"--against goes with --check: it compares a written map with its table"};
   }
   if (split.options.inspect || inspect_table_at) {
     if (!conversion_option.empty()) {

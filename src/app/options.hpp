@@ -41,6 +41,8 @@ struct command_options {
   bool no_sync = false;                   // --no-sync: maps not written out to the disk at once
   bool json = false;                      // --format=json: --inspect writes one JSON object
   std::optional<std::string> inspect;     // the table to inspect
+  std::optional<std::string> check;       // --check BASE: the written map to check
+  std::optional<std::string> against;     // --against TABLE: the table it was converted from
   bool mesh_auto = false;                 // --mesh=auto: the mesh from the positions
   std::optional<mesh_data> mesh;          // --mesh=VALUES, read up front
   std::optional<char> mirror;             // Y, X or F
@@ -66,8 +68,9 @@ struct split_arguments {
 };
 
 // Throws `failure` for an unknown option, a missing or bad value, or options that do not go
-// together (--inspect with an option of a conversion, --format without --inspect, --normalise
-// with --scale, a voltage or gradient without --frequency, --beta without it); nothing
+// together (--inspect or --check with an option of a conversion, --format without --inspect,
+// --against without --check, --normalise with --scale, a voltage or gradient without
+// --frequency, --beta without it); nothing
 // has been written or asked by then. An option's value is never another option; --inspect
 // followed by one takes the next positional argument as its table (`--inspect --format=json
 // t.txt`), so that in `--inspect --preview t.txt` --preview is what does not go with it.

@@ -65,7 +65,85 @@ char* write_zero(char* out, double value, const number_form& form) {
   return out + form.width;
 }
 
+constexpr bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool all_digits(const char* from, const char* to) {
+  for (; from != to; ++from) {
+    if (!is_digit(*from)) return false;
+  }
+  return true;
+}
+
+bool all_blank(const char* from, const char* to) {
+  for (; from != to; ++from) {
+    if (*from != ' ') return false;
+  }
+  return true;
+}
+
+// The exponents a value of the form can carry: those of its precision's finite numbers,
+// subnormal ones included.
+bool exponent_in_range(int exponent, const number_form& form) {
+  return form.digits == double_form.digits ? exponent >= -324 && exponent <= 308
+                                           : exponent >= -45 && exponent <= 38;
+}
+
+// " d.dddE-xxx" with a sign in the place of the second blank.
+bool in_exponent_form(const char* field, const number_form& form) {
+  const char* const mark = field + digits_start + form.digits;
+  if (field[0] != ' ' || (field[1] != ' ' && field[1] != '-')) return false;
+  if (field[2] < '1' || field[2] > '9' || field[3] != '.') return false;
+  if (!all_digits(field + 4, mark)) return false;
+  if (mark[1] != '+' && mark[1] != '-') return false;
+  if (!all_digits(mark + 2, mark + 2 + form.exponent_digits)) return false;
+  int exponent = 0;
+  for (const char* c = mark + 2; c != mark + 2 + form.exponent_digits; ++c) {
+    exponent = 10 * exponent + (*c - '0');
+  }
+  if (mark[1] == '-') exponent = -exponent;
+  // From 0.1 to below 10^fixed_below the fixed form holds the value.
+  return (exponent < -1 || exponent >= form.fixed_below) && exponent_in_range(exponent, form);
+}
+
+// The digits and the point at their fixed places, then the closing blanks.
+bool in_fixed_form(const char* field, const number_form& form) {
+  const char* const digits_end = field + digits_start + form.digits;
+  if (!all_blank(digits_end, field + form.width)) return false;
+  if (field[2] == '.') {  // below 1: "0." and all digits, the first of them not 0
+    return (field[0] == ' ' || field[0] == '-') && field[1] == '0' && field[3] != '0' &&
+           all_digits(field + 3, digits_end);
+  }
+  if (field[0] != ' ' || (field[1] != ' ' && field[1] != '-')) return false;
+  const char* point = field + 3;
+  while (point != digits_end && is_digit(*point)) ++point;
+  if (point == digits_end || *point != '.' || !is_digit(field[2])) return false;
+  if (!all_digits(field + 2, point) || !all_digits(point + 1, digits_end)) return false;
+  if (field[2] != '0') return true;
+  // A leading 0 only in zero itself: "0." and zeros.
+  if (point != field + 3) return false;
+  for (const char* c = point + 1; c != digits_end; ++c) {
+    if (*c != '0') return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool in_number_form(const char* field, const number_form& form) {
+  return field[digits_start + form.digits] == 'E' ? in_exponent_form(field, form)
+                                                  : in_fixed_form(field, form);
+}
+
+double value_of_field(const char* field, const number_form& form) {
+  const char* begin = field;
+  const char* const end = field + form.width;
+  while (begin != end && *begin == ' ') ++begin;
+  double value = 0;
+  std::from_chars(begin, end, value);
+  return value;
+}
 
 int significant_digits(double value, int count, char* digits) {
   if (value == 0) {  // frequent in field maps: everything outside the structure

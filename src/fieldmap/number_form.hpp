@@ -37,4 +37,13 @@ char* write_number(char* out, double value, const number_form& form);
 // to `digits` without a point; returns the decimal exponent of the first digit.
 int significant_digits(double value, int count, char* digits);
 
+// Whether the `form.width` characters at `field` lay a number out as `write_number` does: the
+// blanks, sign, digits, point and exponent in their places, the first digit not 0 but in a
+// zero, and an exponent form only where the fixed form does not hold the value. Says nothing
+// of whether the digits are a correct rounding.
+bool in_number_form(const char* field, const number_form& form);
+
+// The value of a field that is `in_number_form`.
+double value_of_field(const char* field, const number_form& form);
+
 }  // namespace vort

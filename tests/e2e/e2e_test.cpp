@@ -101,7 +101,7 @@ TEST(Transcript, HelpPage) {
       const std::string options = run.out.substr(expected_help().size());
       EXPECT_EQ(options.rfind(" Options (anywhere on the command line; -- ends them):\n", 0), 0u);
       for (const char* name : {"--mesh", "--mirror", "--preview", "--no-grid-check", "--inspect",
-                               "--help", "--version"}) {
+                               "--check BASE", "--against TABLE", "--help", "--version"}) {
         EXPECT_NE(options.find(name), std::string::npos) << name;
       }
     } else {

@@ -119,6 +119,49 @@ std::string binary_garbage() {
   return garbage;
 }
 
+// The map "cav" a conversion writes of grid_3_2_1 (E, 3 x 2 x 1 knots), then `damage` done to
+// it: what a check of a written map must refuse.
+auto damaged_map(const std::function<void(const fs::path&)>& damage) {
+  return [damage](const fs::path& dir) {
+    write_file(dir / "t.txt", grid_3_2_1);
+    e2e::run_vort2pelta(
+        dir,
+        {"--mesh=0 0 0 0.2 0.2 0 0.1 0.2 0.1", "--mirror=F", "3", "2", "1", "t.txt", "cav", "E"},
+        "");
+    damage(dir);
+  };
+}
+
+// Line `line` (1-based) of a file with its first `from` made `to`; `to` alone replaces the
+// whole line where `from` is empty, and a line past the end is added.
+auto edit_line(const std::string& name, int line, const std::string& from, const std::string& to) {
+  return [=](const fs::path& dir) {
+    std::string text = read_file(dir / name);
+    std::size_t start = 0;
+    for (int n = 1; n < line && start < text.size(); ++n) start = text.find('\n', start) + 1;
+    if (start >= text.size()) {
+      write_file(dir / name, text + to + "\n");
+      return;
+    }
+    const std::size_t end = text.find('\n', start);
+    const std::size_t at = from.empty() ? start : text.find(from, start);
+    text.replace(at, from.empty() ? end - start : from.size(), to);
+    write_file(dir / name, text);
+  };
+}
+
+auto drop_line(const std::string& name, int line) {
+  return [=](const fs::path& dir) {
+    std::string text = read_file(dir / name);
+    std::size_t start = 0;
+    for (int n = 1; n < line; ++n) start = text.find('\n', start) + 1;
+    text.erase(start, text.find('\n', start) + 1 - start);
+    write_file(dir / name, text);
+  };
+}
+
+const std::vector<std::string> check_cav = {"--check", "cav"};
+
 std::vector<bad_case> catalogue() {
   return {
       {"missing table", counts_2_1_1, good_answers, [](const fs::path&) {},
@@ -927,6 +970,156 @@ std::vector<bad_case> catalogue() {
        "cannot write \"3D_Re-cav.ex\": File too large",
        counted(3602, " Nx,Ny,Nz=          60          60           1\n field_id=E"),
        {"ulimit -f 40;"}},
+      // A written map checked: every kind of damage, each named by its file and line.
+      {"check: a count changed in one header", check_cav, "",
+       damaged_map(edit_line("3D_Im-cav.ey", 1, "3.00000000", "4.00000000")),
+       "\"3D_Im-cav.ey\", line 1 has 68 characters, where its count of 4 knots makes 85", ""},
+      {"check: a coordinate changed in one header", check_cav, "",
+       damaged_map(edit_line("3D_Im-cav.ez", 2, "0.200000003", "0.300000012")),
+       "\"3D_Im-cav.ez\", line 2: the y axis differs from that of \"3D_Re-cav.ex\"", ""},
+      {"check: a coordinate digit that no single-precision value is written as", check_cav, "",
+       damaged_map(edit_line("3D_Im-cav.ez", 2, "0.200000003", "0.200000004")),
+       "\"3D_Im-cav.ez\", line 2, value 3: \"0.200000004\" is not a number in the form of the "
+       "maps",
+       ""},
+      {"check: coordinates out of order in every file", check_cav, "",
+       damaged_map([](const fs::path& dir) {
+         for (const std::string& name : outputs) {
+           edit_line(name, 1, "0.100000001", "0.300000012")(dir);
+         }
+       }),
+       "\"3D_Re-cav.ex\", line 1, value 4: the x coordinate \"0.200000003\" does not go on rising "
+       "from the one before it, \"0.300000012\"",
+       ""},
+      {"check: a count that is no whole number", check_cav, "",
+       damaged_map(edit_line("3D_Re-cav.ex", 1, "3.00000000", "3.50000000")),
+       "\"3D_Re-cav.ex\", line 1: the count \"3.50000000\" is not a whole number of knots from 1 "
+       "to 16777216",
+       ""},
+      {"check: a header line missing", check_cav, "", damaged_map([](const fs::path& dir) {
+         write_file(dir / "3D_Re-cav.ey",
+                    "   3.00000000       0.00000000      0.100000001      0.200000003    \n");
+       }),
+       "\"3D_Re-cav.ey\", line 2: missing, the file ends before it", ""},
+      {"check: the last line missing", check_cav, "", damaged_map(drop_line("3D_Re-cav.ez", 5)),
+       "\"3D_Re-cav.ez\", line 5: missing, the file ends before it; the axes make 5 lines", ""},
+      {"check: a body line missing", check_cav, "", damaged_map(drop_line("3D_Re-cav.ez", 4)),
+       "\"3D_Re-cav.ez\", line 5: missing, the file ends before it; the axes make 5 lines", ""},
+      {"check: an extra line", check_cav, "",
+       damaged_map(edit_line("3D_Im-cav.ex", 6, "",
+                             "   7.0000000000000000        8.0000000000000000        "
+                             "9.0000000000000000     ")),
+       "\"3D_Im-cav.ex\", line 6: \"   7.0000000000000000        8.000000000...\" follows the "
+       "last line of the body; the axes make 5 lines",
+       ""},
+      {"check: a value out of form", check_cav, "",
+       damaged_map(edit_line("3D_Re-cav.ey", 4, "3.0000000000000000", "3.000000000000000x")),
+       "\"3D_Re-cav.ey\", line 4, value 2: \"3.000000000000000x\" is not a number in the form of "
+       "the maps",
+       ""},
+      {"check: a short line", check_cav, "",
+       damaged_map(edit_line("3D_Re-cav.ey", 4, "5.0000000000000000  ", "5.0000000000000000 ")),
+       "\"3D_Re-cav.ey\", line 4 has 77 characters, where the 3 x knots make 78", ""},
+      {"check: a long line", check_cav, "",
+       damaged_map(edit_line("3D_Re-cav.ey", 4, "5.0000000000000000  ", "5.0000000000000000   ")),
+       "\"3D_Re-cav.ey\", line 4 has 79 characters, where the 3 x knots make 78", ""},
+      {"check: the last line without its line end", check_cav, "",
+       damaged_map([](const fs::path& dir) {
+         const std::string text = read_file(dir / "3D_Re-cav.ey");
+         write_file(dir / "3D_Re-cav.ey", text.substr(0, text.size() - 1));
+       }),
+       "\"3D_Re-cav.ey\", line 5: the file ends without its line end", ""},
+      {"check: a file taken from another map", check_cav, "", damaged_map([](const fs::path& dir) {
+         write_file(dir / "o.txt", "h\nh\n0 0 0 1 1 1 1 1 1\n0.1 0 0 2 2 2 2 2 2\n");
+         e2e::run_vort2pelta(
+             dir,
+             {"--mesh=0 0 0 0.1 0 0 0.1 0.1 0.1", "--mirror=F", "2", "1", "1", "o.txt", "o", "E"},
+             "");
+         fs::copy_file(dir / "3D_Im-o.ez", dir / "3D_Im-cav.ez",
+                       fs::copy_options::overwrite_existing);
+       }),
+       "\"3D_Im-cav.ez\", line 1: the x axis differs from that of \"3D_Re-cav.ex\"", ""},
+      {"check: a changed value against the table",
+       {"--check", "cav", "--against", "t.txt"},
+       "",
+       damaged_map(edit_line("3D_Im-cav.ey", 5, "4.0000000000000000", "4.0000000000000009")),
+       "\"3D_Im-cav.ey\", line 5, value 2: \"4.0000000000000009\" where \"t.txt\" gives "
+       "\"4.0000000000000000\"",
+       ""},
+      {"check: planes other than the conversion's",
+       {"--check", "cav", "--against", "t.txt", "--symmetry=xz:magnetic"},
+       "",
+       damaged_map([](const fs::path&) {}),
+       "--against: the map \"cav\" has 2 y knots, which the XZ symmetry plane cannot make: it "
+       "makes an odd count, 2N - 1",
+       ""},
+      {"check: against a table with both maps there",
+       {"--check", "cav", "--against", "t.txt"},
+       "",
+       damaged_map([](const fs::path& dir) {
+         e2e::run_vort2pelta(dir,
+                             {"--mesh=0 0 0 0.2 0.2 0 0.1 0.2 0.1", "--mirror=F", "3", "2", "1",
+                              "t.txt", "cav", "B"},
+                             "");
+       }),
+       "--against: \"cav\" names both an E map and a B map, and a table gives one of them: give "
+       "its field flag after the base name, as in --check cav B",
+       ""},
+      {"check: files that are no map", check_cav, "", [](const fs::path&) {},
+       "\"3D_Re-cav.ex\", line 1, value 1: \"existing 3D_Re-ca\" is not a number in the form of "
+       "the maps",
+       ""},
+      {"check: a map not whole", check_cav, "",
+       damaged_map([](const fs::path& dir) { fs::remove(dir / "3D_Im-cav.ey"); }),
+       "the map \"cav\" is not whole: \"3D_Im-cav.ey\" is missing", ""},
+      {"check: no map",
+       {"--check", "none"},
+       "",
+       [](const fs::path&) {},
+       "no map \"none\" to check: neither \"3D_Re-none.ex\" nor \"3D_Re-none.bx\" exists",
+       ""},
+      {"check: no map of the flag given",
+       {"--check", "cav", "B"},
+       "",
+       damaged_map([](const fs::path&) {}),
+       "no map \"cav\" to check: \"3D_Re-cav.bx\" does not exist",
+       ""},
+      {"check with an option of a conversion",
+       {"--check", "cav", "--preview"},
+       "",
+       [](const fs::path&) {},
+       "--check reads a written map and converts nothing: it does not go with --preview",
+       ""},
+      {"check with the arguments of a conversion",
+       {"--check", "cav", "3"},
+       "",
+       [](const fs::path&) {},
+       "--check takes the base name and at most the field flag, E or B, not \"3\"",
+       ""},
+      {"check with the unit of a table",
+       {"--check", "cav", "--length-unit=mm"},
+       "",
+       [](const fs::path&) {},
+       "--check reads a written map and converts nothing: it does not go with --length-unit",
+       ""},
+      {"check of an axis outside the map",
+       {"--check", "cav", "--axis=5,5"},
+       "",
+       damaged_map([](const fs::path&) {}),
+       "--axis=5,5: the line x = 5, y = 5 lies outside the map (x from 0 to 0.2, y from 0 to 0.2)",
+       ""},
+      {"check alone with planes",
+       {"--check", "cav", "--mirror=Y"},
+       "",
+       [](const fs::path&) {},
+       "--mirror goes with --against: the check of a map on its own converts no table",
+       ""},
+      {"against without check",
+       {"--against", "t.txt"},
+       "",
+       [](const fs::path&) {},
+       "--against goes with --check: it compares a written map with its table",
+       ""},
   };
 }
 

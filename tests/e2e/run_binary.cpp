@@ -1,5 +1,7 @@
 #include "run_binary.hpp"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +49,91 @@ void pipe_standard_input(const std::string& command, bool nonblocking) {
   close(ends[0]);
   close(ends[1]);
   if (nonblocking) fcntl(STDIN_FILENO, F_SETFL, O_NONBLOCK);
+}
+
+// Options whose value may stand apart from them, as the next argument.
+bool takes_a_value(const std::string& arg) {
+  for (const char* name : {"--mesh", "--mirror", "--symmetry", "--threads", "--inspect", "--format",
+                           "--check", "--against", "--length-unit", "--field-unit", "--scale",
+                           "--normalise", "--frequency", "--beta", "--axis"}) {
+    if (arg == name) return true;
+  }
+  return false;
+}
+
+// What a run's arguments say of the map it writes: its base name, table, flag and planes;
+// no base name for a run that converts nothing.
+struct written_map {
+  std::string base;
+  std::string table;
+  std::string flag;
+  // What --against takes of the conversion, as given: --mirror, --symmetry, --no-grid-check,
+  // --field-unit and --scale.
+  std::vector<std::string> planes;
+  bool normalised = false;  // a normalised map is checked against its table with its scale
+};
+
+written_map map_of(const std::vector<std::string>& args) {
+  std::vector<std::string> positionals;
+  written_map map;
+  bool options_ended = false;
+  for (std::size_t n = 0; n < args.size(); ++n) {
+    const std::string& arg = args[n];
+    if (options_ended || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && arg != "-h")) {
+      positionals.push_back(arg);
+    } else if (arg == "--") {
+      options_ended = true;
+    } else if (arg == "-h" || arg == "--help" || arg == "--version" ||
+               arg.starts_with("--inspect") || arg.starts_with("--check")) {
+      return {};
+    } else if (arg.starts_with("--mirror") || arg.starts_with("--symmetry") ||
+               arg == "--no-grid-check" || arg.starts_with("--field-unit") ||
+               arg.starts_with("--scale")) {
+      map.planes.push_back(arg);
+      if (takes_a_value(arg) && n + 1 < args.size()) map.planes.push_back(args[++n]);
+    } else if (takes_a_value(arg)) {
+      map.normalised = map.normalised || arg == "--normalise";
+      ++n;
+    } else {
+      map.normalised = map.normalised || arg.starts_with("--normalise=");
+    }
+  }
+  if (positionals.size() < 5 || positionals[0].starts_with("help")) return {};
+  map.table = positionals[3];
+  map.base = positionals[4];
+  map.base.erase(map.base.find_last_not_of(' ') + 1);
+  map.flag = positionals.size() > 5 ? positionals[5].substr(0, 1) : "";
+  return map;
+}
+
+// Every map a successful conversion writes passes the check of a written map, and where its
+// table is a plain file of an E or B map, the check against that table too.
+void check_written_map(const fs::path& dir, const std::vector<std::string>& args,
+                       const std::string& transcript) {
+  written_map map = map_of(args);
+  if (map.base.empty()) return;
+  // A mirror answered in the dialogue, as the transcript echoes it.
+  for (const char mirror : {'X', 'Y'}) {
+    const std::string echo = std::string(" ") + mirror + "Z magnetic mirror\n";
+    const bool planes_given =
+        std::any_of(map.planes.begin(), map.planes.end(), [](const auto& arg) {
+          return arg.starts_with("--mirror") || arg.starts_with("--symmetry");
+        });
+    if (!planes_given && transcript.find(echo) != std::string::npos) {
+      map.planes.push_back(std::string("--mirror=") + mirror);
+    }
+  }
+  std::vector<std::string> check = {"--check", map.base};
+  const run_output alone = run_vort2pelta(dir, check, "");
+  EXPECT_EQ(alone.status, 0) << "--check " << map.base << ": " << alone.err;
+  const bool plain_table =
+      map.table != "-" && !map.table.ends_with(".gz") && fs::is_regular_file(dir / map.table);
+  if (!plain_table || (map.flag != "E" && map.flag != "B") || map.normalised) return;
+  check.insert(check.end(), {map.flag, "--against", map.table});
+  check.insert(check.end(), map.planes.begin(), map.planes.end());
+  const run_output against = run_vort2pelta(dir, check, "");
+  EXPECT_EQ(against.status, 0) << "--check " << map.base << " --against " << map.table << ": "
+                               << against.err;
 }
 
 }  // namespace
@@ -128,7 +215,9 @@ run_output finish_vort2pelta(const running& run) {
 
 run_output run_vort2pelta(const fs::path& dir, const std::vector<std::string>& args,
                           const std::string& input, const run_options& options) {
-  return finish_vort2pelta(start_vort2pelta(dir, args, input, options));
+  run_output run = finish_vort2pelta(start_vort2pelta(dir, args, input, options));
+  if (run.status == 0) check_written_map(dir, args, run.out);
+  return run;
 }
 
 std::string output_so_far(const running& run) {

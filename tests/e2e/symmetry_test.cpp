@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <numbers>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -176,17 +177,26 @@ struct converted {
   int status = -1;
   std::string out, err;
   std::vector<std::string> maps;  // the six files
+  std::string check_out;          // what --check says of the written map, where asked
 };
 
+// `check_options`, where given, are those of a --check of the map written.
 converted convert(const std::string& table, const std::array<int, 3>& counts, char flag,
-                  std::vector<std::string> options) {
+                  std::vector<std::string> options,
+                  std::optional<std::vector<std::string>> check_options = std::nullopt) {
   const fs::path dir = make_temp_dir();
   write_file(dir / "t.txt", table);
   options.insert(options.begin(), "--mesh=auto");
   for (const int n : counts) options.push_back(std::to_string(n));
   options.insert(options.end(), {"t.txt", "map", std::string(1, flag)});
   const auto run = run_vort2pelta(dir, options, "", {.stdin_path = "/"});
-  converted result{run.status, run.out, run.err, {}};
+  converted result{run.status, run.out, run.err, {}, {}};
+  if (check_options) {
+    std::vector<std::string> check = {"--check", "map"};
+    check.insert(check.end(), check_options->begin(), check_options->end());
+    const auto checked = run_vort2pelta(dir, check, "");
+    result.check_out = checked.out + checked.err;
+  }
   const std::string ext = flag == 'B' ? ".b" : ".e";
   for (const char* part_name : {"3D_Re-map", "3D_Im-map"}) {
     for (const char c : {'x', 'y', 'z'}) {
@@ -605,8 +615,13 @@ TEST(OnAxis, PillboxVoltageAndTransitTimeFactor) {
   for (const pillbox_case& c : cases) {
     std::vector<std::string> options = c.options;
     options.insert(options.end(), {"--report", "--frequency=1.3e9"});
-    const converted run =
-        convert(pillbox_table(c.eighth), c.eighth ? eighth_counts : whole_counts, 'E', options);
+    // The written map read back gives the figures the conversion reported.
+    std::vector<std::string> check_options = {"--frequency=1.3e9"};
+    for (const std::string& option : c.options) {
+      if (option.starts_with("--beta")) check_options.push_back(option);
+    }
+    const converted run = convert(pillbox_table(c.eighth), c.eighth ? eighth_counts : whole_counts,
+                                  'E', options, check_options);
     ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
     EXPECT_EQ(run.err, "") << c.name;
     const double theta = 2 * std::numbers::pi * frequency * pillbox_gap / (c.beta * 299792458.0);
@@ -617,6 +632,8 @@ TEST(OnAxis, PillboxVoltageAndTransitTimeFactor) {
     const double got_factor = reported(run.out, "transit-time factor ");
     EXPECT_NEAR(got_voltage / voltage, 1, 1e-3) << c.name << "\n" << run.out;
     EXPECT_NEAR(got_factor / factor, 1, 1e-3) << c.name << "\n" << run.out;
+    EXPECT_EQ(reported(run.check_out, ": voltage "), got_voltage) << c.name << run.check_out;
+    EXPECT_EQ(reported(run.check_out, "transit-time factor "), got_factor) << c.name;
   }
 }
 
