@@ -390,13 +390,6 @@ std::vector<std::string> extra_names_of(const command_options& options,
   return names;
 }
 
-// The planes given by --symmetry or --mirror, made once for the whole run.
-std::optional<map_symmetry> given_symmetry(const command_options& options) {
-  if (options.symmetry) return symmetry_from_list(*options.symmetry);
-  if (options.mirror) return symmetry_from_list(planes_of_answer(*options.mirror));
-  return std::nullopt;
-}
-
 // The counts given as `auto` taken from the grid the positions form, found as --inspect finds
 // it; refused where they form none.
 void take_automatic_counts(run_plan& plan, const typed_counts& typed, name_charset charset) {

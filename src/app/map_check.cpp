@@ -85,12 +85,6 @@ int check_threads(const command_options& options) {
   return options.threads > 0 ? options.threads : default_threads();
 }
 
-map_symmetry planes_of(const command_options& options) {
-  if (options.symmetry) return symmetry_from_list(*options.symmetry);
-  if (options.mirror) return symmetry_from_list(planes_of_answer(*options.mirror));
-  return {};
-}
-
 // The table's counts of a map of `knots` with these planes: along an axis normal to a plane
 // the map has 2N - 1 knots for the table's N.
 grid_counts table_counts(map_knots knots, const map_symmetry& symmetry,
@@ -123,7 +117,7 @@ struct converted_table {
 converted_table read_against(const command_options& options, map_knots knots, bool axial,
                              const std::string& base_name) {
   converted_table converted;
-  converted.symmetry = planes_of(options);
+  converted.symmetry = given_symmetry(options).value_or(map_symmetry{});
   const grid_counts counts = table_counts(knots, converted.symmetry, base_name, options.charset);
   const table_file table = open_table(*options.against);
   check_memory_budget(table_bytes(counts), memory_room());

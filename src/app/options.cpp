@@ -498,6 +498,12 @@ split_arguments split_options(std::span<const std::string_view> args, name_chars
   return split;
 }
 
+std::optional<map_symmetry> given_symmetry(const command_options& options) {
+  if (options.symmetry) return symmetry_from_list(*options.symmetry);
+  if (options.mirror) return symmetry_from_list(planes_of_answer(*options.mirror));
+  return std::nullopt;
+}
+
 void write_option_list(std::ostream& out) {
   say(out, "Options (anywhere on the command line; -- ends them):");
   for (const option_entry& entry : option_table) say(out, entry.help);

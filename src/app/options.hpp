@@ -77,6 +77,10 @@ struct split_arguments {
 split_arguments split_options(std::span<const std::string_view> args, name_charset charset);
 
 // A line for each option, after the help page.
+// The planes --symmetry or --mirror give, if either does: a conversion's, made once for the
+// run, and those --against converts the table with.
+std::optional<map_symmetry> given_symmetry(const command_options& options);
+
 void write_option_list(std::ostream& out);
 
 }  // namespace vort

@@ -47,6 +47,13 @@ BOOL keeping_file_pointer(HANDLE handle, Transfer transfer) {
   return done;
 }
 
+// The handle of `fd`, or none with errno EBADF.
+HANDLE open_handle(file_descriptor fd) {
+  const HANDLE handle = handle_of(fd);
+  if (handle == INVALID_HANDLE_VALUE) errno = EBADF;
+  return handle;
+}
+
 }  // namespace
 
 int write_all_at(file_descriptor fd, const char* data, std::size_t size, std::uint64_t offset) {
@@ -68,11 +75,8 @@ int write_all_at(file_descriptor fd, const char* data, std::size_t size, std::ui
 }
 
 std::int64_t read_at(file_descriptor fd, void* data, std::size_t size, std::uint64_t offset) {
-  const HANDLE handle = handle_of(fd);
-  if (handle == INVALID_HANDLE_VALUE) {
-    errno = EBADF;
-    return -1;
-  }
+  const HANDLE handle = open_handle(fd);
+  if (handle == INVALID_HANDLE_VALUE) return -1;
   const auto count = static_cast<DWORD>(std::min(size, most_per_call));
   DWORD got = 0;
   OVERLAPPED place = at_offset(offset);
@@ -86,11 +90,8 @@ std::int64_t read_at(file_descriptor fd, void* data, std::size_t size, std::uint
 }
 
 std::int64_t read_next(file_descriptor fd, void* data, std::size_t size) {
-  const HANDLE handle = handle_of(fd);
-  if (handle == INVALID_HANDLE_VALUE) {
-    errno = EBADF;
-    return -1;
-  }
+  const HANDLE handle = open_handle(fd);
+  if (handle == INVALID_HANDLE_VALUE) return -1;
   const auto count = static_cast<DWORD>(std::min(size, most_per_call));
   DWORD got = 0;
   if (!::ReadFile(handle, data, count, &got, nullptr)) {
