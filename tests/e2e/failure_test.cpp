@@ -665,6 +665,9 @@ std::vector<bad_case> catalogue() {
       {"profile written over the table", with_options({"--report=t.txt"}), good_answers,
        table(axis_table), "cannot create \"t.txt\": it is the same file as the table \"t.txt\"",
        ""},
+      {"profile written over the maps' lock file", with_options({"--report=.3D-cav.lock"}),
+       good_answers, table(axis_table),
+       "cannot create \".3D-cav.lock\": it is the same file as \".3D-cav.lock\"", ""},
       {"name in UTF-8 under a UTF-8 locale",
        {"2", "1", "1",
         "t\xc3\xa2"
