@@ -600,6 +600,9 @@ struct scaled_run {
 scaled_run scale_run(const command_options& options, const run_plan& plan, const record_table& rows,
                      const map_symmetry& symmetry, const map_axes& axes) {
   scaled_run scaled{plan.kind, options.scale.value_or(1), std::nullopt};
+  if (options.scale) {
+    check_scaled_values(plan.kind, rows.largest, "--scale=" + number_text(*options.scale));
+  }
   // A line given by --axis is refused outside the map whatever uses it.
   const bool needed = options.report || options.normalise.has_value() || options.axis.has_value();
   if (!needed && !options.preview) return scaled;
@@ -615,6 +618,8 @@ scaled_run scale_run(const command_options& options, const run_plan& plan, const
     scaled.kind =
         scaled_kind(plan.kind, scaled.scale,
                     "--normalise=" + printable_item(options.normalise->text, options.charset));
+    check_scaled_values(scaled.kind, rows.largest,
+                        "--normalise=" + printable_item(options.normalise->text, options.charset));
     scaled.profile = converted_profile(rows, scaled.kind, symmetry, axes, at[0], at[1]);
   }
   return scaled;
