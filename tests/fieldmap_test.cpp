@@ -271,6 +271,13 @@ TEST(AxisProfile, CellOfALineOnAnAxis) {
       {{0.5f}, 0.5, axis_cell{0, 0}},
       {{0.5f}, 0, std::nullopt},
       {{}, 0, std::nullopt},
+      // A coordinate typed as the map prints it names the knot that single precision makes
+      // of it, on a one-knot axis and at either end of a longer one.
+      {{0.001f}, 0.001, axis_cell{0, 0}},
+      {{0.009f, 0.01f, 0.011f}, 0.011, axis_cell{1, 1}},
+      {{0.7f, 0.6f}, 0.7, axis_cell{0, 0}},
+      {{0.001f}, 0.0011, std::nullopt},
+      {{0.009f, 0.01f, 0.011f}, 0.0111, std::nullopt},
   };
   for (const cell_case& c : cases) {
     const std::optional<axis_cell> cell = cell_of(c.axis, c.at);

@@ -342,6 +342,14 @@ void check_outputs(const output_names& names, std::span<const std::string> pictu
   check_output_names(names, picture_names);
 }
 
+// A file written with the maps under the name of their lock file would be removed with the
+// lock once the run ends, after the run had said it was written.
+void check_lock_kept(const std::string& base_name, std::span<const std::string> extra_names) {
+  std::vector<std::string> names{map_lock_path(base_name)};
+  names.insert(names.end(), extra_names.begin(), extra_names.end());
+  check_distinct_files(names);
+}
+
 // Refuses an output that is the table's own file (its name, a symbolic or a hard link): the
 // map renamed onto it would take the table's place. `table_fd` is the table's, or standard
 // input's for "-", which a shell may have redirected from a file (`- < t.txt`).
@@ -426,6 +434,7 @@ run_plan plan_run(const command_line& command) {
   plan.picture_name = output_file_name(command.base_name, "3D-", ".png");
   plan.extra_names = extra_names_of(options, plan.picture_name);
   check_outputs(plan.names, plan.extra_names);
+  check_lock_kept(command.base_name, plan.extra_names);
   const bool piped = command.table_name == piped_table_argument;
   if (piped) {
     check_table_kept(standard_input, "on standard input", plan.names, plan.extra_names,
@@ -576,6 +585,9 @@ struct scaled_run {
 scaled_run scale_run(const command_options& options, const run_plan& plan, const record_table& rows,
                      const map_symmetry& symmetry, const map_axes& axes) {
   scaled_run scaled{plan.kind, options.scale.value_or(1), std::nullopt};
+  if (options.scale) {
+    check_scaled_values(plan.kind, rows.largest, "--scale=" + number_text(*options.scale));
+  }
   // A line given by --axis is refused outside the map whatever uses it.
   const bool needed = options.report || options.normalise.has_value() || options.axis.has_value();
   if (!needed && !options.preview) return scaled;
@@ -591,6 +603,8 @@ scaled_run scale_run(const command_options& options, const run_plan& plan, const
     scaled.kind =
         scaled_kind(plan.kind, scaled.scale,
                     "--normalise=" + printable_item(options.normalise->text, options.charset));
+    check_scaled_values(scaled.kind, rows.largest,
+                        "--normalise=" + printable_item(options.normalise->text, options.charset));
     scaled.profile = converted_profile(rows, scaled.kind, symmetry, axes, at[0], at[1]);
   }
   return scaled;

@@ -57,6 +57,13 @@ field_kind scaled_kind(const field_kind& kind, double scale, const std::string& 
   return scaled;
 }
 
+void check_scaled_values(const field_kind& scaled, double largest, const std::string& source) {
+  if (std::isfinite(largest * std::fabs(static_cast<double>(scaled.scale)))) return;
+  throw failure{source + ": the factor " + number_text(scaled.scale) +
+                " takes the table's largest value, " + number_text(largest) +
+                ", beyond double precision"};
+}
+
 double normalising_scale(const normalisation& wanted, const axis_profile& unscaled,
                          const field_kind& kind, const rf_settings& rf, name_charset charset) {
   const on_axis_figures figures = figures_of(unscaled, kind.axial, rf);

@@ -22,6 +22,10 @@ field_kind unscaled_kind(char field_id, const command_options& options);
 // single precision.
 field_kind scaled_kind(const field_kind& kind, double scale, const std::string& source);
 
+// Refuses a factor that takes the table's largest |value| beyond double precision: the map
+// would hold infinities. `source` names the option that made the factor.
+void check_scaled_values(const field_kind& scaled, double largest, const std::string& source);
+
 // The scale that makes the normalised figure of the unscaled profile the wanted value.
 // Throws `failure` where that figure is 0 on the axis.
 double normalising_scale(const normalisation& wanted, const axis_profile& unscaled,

@@ -119,8 +119,16 @@ void take_axis(table_description& found, const table_file& table, const command_
     return;
   }
   const double per_metre = options.length ? options.length->per_metre : 1;
-  const map_axes axes =
-      build_map_axes(found.counts, mesh_in_metres(found.mesh, per_metre), map_symmetry{});
+  map_axes axes;
+  try {
+    axes = build_map_axes(found.counts, mesh_in_metres(found.mesh, per_metre), map_symmetry{});
+  } catch (const failure& no_axes) {
+    // Positions that put knots at one place (all zero, say) place no line: the description
+    // stands, and says why the axis is missing, unless an axis was asked for.
+    if (options.axis) throw;
+    found.axis_missed = failure_text(no_axes, found.charset);
+    return;
+  }
   const std::array<double, 2> at = options.axis.value_or(std::array<double, 2>{0, 0});
   found.profile =
       converted_profile(rows, select_field_kind('E'), map_symmetry{}, axes, at[0], at[1]);

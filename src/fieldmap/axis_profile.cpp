@@ -5,6 +5,7 @@
 #include <cmath>
 #include <complex>
 #include <cstddef>
+#include <limits>
 #include <numbers>
 
 namespace vort {
@@ -75,16 +76,22 @@ double voltage_of(const axis_profile& profile, double wave_number) {
 
 }  // namespace
 
-std::optional<axis_cell> cell_of(const std::vector<float>& axis, double at) {
-  if (axis.empty()) return std::nullopt;
+std::optional<axis_cell> cell_of(const std::vector<float>& axis, double at_given) {
+  if (axis.empty() || !(std::fabs(at_given) <= std::numeric_limits<float>::max())) {
+    return std::nullopt;
+  }
+  // The knots are single-precision numbers: a coordinate typed as the map prints a knot (0.7
+  // for the knot 0.69999999) names that knot, though the two differ in double precision.
+  const float as_knot = static_cast<float>(at_given);
   if (axis.size() == 1) {
-    if (at != static_cast<double>(axis.front())) return std::nullopt;
+    if (as_knot != axis.front()) return std::nullopt;
     return axis_cell{0, 0};
   }
   const bool rising = axis.front() < axis.back();
   const double low = rising ? axis.front() : axis.back();
   const double high = rising ? axis.back() : axis.front();
-  if (!(at >= low && at <= high)) return std::nullopt;
+  if (!(as_knot >= low && as_knot <= high)) return std::nullopt;
+  const double at = std::clamp(at_given, low, high);
   // The first knot beyond `at` in the axis's direction; `at` lies in the cell before it.
   const auto beyond =
       rising ? std::upper_bound(axis.begin(), axis.end(), at,

@@ -27,7 +27,8 @@ struct axis_profile {
 // the weight `above_weight` of the upper one (0 on a knot itself; on the last knot, the knot
 // before it with the weight 1, so that `below + 1` is always a knot). An axis of one knot
 // holds only its own coordinate (`below` 0, weight 0). The axis may rise or fall. Empty when
-// `at` lies outside the axis.
+// `at` lies outside the axis; `at` is taken as on a knot where single precision makes it
+// that knot, as the map's coordinates were made.
 struct axis_cell {
   int below = 0;
   double above_weight = 0;

@@ -100,6 +100,10 @@ const std::string axis_table =
 const std::string axis_table_without_ez =
     "h\nh\n0 0 0 1 0 0 0 0 0\n0 0 1 1 0 0 0 0 0\n0 1 0 1 0 0 0 0 0\n0 1 1 1 0 0 0 0 0\n"
     "1 0 0 1 0 0 0 3 4\n1 0 1 1 0 0 0 3 4\n1 1 0 1 0 0 0 3 4\n1 1 1 1 0 0 0 3 4\n";
+// Ez of 5 on the axis, a value off it that no factor much above 1 keeps finite.
+const std::string axis_table_beyond_a_scale =
+    "h\nh\n0 0 0 0 0 0 0 3 4\n0 0 1 0 0 0 0 3 4\n0 1 0 0 0 0 0 3 4\n0 1 1 0 0 0 0 3 4\n"
+    "1 0 0 0 0 0 0 3 4\n1 0 1 0 0 0 0 3 4\n1 1 0 0 0 0 0 3 4\n1 1 1 1e306 0 0 0 3 4\n";
 const std::string axis_counts = " Nx,Ny,Nz=           2           2           2";
 std::vector<std::string> with_options(std::vector<std::string> options,
                                       const std::string& flag = "E") {
@@ -659,6 +663,16 @@ std::vector<bad_case> catalogue() {
        "--scale=0: the scale is a number other than 0", ""},
       {"scale beyond single precision", with_options({"--scale=1e300"}), good_answers,
        table(axis_table), "--scale=1e+300: the factor 1e+300 lies beyond single precision", ""},
+      {"scale that takes a value beyond double precision", with_options({"--scale=1e30"}),
+       good_answers, table(axis_table_beyond_a_scale),
+       "--scale=1e+30: the factor 1e+30 takes the table's largest value, 1e+306, beyond double "
+       "precision",
+       axis_counts},
+      {"normalised scale that takes a value beyond double precision",
+       with_options({"--normalise=peak:1e6"}), good_answers, table(axis_table_beyond_a_scale),
+       "--normalise=peak:1e6: the factor 2e+05 takes the table's largest value, 1e+306, beyond "
+       "double precision",
+       axis_counts},
       {"normalise and scale together", with_options({"--normalise=peak:1e6", "--scale=2"}),
        good_answers, table(axis_table),
        "--normalise and --scale cannot go together: --normalise works out the scale", ""},
@@ -708,6 +722,9 @@ std::vector<bad_case> catalogue() {
       {"profile written over the table", with_options({"--report=t.txt"}), good_answers,
        table(axis_table), "cannot create \"t.txt\": it is the same file as the table \"t.txt\"",
        ""},
+      {"profile written over the maps' lock file", with_options({"--report=.3D-cav.lock"}),
+       good_answers, table(axis_table),
+       "cannot create \".3D-cav.lock\": it is the same file as \".3D-cav.lock\"", ""},
       {"name in UTF-8 under a UTF-8 locale",
        {"2", "1", "1",
         "t\xc3\xa2"
