@@ -37,8 +37,10 @@ rf_settings rf_of(const command_options& options) {
   return {options.frequency, options.beta.value_or(1)};
 }
 
-field_wording wording_of(const field_kind& kind) {
-  return {kind.axial ? 'B' : 'E', kind.axial, true};
+field_wording wording_of(const field_kind& unscaled) {
+  if (unscaled.axial) return {'B', true, true};
+  if (unscaled.scale != 1.0f) return {'F', false, false};
+  return {'E', false, true};
 }
 
 std::vector<std::string> axis_report_lines(const axis_profile& profile,

@@ -40,8 +40,10 @@ std::string profile_csv(const axis_profile& profile, const field_wording& field)
 // The frequency and beta of the figures on the axis, as the options give them.
 rf_settings rf_of(const command_options& options);
 
-// How a map of this kind words its figures: E or B, with units.
-field_wording wording_of(const field_kind& kind);
+// How a map words its figures, from the flag's kind before any --scale: E in V/m, B in T, and
+// the values of any other flag (the table's times mu0, written as .ex files, of no known unit)
+// as F without a unit.
+field_wording wording_of(const field_kind& unscaled);
 
 // Why the line at `at` cannot be the axis: it misses the map's x or y axis. `given`: it came
 // from --axis, else it is the default x = 0, y = 0.

@@ -68,6 +68,12 @@ void warn_about_arguments(const command_line& command, run_result& result) {
              (ignored == 1 ? std::string("the one") : "the " + std::to_string(ignored)) +
              " after the field flag " + (ignored == 1 ? "is" : "are") + " ignored: " + list);
   }
+  const command_options& options = command.options;
+  if (options.frequency && !options.report && !options.normalise) {
+    warn(result, options,
+         "--frequency sets the voltage on the axis, which only --report and --normalise work "
+         "out: it changes nothing here");
+  }
   if (command.field_id != 'E' && command.field_id != 'B') {
     // H in A/m scaled by mu0 is B in tesla, but flag B also gives B's names and signs.
     warn(result, command.options,
@@ -691,7 +697,8 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   }
   staged_file profile_file;
   if (options.report_csv) {
-    profile_file = stage_text(*options.report_csv, profile_csv(*scaled.profile, wording_of(kind)));
+    profile_file =
+        stage_text(*options.report_csv, profile_csv(*scaled.profile, wording_of(plan.unscaled)));
     finished.push_back(&profile_file);
   }
   // The table is not needed any more: its memory goes back before the files are finished.
@@ -703,7 +710,7 @@ void convert(const command_line& command, std::istream& in, std::ostream& out,
   if (options.report) {
     for (const std::string& line :
          axis_report_lines(*scaled.profile, figures_of(*scaled.profile, kind.axial, rf_of(options)),
-                           wording_of(kind), rf_of(options))) {
+                           wording_of(plan.unscaled), rf_of(options))) {
       say(out, line);
     }
   }

@@ -213,7 +213,7 @@ std::string knots_text(map_knots knots) {
 // The figures along the beam axis of the map read back, as a conversion's report gives them:
 // the line x = 0, y = 0 or --axis. A line given by --axis that misses the map is refused; the
 // default one is left out with its reason.
-void write_on_axis_figures(const read_map& map, const field_kind& kind,
+void write_on_axis_figures(const read_map& map, const field_kind& kind, const field_kind& unscaled,
                            const command_options& options, std::ostream& out) {
   const std::array<double, 2> at = options.axis.value_or(std::array<double, 2>{0, 0});
   const std::optional<axis_profile> profile = profile_of_read_map(map, at[0], at[1]);
@@ -224,8 +224,8 @@ void write_on_axis_figures(const read_map& map, const field_kind& kind,
     return;
   }
   const rf_settings rf = rf_of(options);
-  for (const std::string& line :
-       axis_report_lines(*profile, figures_of(*profile, kind.axial, rf), wording_of(kind), rf)) {
+  for (const std::string& line : axis_report_lines(*profile, figures_of(*profile, kind.axial, rf),
+                                                   wording_of(unscaled), rf)) {
     out << line << '\n';
   }
 }
@@ -277,7 +277,7 @@ void check_set(const map_set& set, const command_options& options, std::ostream&
   out << ("the " + std::string(1, set.flag) + " map " + in_quotes(*options.check, options.charset) +
           " (" + knots_text(map.knots) + ") is sound: six files in the layout of a map" + against)
       << '\n';
-  write_on_axis_figures(map, kind, options, out);
+  write_on_axis_figures(map, kind, unscaled, options, out);
 }
 
 }  // namespace

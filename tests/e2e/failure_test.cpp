@@ -754,6 +754,13 @@ std::vector<bad_case> catalogue() {
        "field flag \"e\" is neither E nor B: values are scaled by mu0 and written as .ex files "
        "(--strict)",
        ""},
+      {"--strict and a frequency that nothing uses",
+       {"--strict", "--frequency=1e9", "2", "1", "1", "t.txt", "cav", "E"},
+       good_answers,
+       table(table_of(2)),
+       "--frequency sets the voltage on the axis, which only --report and --normalise work out: "
+       "it changes nothing here (--strict)",
+       ""},
       {"--strict and a seventh argument",
        {"--strict", "2", "1", "1", "t.txt", "cav", "E", "extra"},
        good_answers,
