@@ -55,8 +55,8 @@ void warn(run_result& result, const command_options& options, const std::string&
   result.diagnostics.push_back(warning_line(text));
 }
 
-// Arguments that change nothing, and a field flag that is neither E nor B, though they
-// keep their effects, most likely mean a slip.
+// Arguments or a --frequency that change nothing, and a field flag that is neither E nor B,
+// though they keep their effects, most likely mean a slip.
 void warn_about_arguments(const command_line& command, run_result& result) {
   const std::size_t ignored = command.ignored.size();
   if (ignored > 0) {
