@@ -152,26 +152,25 @@ int threads_of(std::string_view value, name_charset charset) {
   return threads;
 }
 
-// A finite number, read whole; `what` says what it is for the message.
-double number_of(std::string_view option, std::string_view value, std::string_view what,
-                 name_charset charset) {
+// A finite number that is the whole text, or none.
+std::optional<double> whole_number(std::string_view text) {
   double number = 0;
-  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
-  if (error != std::errc{} || end != value.data() + value.size() || !std::isfinite(number)) {
-    throw failure{std::string(option) + "=" + printable_item(value, charset) + ": " +
-                  std::string(what)};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(number)) {
+    return std::nullopt;
   }
   return number;
 }
 
-double positive_of(std::string_view option, std::string_view value, std::string_view what,
-                   name_charset charset) {
-  const double number = number_of(option, value, what, charset);
-  if (number <= 0) {
+// The option's number, which `fits` must take; `what` says which numbers do, for the message.
+double number_of(std::string_view option, std::string_view value, std::string_view what,
+                 bool (*fits)(double), name_charset charset) {
+  const std::optional<double> number = whole_number(value);
+  if (!number || !fits(*number)) {
     throw failure{std::string(option) + "=" + printable_item(value, charset) + ": " +
                   std::string(what)};
   }
-  return number;
+  return *number;
 }
 
 length_unit length_unit_of(std::string_view value, name_charset charset) {
@@ -204,15 +203,12 @@ normalisation normalisation_of(std::string_view value, name_charset charset) {
       throw failure{"--normalise=" + printable_item(value, charset) + ": give the value as " +
                     std::string(figure_name) + ":VALUE"};
     }
-    const std::string_view text = value.substr(colon + 1);
-    double wanted = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), wanted);
-    if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(wanted) ||
-        wanted <= 0) {
+    const std::optional<double> wanted = whole_number(value.substr(colon + 1));
+    if (!wanted || *wanted <= 0) {
       throw failure{"--normalise=" + printable_item(value, charset) +
                     ": the value is a number above 0"};
     }
-    return {figure, wanted, std::string(value)};
+    return {figure, *wanted, std::string(value)};
   }
   throw failure{"--normalise=" + printable_item(value, charset) +
                 ": normalise peak, voltage, gradient or peak-b, as WHAT:VALUE"};
@@ -220,20 +216,15 @@ normalisation normalisation_of(std::string_view value, name_charset charset) {
 
 std::array<double, 2> axis_of(std::string_view value, name_charset charset) {
   const std::size_t comma = value.find(',');
-  const std::string_view what = "the axis is X,Y: two numbers, in metres";
-  if (comma == std::string_view::npos) {
-    throw failure{"--axis=" + printable_item(value, charset) + ": " + std::string(what)};
+  const std::optional<double> x =
+      comma == std::string_view::npos ? std::nullopt : whole_number(value.substr(0, comma));
+  const std::optional<double> y =
+      comma == std::string_view::npos ? std::nullopt : whole_number(value.substr(comma + 1));
+  if (!x || !y) {
+    throw failure{"--axis=" + printable_item(value, charset) +
+                  ": the axis is X,Y: two numbers, in metres"};
   }
-  double x = 0;
-  double y = 0;
-  for (auto [text, number] :
-       {std::pair{value.substr(0, comma), &x}, std::pair{value.substr(comma + 1), &y}}) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *number);
-    if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(*number)) {
-      throw failure{"--axis=" + printable_item(value, charset) + ": " + std::string(what)};
-    }
-  }
-  return {x, y};
+  return {*x, *y};
 }
 
 std::string lower_case(std::string_view text) {
@@ -345,25 +336,22 @@ void apply(command_options& options, const option_entry& entry, std::string_view
       options.field_in_tesla = tesla_of(value, charset);
       break;
     case option_id::scale:
-      options.scale = number_of("--scale", value, "the scale is a number other than 0", charset);
-      if (*options.scale == 0) {
-        throw failure{"--scale=" + printable_item(value, charset) +
-                      ": the scale is a number other than 0"};
-      }
+      options.scale = number_of(
+          "--scale", value, "the scale is a number other than 0",
+          [](double scale) { return scale != 0; }, charset);
       break;
     case option_id::normalise:
       options.normalise = normalisation_of(value, charset);
       break;
     case option_id::frequency:
-      options.frequency =
-          positive_of("--frequency", value, "the frequency is a number above 0", charset);
+      options.frequency = number_of(
+          "--frequency", value, "the frequency is a number above 0",
+          [](double frequency) { return frequency > 0; }, charset);
       break;
     case option_id::beta:
-      options.beta = positive_of("--beta", value, "beta is a number above 0, at most 1", charset);
-      if (*options.beta > 1) {
-        throw failure{"--beta=" + printable_item(value, charset) +
-                      ": beta is a number above 0, at most 1"};
-      }
+      options.beta = number_of(
+          "--beta", value, "beta is a number above 0, at most 1",
+          [](double beta) { return beta > 0 && beta <= 1; }, charset);
       break;
     case option_id::axis:
       options.axis = axis_of(value, charset);
