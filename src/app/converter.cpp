@@ -433,9 +433,7 @@ run_plan plan_run(const command_line& command) {
   }
   if (command.table_name == piped_table_argument) require_answers_as_options(options);
   plan.unscaled = unscaled_kind(command.field_id, options);
-  plan.kind = options.scale ? scaled_kind(plan.unscaled, *options.scale,
-                                          "--scale=" + number_text(*options.scale))
-                            : plan.unscaled;
+  plan.kind = kind_with_scale(plan.unscaled, options);
   plan.names = build_output_names(command.base_name, plan.kind);
   plan.picture_name = output_file_name(command.base_name, "3D-", ".png");
   plan.extra_names = extra_names_of(options, plan.picture_name);
@@ -606,11 +604,10 @@ scaled_run scale_run(const command_options& options, const run_plan& plan, const
   if (options.normalise) {
     scaled.scale = normalising_scale(*options.normalise, *scaled.profile, plan.kind, rf_of(options),
                                      options.charset);
-    scaled.kind =
-        scaled_kind(plan.kind, scaled.scale,
-                    "--normalise=" + printable_item(options.normalise->text, options.charset));
-    check_scaled_values(scaled.kind, rows.largest,
-                        "--normalise=" + printable_item(options.normalise->text, options.charset));
+    const std::string source =
+        "--normalise=" + printable_item(options.normalise->text, options.charset);
+    scaled.kind = scaled_kind(plan.kind, scaled.scale, source);
+    check_scaled_values(scaled.kind, rows.largest, source);
     scaled.profile = converted_profile(rows, scaled.kind, symmetry, axes, at[0], at[1]);
   }
   return scaled;

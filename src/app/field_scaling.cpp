@@ -57,6 +57,11 @@ field_kind scaled_kind(const field_kind& kind, double scale, const std::string& 
   return scaled;
 }
 
+field_kind kind_with_scale(const field_kind& unscaled, const command_options& options) {
+  if (!options.scale) return unscaled;
+  return scaled_kind(unscaled, *options.scale, "--scale=" + number_text(*options.scale));
+}
+
 void check_scaled_values(const field_kind& scaled, double largest, const std::string& source) {
   if (std::isfinite(largest * std::fabs(static_cast<double>(scaled.scale)))) return;
   throw failure{source + ": the factor " + number_text(scaled.scale) +

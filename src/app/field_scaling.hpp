@@ -22,6 +22,9 @@ field_kind unscaled_kind(char field_id, const command_options& options);
 // single precision.
 field_kind scaled_kind(const field_kind& kind, double scale, const std::string& source);
 
+// The kind times --scale, where it is given.
+field_kind kind_with_scale(const field_kind& unscaled, const command_options& options);
+
 // Refuses a factor that takes the table's largest |value| beyond double precision: the map
 // would hold infinities. `source` names the option that made the factor.
 void check_scaled_values(const field_kind& scaled, double largest, const std::string& source);

@@ -240,9 +240,7 @@ void check_set(const map_set& set, const command_options& options, std::ostream&
   // The values as its conversion scaled them: the flag's kind in the table's field unit, times
   // --scale.
   const field_kind unscaled = unscaled_kind(set.flag, options);
-  const field_kind kind = options.scale ? scaled_kind(unscaled, *options.scale,
-                                                      "--scale=" + number_text(*options.scale))
-                                        : unscaled;
+  const field_kind kind = kind_with_scale(unscaled, options);
   read_map map;
   try {
     map = open_written_map(set.names);
