@@ -161,23 +161,6 @@ std::string missing_records_warning(const std::string& table_name, std::int64_t 
          " written as zero" + missing_records_cause(read, table);
 }
 
-// The positions as the symmetry planes and the mesh see them: the axes they show, and whether
-// those say anything (they were checked, and not all zero).
-struct checked_positions {
-  std::array<table_axis, 3> axes;
-  bool known = false;
-};
-
-// Refuses a table whose positions break the grid of the counts.
-checked_positions check_table_positions(const table_file& table, const position_spread& spread,
-                                        std::int64_t records,
-                                        const std::optional<grid_counts>& inferred,
-                                        name_charset charset) {
-  const position_verdict verdict = check_positions(table, spread, records, inferred);
-  if (verdict.fault) throw failure{describe_break(table.name, *verdict.fault, charset)};
-  return {verdict.axes, !positions_all_zero(spread)};
-}
-
 // The mesh answer compared with the positions (a warning each kind of disagreement), or, for
 // --mesh=auto, taken from them.
 void check_mesh(const command_line& command, const checked_positions& positions,

@@ -128,14 +128,11 @@ converted_table read_against(const command_options& options, map_knots knots, bo
       table, converted.rows, check_threads(options), [](const line_count&) {},
       positions ? &spread : nullptr);
   converted.records = read;
-  if (!positions) {
-    place_planes(converted.symmetry, converted.rows, read, nullptr, axial);
-    return converted;
-  }
-  const position_verdict verdict = check_positions(table, spread, read);
-  if (verdict.fault) throw failure{describe_break(table.name, *verdict.fault, options.charset)};
-  place_planes(converted.symmetry, converted.rows, read,
-               positions_all_zero(spread) ? nullptr : &verdict.axes, axial);
+  const checked_positions checked =
+      positions ? check_table_positions(table, spread, read, std::nullopt, options.charset)
+                : checked_positions{};
+  place_planes(converted.symmetry, converted.rows, read, checked.known ? &checked.axes : nullptr,
+               axial);
   return converted;
 }
 

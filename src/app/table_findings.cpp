@@ -1,5 +1,6 @@
 #include "app/table_findings.hpp"
 
+#include "common/failure.hpp"
 #include "common/grid.hpp"
 
 namespace vort {
@@ -77,6 +78,15 @@ std::string describe_break(const std::string& table_name, const grid_break& at,
   }
   if (at.fitting) text += "; the positions fit a grid of " + counts_text(*at.fitting) + " knots";
   return text;
+}
+
+checked_positions check_table_positions(const table_file& table, const position_spread& spread,
+                                        std::int64_t records,
+                                        const std::optional<grid_counts>& inferred,
+                                        name_charset charset) {
+  const position_verdict verdict = check_positions(table, spread, records, inferred);
+  if (verdict.fault) throw failure{describe_break(table.name, *verdict.fault, charset)};
+  return {verdict.axes, !positions_all_zero(spread)};
 }
 
 std::string no_grid_message(const inferred_grid& grid, const std::string& table_name,

@@ -2,7 +2,9 @@
 // form none, an item that is not a number, a mesh answer that the positions contradict.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,8 @@
 #include "input/grid_check.hpp"
 #include "input/grid_inference.hpp"
 #include "input/mesh_check.hpp"
+#include "input/position_check.hpp"
+#include "input/table_file.hpp"
 
 namespace vort {
 
@@ -19,6 +23,20 @@ namespace vort {
 // grid shares y with record 1 (y = 0); the positions fit a grid of 11 x 21 x 11 knots`.
 std::string describe_break(const std::string& table_name, const grid_break& at,
                            name_charset charset);
+
+// The positions as the symmetry planes and the mesh see them: the axes they show, and whether
+// those say anything (they were checked, and not all zero).
+struct checked_positions {
+  std::array<table_axis, 3> axes;
+  bool known = false;
+};
+
+// Refuses a table whose positions break the grid of the counts (or of `inferred`, the grid
+// they were found to form), with the break in words.
+checked_positions check_table_positions(const table_file& table, const position_spread& spread,
+                                        std::int64_t records,
+                                        const std::optional<grid_counts>& inferred,
+                                        name_charset charset);
 
 // Why the positions of the table form no grid: the record that breaks the inferred grid, or
 // the reason none was found; "" where they form one.
