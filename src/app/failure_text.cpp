@@ -79,7 +79,7 @@ const char* damage_text(gzip_damage damage) {
 }
 
 std::string a_table_of(std::int64_t records) {
-  return "a table of " + std::to_string(records) + (records == 1 ? " record" : " records");
+  return "a table of " + counted(records, "record");
 }
 
 struct line_parts {
